@@ -1,0 +1,161 @@
+/*
+ * sylt.h - the lyrics tag core: ID3v2 tags, SYLT frames and LRC text.
+ *
+ * Every function works on one tag context, Id3Tag, which the caller owns
+ * (usually on the stack).  Life of a context:
+ *
+ *   empty        id3_init(NULL, &t)           holds nothing (LRC reading only)
+ *   no tag       id3_init(fp, &t) == 0        fp; version 0 (or the unsupported
+ *                                             version read)
+ *   tag opened   id3_init(fp, &t) == 1        fp at the first frame; version,
+ *                                             flags, size
+ *   frame read   id3_readsylt == 1            sylt/syltsize, and the title,
+ *                                             artist, album frames before it
+ *   text built   lrc_fromsylt, lrc_read, or   lrc
+ *                the caller storing lrc
+ *   frame built  lrc_tosylt == 1              a new sylt/syltsize
+ *   rewritten    id3_copytag, id3_writesylt,  size counts the new tag; version
+ *                id3_appendmp3                4 when a tag was created
+ *   closed       id3_close                    no blocks
+ *
+ * Ownership: fp is borrowed and never closed here.  title, artist, album,
+ * sylt and lrc are malloc'd blocks owned by the context; every function that
+ * replaces one frees the old block first, and id3_close frees them all.  A
+ * caller may hand over a malloc'd block of its own by storing it in lrc:
+ * from then on the context owns it.
+ *
+ * Texts: every text in and out of the core is UTF-8.  Title, artist, album
+ * and SYLT item texts are decoded from the encoding their frame declares.
+ * A new SYLT payload declares ISO-8859-1 when all its text is ASCII, UTF-8
+ * for a version-4 (or new) tag, and UTF-16 with byte order marks for a
+ * version-2 or version-3 tag.
+ *
+ * Integer codings: the tag size is always sync-safe.  Frame sizes are 24-bit
+ * in version 2, plain 32-bit in version 3 and sync-safe in version 4 (with
+ * one exception, see `plainsizes`).  SYLT time stamps are plain 32-bit
+ * big-endian.  The time 2147483647 (INT32_MAX) marks an item without a time.
+ *
+ * The text buffer (textbuffer.h) must be empty when a conversion starts and
+ * is empty again when it returns, whatever the result.
+ *
+ * Results: 1 for success, 0 for failure; nothing is ever printed.  Bad input
+ * always gets a result; assertions mark programming errors only.
+ */
+#ifndef LYRASIL_SYLT_H
+#define LYRASIL_SYLT_H
+
+#include <stdint.h>
+#include <stdio.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define ID3_NOTIME INT32_MAX /* time value of an item without a time */
+
+typedef struct Id3Tag {
+    FILE *fp;          /* the track, opened "rb" by the caller; borrowed */
+    int32_t size;      /* tag size after the 10-byte header; while rewriting,
+                          the running size of the new tag */
+    uint8_t version;   /* 2, 3 or 4; 0 without a tag; 4 for a created tag */
+    uint8_t flags;     /* tag header flags: 0x80 unsynchronisation,
+                          0x40 extended header */
+    char *title;       /* TIT2 / TT2, or the LRC "ti" tag; null when absent */
+    char *artist;      /* TPE1 / TP1, or the LRC "ar" tag */
+    char *album;       /* TALB / TAL, or the LRC "al" tag */
+    unsigned char *sylt; /* SYLT payload (after the frame header), or null */
+    int32_t syltsize;  /* bytes in sylt */
+    char *lrc;         /* LRC text, inline or row form; null when absent */
+    /* Set by id3_init for a version-4 tag whose frame sizes are plain 32-bit
+     * rather than sync-safe, as earlier versions of this program wrote them.
+     * A rewrite of such a tag writes its new SYLT frame the same way. */
+    uint8_t plainsizes;
+} Id3Tag;
+
+/* --- opening and closing --- */
+
+/* Clears every field of *id3 (without freeing: close a used context first)
+ * and stores fp.  Returns 1 when fp starts with an ID3v2 tag of version 2, 3
+ * or 4 and a size above 0, the stream then standing at the first frame;
+ * 0 otherwise (a null fp gives an empty context; a track without "ID3"
+ * leaves version 0). */
+int id3_init(FILE *fp, Id3Tag *id3);
+
+/* Frees title, artist, album, sylt and lrc and nulls them; the other fields
+ * keep their values and the stream stays open.  Safe to call twice. */
+void id3_close(Id3Tag *id3);
+
+/* --- reading a SYLT frame --- */
+
+/* Walks the frames of a tag opened by id3_init (result 1), keeping the
+ * title, artist and album texts it passes, and loads the payload of the
+ * first SYLT (version 2: SLT) frame into sylt/syltsize.  Returns 1 when a
+ * frame was loaded; 0 when the tag has none before its padding or end, when
+ * a damaged frame ends the walk first, or when memory runs out. */
+int id3_readsylt(Id3Tag *id3);
+
+/* --- SYLT payload to LRC text --- */
+
+/* Converts the payload in sylt into LRC text in lrc (the old lrc freed):
+ * the inline form ("[00:01.00]Hello<00:01.50> world") when wordstamps is
+ * non-zero, the row form (one item per line, join markers " ", "_", "-",
+ * "#" after the stamp) when it is 0.  Time stamps in MPEG frames are turned
+ * into milliseconds with the frame duration of the context's track.
+ * Returns 0 for a malformed payload or exhausted memory. */
+int lrc_fromsylt(Id3Tag *id3, int wordstamps);
+
+/* Writes an LRC file: the "ti", "ar", "al" lines for the texts present,
+ * "[re:Quorvane Lyrasil]", then lrc unchanged.  Returns 1; 0 when the
+ * stream reports a write error. */
+int lrc_write(FILE *fp, Id3Tag *id3);
+
+/* Recognises one time stamp "[mm:ss.xx]" or "<mm:ss.xx>" starting at ptr.
+ * Returns 1 and stores its value in milliseconds through time (when not
+ * null); 0 otherwise, storing nothing.  The empty stamps "[]" and "<>" are
+ * not accepted here. */
+int lrc_timestamp(const char *ptr, int32_t *time);
+
+/* --- LRC text to SYLT payload --- */
+
+/* Reads an LRC file: the ti/ar/al tags into title/artist/album, the
+ * time-stamped lines into lrc (inline form unchanged when wordstamps is 0;
+ * the row form, one row per word stamp, otherwise).  Lines of any length
+ * are read whole.  Returns 1 (lrc is left as it was when the file holds no
+ * time-stamped line); 0 when memory runs out. */
+int lrc_read(FILE *fp, Id3Tag *id3, int wordstamps);
+
+/* Builds a new SYLT payload from the inline-form text in lrc (which must be
+ * present) into sylt/syltsize, the old sylt freed first; the text encoding
+ * follows the context's tag version.  Returns 0 when memory runs out (sylt
+ * is then null). */
+int lrc_tosylt(Id3Tag *id3);
+
+/* --- rewriting a track --- */
+
+/* The three steps that write a new copy of the track to fp (opened "wb",
+ * still empty), in this order, on a context opened by id3_init on the old
+ * track (its result may have been 0) and holding the new payload:
+ *
+ * id3_copytag: the tag header (the old one, or a new version-4 header when
+ *   the track has no supported tag), the old extended header, and every old
+ *   frame but the SYLT frames; the old padding is dropped.  Returns 0,
+ *   having written nothing worth keeping, when the old tag cannot be copied
+ *   faithfully (its frames do not walk cleanly to padding or to the tag's
+ *   exact end, it claims more bytes than the file holds, or it has the
+ *   unsynchronisation flag) or when a read or write fails.
+ * id3_writesylt: the new SYLT frame.  Returns 0 when there is no payload
+ *   (nothing written) or when a write fails.
+ * id3_appendmp3: everything of the old file after its tag.  Returns 0 when
+ *   a read or write fails.
+ *
+ * None of them closes a stream; the caller checks its own flush and close
+ * before it puts the new file in place of the old one. */
+int id3_copytag(FILE *fp, Id3Tag *id3);
+int id3_writesylt(FILE *fp, Id3Tag *id3);
+int id3_appendmp3(FILE *fp, Id3Tag *id3);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# One-command set-up for a fresh Debian 12 machine.
+#
+#   ./setup.sh run    install what is needed, build, and run Lyrasil on the demo
+#   ./setup.sh test   install what is needed, build, and run every test
+#
+# Works as root or through sudo; needs no display and no sound card (the
+# tests start their own virtual X server).
+set -euo pipefail
+cd "$(dirname "$0")"
+top=$(pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+
+mode=${1:-}
+case "$mode" in
+  run|test) ;;
+  *) echo "usage: ./setup.sh run|test" >&2; exit 2 ;;
+esac
+
+# --- packages ---------------------------------------------------------------
+packages=(
+  build-essential cmake pkg-config
+  googletest libgtest-dev
+  libwxgtk-media3.2-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  xvfb xauth
+)
+test_packages=(
+  gcc-multilib g++-multilib
+  python3 python3-mutagen
+  clang libclang-rt-14-dev
+  valgrind
+)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+install_packages() {
+  local want=("$@") missing=()
+  for p in "${want[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "== installing: ${missing[*]}"
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+}
+
+configure_build() { # dir, cmake args...
+  local dir=$1; shift
+  cmake -S "$top" -B "$dir" "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+}
+
+if [ "$mode" = run ]; then
+  install_packages "${packages[@]}"
+  configure_build build/release -DCMAKE_BUILD_TYPE=Release -DLYRASIL_TESTS=OFF -DLYRASIL_BENCH=OFF
+  exec "$top/scripts/demo.sh" "$top/build/release"
+fi
+
+install_packages "${packages[@]}" "${test_packages[@]}"
+status=0
+
+# 1. Everything, under AddressSanitizer and UndefinedBehaviorSanitizer; the
+#    GUI tests get their own virtual X server from xvfb-run.
+configure_build build/asan -DCMAKE_BUILD_TYPE=Debug -DLYRASIL_SANITIZE=ON -DLYRASIL_BENCH=OFF
+echo "== tests (sanitizers)"
+(cd build/asan && xvfb-run -a -s "-screen 0 1280x1024x24" \
+   ctest --output-on-failure -j "$jobs" --timeout 300) || status=1
+
+# 2. The core and the tools as 32-bit programs, through their end-to-end tests.
+configure_build build/m32 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLYRASIL_GUI=OFF -DLYRASIL_BENCH=OFF \
+  -DCMAKE_C_FLAGS=-m32 -DCMAKE_CXX_FLAGS=-m32 -DLYRASIL_M32=ON
+echo "== tests (32-bit)"
+(cd build/m32 && ctest --output-on-failure -j "$jobs" -L e2e --timeout 300) || status=1
+
+# 3. Fuzz targets: replay every corpus and run each target briefly.
+if [ -f fuzz/CMakeLists.txt ]; then
+  configure_build build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+    -DCMAKE_CXX_COMPILER=clang++ -DLYRASIL_FUZZ=ON -DLYRASIL_GUI=OFF -DLYRASIL_TESTS=ON -DLYRASIL_BENCH=OFF
+  echo "== fuzz corpora"
+  (cd build/fuzz && ctest --output-on-failure -j "$jobs" -L fuzz --timeout 600) || status=1
+fi
+
+if [ $status -ne 0 ]; then
+  echo "== FAILED"
+else
+  echo "== all tests passed"
+fi
+exit $status
