@@ -1,0 +1,558 @@
+#!/usr/bin/python3
+"""End-to-end tests of lyrasil-import and lyrasil-export.
+
+Each test runs the built programs on real files in a temporary folder and
+checks their output, their exit status and the files they leave.  The
+tracks are built here: a hand-made ID3v2 tag in front of a few MPEG-1
+Layer III frames.  python3-mutagen serves as an independent ID3 reader and
+writer.
+
+    test_tools.py EXPORT IMPORT [unittest arguments]
+"""
+import os
+import resource
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+
+EXPORT = IMPORT = None
+
+USAGE_EXPORT = (
+    "lyrasil-export version 1.1 build 5099\n\n"
+    "usage: lyrasil-export <mp3-file> [lrc-file]\n\n"
+    "Exports the SYLT frame in an MP3 track to a separate LRC file.\n"
+    "The MP3 track is not altered.\n")
+USAGE_IMPORT = (
+    "lyrasil-import version 1.1 build 5099\n\n"
+    "usage: lyrasil-import <mp3-file> [lrc-file]\n\n"
+    "Imports an LRC file and writes it as a SYLT frame in an MP3 track.\n"
+    "Other frames in the ID3 tag are kept intact.\n"
+    "An ID3 tag is added to the MP3 track if none exists.\n")
+
+LRC = b"[ti:Song]\n[00:01.00]Hello <00:01.50>world\n[00:03.00]Next line\n"
+ITEMS = [("Hello ", 1000), ("world\n", 1500), ("Next line\n", 3000)]
+DESCRIPTOR = "Quorvane Lyrasil"
+
+# --- building tracks ------------------------------------------------------
+
+
+def syncsafe(n):
+    return bytes([(n >> 21) & 0x7F, (n >> 14) & 0x7F, (n >> 7) & 0x7F, n & 0x7F])
+
+
+def unsyncsafe(b):
+    return (b[0] << 21) | (b[1] << 14) | (b[2] << 7) | b[3]
+
+
+def audio(frames=3):
+    """MPEG-1 Layer III, 128 kbit/s, 44100 Hz: 417-byte frames, each a
+    header and a payload pattern (never 0xFF, so no false sync)."""
+    out = b""
+    for f in range(frames):
+        out += b"\xff\xfb\x90\x64" + bytes((f * 31 + i) % 251 for i in range(413))
+    return out
+
+
+def frame(version, ident, payload, flags=b"\0\0"):
+    if version == 2:
+        return ident + struct.pack(">I", len(payload))[1:] + payload
+    size = syncsafe(len(payload)) if version == 4 else struct.pack(">I", len(payload))
+    return ident + size + flags + payload
+
+
+def tag(version, frames, padding=0, flags=0, size=None):
+    body = b"".join(frames) + b"\0" * padding
+    if size is None:
+        size = len(body)
+    return b"ID3" + bytes([version, 0, flags]) + syncsafe(size) + body
+
+
+def text_frame(version, ident, text):
+    return frame(version, ident, b"\0" + text.encode("latin-1"))
+
+
+def encode(text, enc):
+    if enc == 0:
+        return text.encode("latin-1") + b"\0"
+    if enc == 1:
+        return text.encode("utf-16") + b"\0\0"
+    if enc == 2:
+        return text.encode("utf-16-be") + b"\0\0"
+    return text.encode("utf-8") + b"\0"
+
+
+def sylt_payload(items, enc=0, desc="", fmt=2):
+    out = bytes([enc]) + b"eng" + bytes([fmt, 1]) + encode(desc, enc)
+    for text, time in items:
+        out += encode(text, enc) + struct.pack(">I", time)
+    return out
+
+
+def cover_frame(version):
+    """A picture frame well over 128 bytes."""
+    data = bytes(range(256)) * 3
+    return frame(version, b"PIC" if version == 2 else b"APIC",
+                 b"\0" + (b"JPG" if version == 2 else b"image/jpeg\0") + b"\x03\0" + data)
+
+
+# --- reading tracks -------------------------------------------------------
+
+
+def walk(data):
+    """The raw frames of a tag and the offset where the audio starts."""
+    version, flags = data[3], data[5]
+    end = 10 + unsyncsafe(data[6:10])
+    pos, frames = 10, []
+    if version == 3 and flags & 0x40:  # the size counts the bytes after it
+        pos += 4 + struct.unpack(">I", data[10:14])[0]
+    elif version == 4 and flags & 0x40:  # the size counts itself
+        pos += unsyncsafe(data[10:14])
+    head = 6 if version == 2 else 10
+    while pos + head <= end and data[pos:pos + 1] != b"\0":
+        if version == 2:
+            size = struct.unpack(">I", b"\0" + data[pos + 3:pos + 6])[0]
+        elif version == 4:
+            size = unsyncsafe(data[pos + 4:pos + 8])
+        else:
+            size = struct.unpack(">I", data[pos + 4:pos + 8])[0]
+        frames.append(data[pos:pos + head + size])
+        pos += head + size
+    return frames, end
+
+
+def mutagen_id3():
+    from mutagen.id3 import ID3
+    return ID3
+
+
+# --- running the programs -------------------------------------------------
+
+
+def full_disk(limit):
+    def setup():
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+    return setup
+
+
+class ToolTest(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.TemporaryDirectory(prefix="lyrasil-e2e-")
+        self.dir = self.tmp.name
+
+    def tearDown(self):
+        self.tmp.cleanup()
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def write(self, name, data):
+        with open(self.path(name), "wb") as f:
+            f.write(data)
+        return data
+
+    def read(self, name):
+        with open(self.path(name), "rb") as f:
+            return f.read()
+
+    def run_tool(self, tool, *args, limit=None):
+        env = dict(os.environ, LC_ALL="C")
+        proc = subprocess.run([tool] + list(args), cwd=self.dir, env=env,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                              preexec_fn=full_disk(limit) if limit else None, timeout=60)
+        self.assertEqual(proc.stderr, b"", proc.stderr.decode(errors="replace"))
+        return proc.returncode, proc.stdout.decode("utf-8")
+
+    def export(self, *args, **kw):
+        return self.run_tool(EXPORT, *args, **kw)
+
+    def import_(self, *args, **kw):
+        return self.run_tool(IMPORT, *args, **kw)
+
+    def files(self):
+        return sorted(os.listdir(self.dir))
+
+    def assertImported(self, args, out_start=""):
+        status, out = self.import_(*args)
+        self.assertEqual((status, out), (0, out_start + "Done\n"))
+
+    def assertExported(self, args, lrcname):
+        status, out = self.export(*args)
+        self.assertEqual((status, out), (0, 'Created output file "%s".\n' % lrcname))
+
+
+def v3_track(items=ITEMS, enc=0):
+    return tag(3, [text_frame(3, b"TIT2", "My song"),
+                   frame(3, b"SYLT", sylt_payload(items, enc, DESCRIPTOR)),
+                   text_frame(3, b"TPE1", "Band")], padding=50) + audio()
+
+
+class CommandLine(ToolTest):
+    """Usage, options, messages and exit statuses."""
+
+    def test_usage_help_and_version(self):
+        for tool, usage, name in ((EXPORT, USAGE_EXPORT, "lyrasil-export"),
+                                  (IMPORT, USAGE_IMPORT, "lyrasil-import")):
+            self.assertEqual(self.run_tool(tool), (1, usage))
+            self.assertEqual(self.run_tool(tool, "-h"), (0, usage))
+            self.assertEqual(self.run_tool(tool, "--help"), (0, usage))
+            self.assertEqual(self.run_tool(tool, "--version"),
+                             (0, name + " version 1.1 build 5099\n"))
+        self.assertEqual(self.files(), [])
+
+    def test_missing_files(self):
+        self.assertEqual(self.export("song"), (1, 'Error opening file "song.mp3".\n'))
+        self.assertEqual(self.import_("song"), (1, 'Error opening file "song.mp3".\n'))
+        track = self.write("song.mp3", v3_track())
+        self.assertEqual(self.import_("song"), (1, 'Error opening file "song.lrc".\n'))
+        self.assertEqual(self.import_("song.mp3", "words.txt"),
+                         (1, 'Error opening file "words.lrc".\n'))
+        self.assertEqual(self.read("song.mp3"), track)
+        os.mkdir(self.path("folder.mp3"))
+        for tool in (EXPORT, IMPORT):
+            self.assertEqual(self.run_tool(tool, "folder"),
+                             (1, 'Error opening file "folder.mp3": Is a directory.\n'))
+
+    def test_export_failures(self):
+        self.write("plain.mp3", audio())
+        self.assertEqual(self.export("plain.mp3"), (1, 'File "plain.mp3" has no ID3 tag.\n'))
+        self.write("nosylt.mp3", tag(3, [text_frame(3, b"TIT2", "x")], padding=20) + audio())
+        self.assertEqual(self.export("nosylt"), (1, "No SYLT frame, or insufficient memory.\n"))
+        bad = frame(3, b"SYLT", b"\0eng\x02\x01desc\0text-without-end")
+        self.write("bad.mp3", tag(3, [bad]) + audio())
+        self.assertEqual(self.export("bad"), (1, "Invalid SYLT frame, or insufficient "
+                                                 "memory for conversion.\n"))
+        self.write("good.mp3", v3_track())
+        self.assertEqual(self.export("good", "nofolder/x"),
+                         (1, 'Error creating output file "nofolder/x.lrc".\n'))
+        self.assertEqual(self.files(), ["bad.mp3", "good.mp3", "nosylt.mp3", "plain.mp3"])
+
+    def test_import_failures_leave_the_track(self):
+        track = self.write("song.mp3", v3_track())
+        self.write("empty.lrc", b"[ti:Only tags]\n[ar:Nobody]\nplain words\n")
+        self.assertEqual(self.import_("song", "empty"),
+                         (1, "Invalid LRC file, or insufficient memory.\n"))
+        os.mkdir(self.path("folder.lrc"))
+        status, out = self.import_("song", "folder")
+        self.assertEqual(status, 1)
+        self.assertTrue(out.startswith('Error reading file "folder.lrc"'), out)
+        # A folder under the temporary name cannot be replaced.
+        self.write("song.lrc", LRC)
+        os.mkdir(self.path("song.mp$"))
+        self.write("song.mp$/keep", b"x")
+        self.assertEqual(self.import_("song"), (1, 'Importing file "song.lrc".\n'
+                                                  'Error creating temporary file "song.mp$".\n'))
+        self.assertEqual(self.read("song.mp$/keep"), b"x")
+        self.assertEqual(self.read("song.mp3"), track)
+
+
+class FileNames(ToolTest):
+    """Completion of file names with default extensions, and long names."""
+
+    def test_export_completion(self):
+        self.write("song.mp3", v3_track())
+        self.assertExported(["song"], "song.lrc")
+        self.write("Loud.MP3", v3_track())
+        self.assertExported(["Loud.MP3"], "Loud.lrc")
+        self.assertExported(["song.mp3", "lyrics.txt"], "lyrics.lrc")
+        self.assertExported(["song.mp3", "words"], "words.lrc")
+        self.assertExported(["song.mp3", "b.lrc", "x.txt"], "song.lrc")
+        os.mkdir(self.path("my.dir"))
+        self.write("my.dir/song.mp3", v3_track())
+        self.assertExported(["my.dir/song"], "my.dir/song.lrc")
+        self.write(".hidden.mp3", v3_track())
+        self.assertExported([".hidden"], ".hidden.lrc")
+        self.assertEqual(self.files(), [".hidden.lrc", ".hidden.mp3", "Loud.MP3", "Loud.lrc",
+                                        "lyrics.lrc", "my.dir", "song.lrc", "song.mp3",
+                                        "words.lrc"])
+
+    def test_import_completion(self):
+        self.write("song.mp3", v3_track())
+        self.write("song.lrc", LRC)
+        self.assertImported(["song"], 'Importing file "song.lrc".\n')
+        self.write("words.lrc", LRC)
+        self.assertImported(["song.mp3", "words.txt"])
+        # With three arguments the second is ignored and nothing announced.
+        self.assertImported(["song.mp3", "other.lrc", "x"])
+        self.assertEqual(self.files(), ["song.lrc", "song.mp3", "words.lrc"])
+
+    def test_long_names_are_used_whole(self):
+        for length in (251, 255):
+            stem = "s" * (length - 4)
+            self.write(stem + ".mp3", v3_track())
+            self.write(stem + ".lrc", LRC)
+            self.assertImported([stem], 'Importing file "%s.lrc".\n' % stem)
+            self.assertExported([stem + ".mp3"], stem + ".lrc")
+            self.assertNotIn(stem + ".mp$", self.files())
+        # A name without extension gets ".mp3" at any length.
+        self.write("t" * 251 + ".mp3", v3_track())
+        self.assertExported(["t" * 251, "u" * 251], "u" * 251 + ".lrc")
+        # A path far beyond 254 characters, through folders.
+        folder = os.path.join(*["d" * 100] * 3)
+        os.makedirs(self.path(folder))
+        deep = os.path.join(folder, "e" * 200)
+        self.write(deep + ".mp3", v3_track())
+        self.write(deep + ".lrc", LRC)
+        self.assertImported([deep], 'Importing file "%s.lrc".\n' % deep)
+        self.assertExported([deep, deep + ".txt"], deep + ".lrc")
+        self.assertEqual(sorted(os.listdir(self.path(folder))),
+                         ["e" * 200 + ".lrc", "e" * 200 + ".mp3"])
+
+    def test_name_too_long_fails_cleanly(self):
+        stem = "n" * 252
+        self.assertEqual(self.export(stem), (1, 'Error opening file "%s.mp3".\n' % stem))
+        # The temporary name of a 255-character track named "...x.m" would
+        # be two characters too long.
+        track = self.write("x" * 253 + ".m", v3_track())
+        self.write("x.lrc", LRC)
+        self.assertEqual(self.import_("x" * 253 + ".m", "x"),
+                         (1, 'Error creating temporary file "%s.mp$".\n' % ("x" * 253)))
+        self.assertEqual(self.read("x" * 253 + ".m"), track)
+
+
+class SafeReplace(ToolTest):
+    """A track is never left damaged, truncated or missing."""
+
+    def test_full_disk_leaves_track_intact(self):
+        track = self.write("song.mp3", v3_track() + audio(20))
+        self.write("song.lrc", LRC)
+        status, out = self.import_("song", limit=len(track) // 2)
+        self.assertEqual(status, 1)
+        self.assertEqual(out, 'Importing file "song.lrc".\nError writing temporary file '
+                              '"song.mp$": File too large. The track was not changed.\n')
+        self.assertEqual(self.read("song.mp3"), track)
+        self.assertEqual(self.files(), ["song.lrc", "song.mp3"])
+
+    def test_full_disk_leaves_no_partial_lrc(self):
+        long_items = [("word %d " % i, i * 10) for i in range(2000)]
+        self.write("song.mp3", v3_track(long_items))
+        old = self.write("song.lrc", b"[00:01.00]old lyrics\n")
+        status, out = self.export("song", limit=8192)
+        self.assertEqual(status, 1)
+        self.assertEqual(out, 'Error writing output file "song.lrc": File too large.\n')
+        self.assertEqual(self.read("song.lrc"), old)
+        self.assertEqual(self.files(), ["song.lrc", "song.mp3"])
+
+    def test_refused_tags_are_not_rewritten(self):
+        self.write("song.lrc", LRC)
+        tracks = {
+            "unsync.mp3": tag(3, [frame(3, b"SYLT", sylt_payload(ITEMS))], flags=0x80) + audio(),
+            "overlong.mp3": tag(3, [text_frame(3, b"TIT2", "x")], size=5000) + audio(1),
+            # a frame that claims 1000 bytes in a 24-byte tag
+            "broken.mp3": tag(3, [b"TIT2" + struct.pack(">I", 1000) + b"\0\0\0abc"],
+                              padding=10) + audio(),
+        }
+        for name, data in tracks.items():
+            self.write(name, data)
+            self.assertEqual(self.import_(name, "song"),
+                             (1, 'The ID3 tag of "%s" cannot be copied safely. '
+                                 'The track was not changed.\n' % name))
+            self.assertEqual(self.read(name), data)
+        self.assertEqual(self.files(), sorted(list(tracks) + ["song.lrc"]))
+
+    def test_export_never_writes_over_its_input(self):
+        track = self.write("song.lrc", v3_track())
+        refusal = ('Not writing "song.lrc": it is the MP3 track itself. '
+                   'The track was not changed.\n')
+        self.assertEqual(self.export("song.lrc"), (1, refusal))
+        self.write("a.mp3", v3_track())
+        os.symlink("song.lrc", self.path("link.lrc"))
+        os.link(self.path("a.mp3"), self.path("hard.lrc"))
+        self.assertEqual(self.export("song.lrc", "link")[0], 1)
+        self.assertEqual(self.export("a.mp3", "hard")[0], 1)
+        self.assertEqual(self.read("song.lrc"), track)
+        self.assertEqual(self.read("a.mp3"), v3_track())
+
+    def test_permissions_links_and_stale_temporary_files(self):
+        self.write("real.mp3", v3_track())
+        os.chmod(self.path("real.mp3"), 0o640)
+        os.symlink("real.mp3", self.path("link.mp3"))
+        self.write("song.lrc", LRC)
+        victim = self.write("victim", b"not ours")
+        os.symlink("victim", self.path("real.mp$"))
+        self.assertImported(["link.mp3", "song"])
+        self.assertTrue(os.path.islink(self.path("link.mp3")))
+        self.assertEqual(os.stat(self.path("real.mp3")).st_mode & 0o7777, 0o640)
+        self.assertEqual(self.read("victim"), victim)
+        self.assertEqual(self.files(), ["link.mp3", "real.mp3", "song.lrc", "victim"])
+        frames, _ = walk(self.read("real.mp3"))
+        self.assertEqual(frames[-1][:4], b"SYLT")
+        # A stale copy is simply replaced.
+        self.write("real.mp$", b"stale")
+        self.assertImported(["real", "song"])
+        self.assertEqual(self.files(), ["link.mp3", "real.mp3", "song.lrc", "victim"])
+
+    def test_temporary_name_of_the_track_itself(self):
+        track = self.write("odd.mp$", v3_track())
+        self.write("odd.lrc", LRC)
+        self.assertEqual(self.import_("odd.mp$"),
+                         (1, 'Importing file "odd.lrc".\nError creating temporary file '
+                             '"odd.mp$": that name is the track itself. '
+                             'The track was not changed.\n'))
+        self.assertEqual(self.read("odd.mp$"), track)
+
+
+class Tags(ToolTest):
+    """What the tracks hold after an import, and what an export makes of them."""
+
+    def assertRewritten(self, old, new, version, payload=None):
+        """new is old with its SYLT frames dropped, its padding gone, one
+        SYLT frame appended, and the old audio after it."""
+        old_frames, old_end = walk(old)
+        new_frames, new_end = walk(new)
+        sylt_id = b"SLT" if version == 2 else b"SYLT"
+        kept = [f for f in old_frames if not f.startswith(sylt_id)]
+        self.assertEqual(new[:6], old[:6])
+        self.assertEqual(new_frames[:-1], kept)
+        self.assertTrue(new_frames[-1].startswith(sylt_id))
+        self.assertTrue(new[:new_end].endswith(new_frames[-1]))  # no padding
+        self.assertEqual(new[new_end:], old[old_end:])
+        if payload is not None:
+            self.assertEqual(new_frames[-1][6 if version == 2 else 10:], payload)
+
+    def test_track_without_tag(self):
+        track = self.write("song.mp3", audio())
+        self.write("song.lrc", LRC)
+        self.assertImported(["song"], 'File "song.mp3" nas no ID3 tag. A new ID3 tag will be '
+                                      'created.\nImporting file "song.lrc".\n')
+        new = self.read("song.mp3")
+        payload = sylt_payload(ITEMS, 0, DESCRIPTOR)
+        self.assertEqual(new[:10], b"ID3\4\0\0" + syncsafe(10 + len(payload)))
+        self.assertEqual(new[10:20], b"SYLT" + syncsafe(len(payload)) + b"\0\0")
+        self.assertEqual(new[20:], payload + track)
+
+    def test_versions_and_cover_art(self):
+        self.write("song.lrc", LRC)
+        payload = sylt_payload(ITEMS, 0, DESCRIPTOR)
+        for version in (2, 3, 4):
+            ids = {2: (b"TT2", b"SLT", b"TAL"), 3: (b"TIT2", b"SYLT", b"TALB"),
+                   4: (b"TIT2", b"SYLT", b"TALB")}[version]
+            old = tag(version, [text_frame(version, ids[0], "Title"), cover_frame(version),
+                                frame(version, ids[1], sylt_payload([("old", 5)])),
+                                text_frame(version, ids[2], "Album"),
+                                frame(version, ids[1], sylt_payload([("older", 9)]))],
+                      padding=300) + audio()
+            name = "v%d.mp3" % version
+            self.write(name, old)
+            self.assertImported([name, "song"])
+            self.assertRewritten(old, self.read(name), version, payload)
+            self.assertExported([name], "v%d.lrc" % version)
+            self.assertEqual(self.read("v%d.lrc" % version),
+                             b"[ti:Title]\n[al:Album]\n[re:Quorvane Lyrasil]\n"
+                             b"[00:01.00]Hello <00:01.50>world\n[00:03.00]Next line\n")
+
+    def test_extended_header_is_kept(self):
+        ext = struct.pack(">I", 6) + b"\0" * 6  # version 3: 6 bytes follow the size
+        body = ext + text_frame(3, b"TIT2", "T") + frame(3, b"SYLT", sylt_payload([("x", 1)]))
+        old = b"ID3\3\0\x40" + syncsafe(len(body)) + body + audio()
+        self.write("ext.mp3", old)
+        self.write("ext.lrc", LRC)
+        self.assertImported(["ext"], 'Importing file "ext.lrc".\n')
+        new = self.read("ext.mp3")
+        self.assertEqual(new[10:20], ext)
+        self.assertRewritten(old, new, 3)
+
+    def test_round_trip_with_non_ascii_text(self):
+        lrc = ("[00:01.00]Grüße <00:01.50>aus Köln\n[00:02.00]日本語の歌\n"
+               "[01:23.45]Ünïcödé <01:24.00>ending\n").encode("utf-8")
+        self.write("song.lrc", lrc)
+        for version in (3, 4):
+            name = "v%d.mp3" % version
+            self.write(name, tag(version, [text_frame(version, b"TIT2", "Lied")]) + audio())
+            self.assertImported([name, "song"])
+            self.assertExported([name, "back%d" % version], "back%d.lrc" % version)
+            self.assertEqual(self.read("back%d.lrc" % version),
+                             b"[ti:Lied]\n[re:Quorvane Lyrasil]\n" + lrc)
+
+    def test_utf16_frame_exports_as_utf8(self):
+        items = [("\nZwölf ", 1000), ("Boxkämpfer", 1500), ("\n♪", 3000)]
+        for enc in (1, 2):
+            self.write("u.mp3", tag(4, [frame(4, b"SYLT", sylt_payload(items, enc, "d"))]) + audio())
+            self.assertExported(["u"], "u.lrc")
+            self.assertEqual(self.read("u.lrc").decode("utf-8"),
+                             "[re:Quorvane Lyrasil]\n\n[00:01.00]Zwölf <00:01.50>Boxkämpfer"
+                             "\n[00:03.00]♪")
+
+
+class Interoperability(ToolTest):
+    """Tracks checked and written by an independent ID3 library (mutagen)."""
+
+    def setUp(self):
+        super().setUp()
+        try:
+            self.ID3 = mutagen_id3()
+        except ImportError:
+            self.skipTest("python3-mutagen is not installed")
+
+    def test_mutagen_reads_imported_lyrics(self):
+        cases = [  # version of the old tag, LRC text, declared encoding
+            (None, LRC, 0), (3, LRC, 0), (4, LRC, 0),
+            (3, "[00:01.00]Grüße <00:01.50>世界\n".encode("utf-8"), 1),
+            (4, "[00:01.00]Grüße <00:01.50>世界\n".encode("utf-8"), 3),
+            (None, "[00:01.00]Grüße\n".encode("utf-8"), 3),
+        ]
+        for version, lrc, encoding in cases:
+            with self.subTest(version=version, encoding=encoding):
+                self.write("song.lrc", lrc)
+                old = audio()
+                if version:
+                    old = tag(version, [text_frame(version, b"TIT2", "Title"),
+                                        cover_frame(version),
+                                        text_frame(version, b"TPE1", "Band")],
+                              padding=64) + old
+                self.write("song.mp3", old)
+                self.assertEqual(self.import_("song")[0], 0)
+                tags = self.ID3(self.path("song.mp3"))
+                sylt = tags.getall("SYLT")
+                self.assertEqual(len(sylt), 1)
+                self.assertEqual(sylt[0].encoding, encoding)
+                self.assertEqual((sylt[0].lang, sylt[0].format, sylt[0].type, sylt[0].desc),
+                                 ("eng", 2, 1, DESCRIPTOR))
+                expected = []
+                for line in lrc.decode("utf-8").splitlines(True):
+                    first, _, rest = line.partition("<")
+                    if rest:
+                        expected += [(first[10:], 1000), (rest[9:], 1500)]
+                    else:
+                        expected.append((first[10:], 1000))
+                if lrc == LRC:
+                    expected = ITEMS
+                self.assertEqual(sylt[0].text, expected)
+                if version:
+                    self.assertEqual(str(tags["TIT2"]), "Title")
+                    self.assertEqual(str(tags["TPE1"]), "Band")
+                    self.assertEqual(tags.getall("APIC")[0].data, bytes(range(256)) * 3)
+                    new_frames, _ = walk(self.read("song.mp3"))
+                    self.assertEqual(new_frames[:-1], walk(old)[0])
+
+    def test_export_of_mutagen_frames(self):
+        from mutagen.id3 import SYLT, TIT2, TALB, Encoding
+        items = [("Eins ", 0), ("zwei\n", 32000), ("drei", 64000), ("\nvier", 96000)]
+        cases = [  # time stamp format, times given, save as version
+            (2, [t for _, t in items], 4),
+            (2, [t for _, t in items], 3),
+            (1, [0, 1225, 2450, 3675], 4),  # MPEG frames of 1152/44100 s
+        ]
+        for fmt, times, version in cases:
+            with self.subTest(format=fmt, version=version):
+                self.write("m.mp3", audio(10))
+                tags = self.ID3()
+                tags.add(TIT2(encoding=Encoding.UTF16, text="Titel"))
+                tags.add(TALB(encoding=Encoding.UTF8, text="Älbum"))
+                tags.add(SYLT(encoding=Encoding.UTF16, lang="deu", format=fmt, type=1,
+                              desc="mutagen", text=list(zip([x for x, _ in items], times))))
+                tags.save(self.path("m.mp3"), v2_version=version)
+                self.assertExported(["m"], "m.lrc")
+                self.assertEqual(self.read("m.lrc").decode("utf-8"),
+                                 "[ti:Titel]\n[al:Älbum]\n[re:Quorvane Lyrasil]\n"
+                                 "[00:00.00]Eins <00:32.00>zwei\n[01:04.00]drei\n[01:36.00]vier")
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 3:
+        sys.exit(__doc__)
+    EXPORT, IMPORT = (os.path.abspath(p) for p in sys.argv[1:3])
+    unittest.main(argv=[sys.argv[0]] + sys.argv[3:], verbosity=2)
