@@ -59,7 +59,7 @@ int main(int argc, char *argv[])
 {
     Id3Tag tag = {0};
     Replace out = {0};
-    struct stat trackst;
+    struct stat trackst, lrcst;
     FILE *mp3 = NULL, *lrc = NULL;
     char *mp3name = NULL, *lrcname = NULL;
     int status = STATUS_FAILURE, i, read_ok, err;
@@ -109,6 +109,12 @@ int main(int argc, char *argv[])
     lrc = fopen(lrcname, "rt");
     if (lrc == NULL) {
         printf("Error opening file \"%s\".\n", lrcname);
+        goto done;
+    }
+    /* Importing a file into itself would bury the lyrics under a new tag. */
+    if (fstat(fileno(lrc), &lrcst) == 0 && same_file(&lrcst, &trackst)) {
+        printf("Not importing \"%s\": it is the MP3 track itself. "
+               "The track was not changed.\n", lrcname);
         goto done;
     }
     if (argc < 3)

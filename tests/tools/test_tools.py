@@ -366,6 +366,14 @@ class SafeReplace(ToolTest):
         self.assertEqual(self.read("song.lrc"), track)
         self.assertEqual(self.read("a.mp3"), v3_track())
 
+    def test_import_never_reads_the_track_as_its_lyrics(self):
+        self.write("song.lrc", LRC)
+        self.assertEqual(self.import_("song.lrc"),
+                         (1, 'File "song.lrc" nas no ID3 tag. A new ID3 tag will be created.\n'
+                             'Not importing "song.lrc": it is the MP3 track itself. '
+                             'The track was not changed.\n'))
+        self.assertEqual(self.read("song.lrc"), LRC)
+
     def test_permissions_links_and_stale_temporary_files(self):
         self.write("real.mp3", v3_track())
         os.chmod(self.path("real.mp3"), 0o640)
