@@ -1,0 +1,745 @@
+/*
+ * keyvale.c - stateless reading and writing of INI files (see keyvale.h).
+ *
+ * One scanning routine, getkeystring, serves every read and the writer's first
+ * probe.  The writer copies the file to a temporary file line by line, but
+ * never holds the copied text between lines: it keeps only where the not yet
+ * copied text starts in the source (mark) and how many bytes are pending, and
+ * reads that block again from the source when it writes it out.
+ */
+#include "keyvale.h"
+
+#include <assert.h>
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#define INI_LINE_BUFFER 512
+
+enum quote_option {
+  COPY_PLAIN = 0,         /* bytes as they are */
+  COPY_ADD_QUOTES = 1,    /* "text", each inner " written as \" */
+  COPY_REMOVE_QUOTES = 2  /* \" and "" each become one " */
+};
+
+/* --- strings --- */
+
+/* Bytes 1 to 32 are white space; 128 to 255 are ordinary characters, so the
+ * bytes of UTF-8 characters are never trimmed. */
+static int iswhite(char c)
+{
+  unsigned char u = (unsigned char)c;
+  return u > 0 && u <= ' ';
+}
+
+static char *skipleading(const char *str)
+{
+  assert(str != NULL);
+  while (iswhite(*str))
+    str++;
+  return (char *)str;
+}
+
+/* Walks back from p over white space, but not before base. */
+static char *skiptrailing(const char *p, const char *base)
+{
+  assert(p != NULL);
+  assert(base != NULL);
+  while (p > base && iswhite(p[-1]))
+    p--;
+  return (char *)p;
+}
+
+static char *striptrailing(char *str)
+{
+  char *ptr = skiptrailing(strchr(str, '\0'), str);
+  *ptr = '\0';
+  return str;
+}
+
+/* Bounded copy of at most maxlen - 1 bytes plus the terminator.  dest may lie
+ * inside source only at or before its start (the copy runs forwards). */
+static char *save_strncpy(char *dest, const char *source, size_t maxlen, enum quote_option option)
+{
+  size_t d = 0;
+
+  assert(maxlen > 0);
+  assert(dest <= source || dest >= source + maxlen);
+  if (option == COPY_ADD_QUOTES && maxlen <= 2)
+    option = COPY_PLAIN;
+  switch (option) {
+  case COPY_PLAIN:
+    while (d < maxlen - 1 && source[d] != '\0') {
+      dest[d] = source[d];
+      d++;
+    }
+    break;
+  case COPY_ADD_QUOTES:
+    /* Room is kept for the closing quote, and an escape is never split. */
+    dest[d++] = '"';
+    while (*source != '\0' && d < maxlen - 2) {
+      if (*source == '"') {
+        if (d >= maxlen - 3)
+          break;
+        dest[d++] = '\\';
+      }
+      dest[d++] = *source++;
+    }
+    dest[d++] = '"';
+    break;
+  case COPY_REMOVE_QUOTES:
+    while (*source != '\0' && d < maxlen - 1) {
+      if ((*source == '"' || *source == '\\') && source[1] == '"')
+        source++;
+      dest[d++] = *source++;
+    }
+    break;
+  default:
+    assert(option == COPY_PLAIN || option == COPY_ADD_QUOTES || option == COPY_REMOVE_QUOTES);
+  }
+  dest[d] = '\0';
+  return dest;
+}
+
+/* Cuts an end-of-line comment and trailing white space off a raw value and
+ * removes enclosing quotes; returns the value's start and the copy mode. */
+static char *cleanstring(char *string, enum quote_option *quotes)
+{
+  int isstring = 0;
+  char *ep;
+  size_t len;
+
+  assert(string != NULL);
+  assert(quotes != NULL);
+  for (ep = string; *ep != '\0' && ((*ep != ';' && *ep != '#') || isstring); ep++) {
+    if (*ep == '"') {
+      if (ep[1] == '"')
+        ep++;            /* "" is an escaped quote */
+      else
+        isstring = !isstring;
+    } else if (*ep == '\\' && ep[1] == '"') {
+      ep++;              /* so is \" */
+    }
+  }
+  *ep = '\0';
+  striptrailing(string);
+
+  *quotes = COPY_PLAIN;
+  len = strlen(string);
+  if (len > 0 && string[0] == '"' && string[len - 1] == '"') {
+    *quotes = COPY_REMOVE_QUOTES;
+    if (len == 1) {      /* one lone quote: nothing left */
+      string[0] = '\0';
+    } else {
+      string[len - 1] = '\0';
+      string++;
+    }
+  }
+  return string;
+}
+
+/* Equal length and equal text, ignoring the case of ASCII letters only. */
+static int namematch(const char *name, size_t len, const char *wanted, size_t wantedlen)
+{
+  size_t i;
+
+  if (len != wantedlen || wantedlen == 0)
+    return 0;
+  for (i = 0; i < len; i++) {
+    unsigned char a = (unsigned char)name[i], b = (unsigned char)wanted[i];
+    if (a >= 'A' && a <= 'Z')
+      a = (unsigned char)(a - 'A' + 'a');
+    if (b >= 'A' && b <= 'Z')
+      b = (unsigned char)(b - 'A' + 'a');
+    if (a != b)
+      return 0;
+  }
+  return 1;
+}
+
+/* For a section header line, the start of its name (not terminated) and its
+ * length; null for any other line. */
+static char *headername(char *line, size_t *len)
+{
+  char *sp = skipleading(line), *ep;
+
+  if (*sp != '[' || (ep = strchr(sp, ']')) == NULL)
+    return NULL;
+  *len = (size_t)(ep - sp - 1);
+  return sp + 1;
+}
+
+/* For a key line, the start of its key name, the name's length without
+ * trailing white space, and the separator: the first '=', else the first ':'.
+ * Null for comment lines and lines without separator. */
+static char *keyname(char *line, size_t *len, char **sep)
+{
+  char *sp = skipleading(line), *ep;
+
+  if (*sp == ';' || *sp == '#')
+    return NULL;
+  ep = strchr(sp, '=');
+  if (ep == NULL)
+    ep = strchr(sp, ':');
+  if (ep == NULL)
+    return NULL;
+  *len = (size_t)(skiptrailing(ep, sp) - sp);
+  *sep = ep;
+  return sp;
+}
+
+/* --- reading --- */
+
+/* Scans fp from its start.  By name (idxSection and idxKey -1): finds Key in
+ * Section and copies its cleaned value.  idxSection >= 0 copies the name of
+ * that section; idxKey >= 0 the name of that key in Section.  When mark is
+ * given it receives the position of each key-search line before it is read,
+ * so after a found name it holds the start of the key's line.  Returns 1 when
+ * found, 0 when not (Buffer untouched). */
+static int getkeystring(FILE *fp, const char *Section, const char *Key, int idxSection, int idxKey,
+                        char *Buffer, int BufferSize, long *mark)
+{
+  char LocalBuffer[INI_LINE_BUFFER];
+  char *sp, *kp, *ep;
+  size_t len, seclen, keylen;
+  int idx;
+  enum quote_option quotes;
+
+  assert(fp != NULL);
+  assert(Key != NULL || idxKey >= 0 || idxSection >= 0);
+  assert(Buffer != NULL && BufferSize > 0);
+
+  seclen = Section != NULL ? strlen(Section) : 0;
+  if (seclen > 0 || idxSection >= 0) {
+    idx = -1;
+    for (;;) {
+      if (fgets(LocalBuffer, INI_LINE_BUFFER, fp) == NULL)
+        return 0;
+      sp = headername(LocalBuffer, &len);
+      if (sp == NULL)
+        continue;
+      if (idxSection >= 0 ? ++idx == idxSection : namematch(sp, len, Section, seclen))
+        break;
+    }
+    if (idxSection >= 0) {
+      sp[len] = '\0';
+      save_strncpy(Buffer, sp, (size_t)BufferSize, COPY_PLAIN);
+      return 1;
+    }
+  }
+
+  keylen = Key != NULL ? strlen(Key) : 0;
+  idx = -1;
+  for (;;) {
+    if (mark != NULL)
+      *mark = ftell(fp);
+    if (fgets(LocalBuffer, INI_LINE_BUFFER, fp) == NULL)
+      return 0;
+    if (*skipleading(LocalBuffer) == '[')
+      return 0;                 /* end of the section */
+    kp = keyname(LocalBuffer, &len, &ep);
+    if (kp == NULL)
+      continue;
+    if (idxKey >= 0 ? ++idx == idxKey : namematch(kp, len, Key, keylen))
+      break;
+  }
+  if (idxKey >= 0) {
+    kp[len] = '\0';
+    save_strncpy(Buffer, kp, (size_t)BufferSize, COPY_PLAIN);
+  } else {
+    sp = cleanstring(skipleading(ep + 1), &quotes);
+    save_strncpy(Buffer, sp, (size_t)BufferSize, quotes);
+  }
+  return 1;
+}
+
+int ini_gets(const char *Section, const char *Key, const char *DefValue,
+             char *Buffer, int BufferSize, const char *Filename)
+{
+  FILE *fp;
+  int found = 0;
+
+  if (Buffer == NULL || BufferSize <= 0 || Key == NULL)
+    return 0;
+  if (Filename != NULL && (fp = fopen(Filename, "rb")) != NULL) {
+    found = getkeystring(fp, Section, Key, -1, -1, Buffer, BufferSize, NULL);
+    fclose(fp);
+  }
+  if (!found)
+    save_strncpy(Buffer, DefValue != NULL ? DefValue : "", (size_t)BufferSize, COPY_PLAIN);
+  return (int)strlen(Buffer);
+}
+
+long ini_getl(const char *Section, const char *Key, long DefValue, const char *Filename)
+{
+  char LocalBuffer[64];
+  int len = ini_gets(Section, Key, "", LocalBuffer, sizeof LocalBuffer, Filename);
+
+  if (len == 0)
+    return DefValue;
+  if (len > 1 && (LocalBuffer[1] == 'x' || LocalBuffer[1] == 'X'))
+    return strtol(LocalBuffer, NULL, 16);
+  return strtol(LocalBuffer, NULL, 10);
+}
+
+float ini_getf(const char *Section, const char *Key, float DefValue, const char *Filename)
+{
+  char LocalBuffer[64];
+  int len = ini_gets(Section, Key, "", LocalBuffer, sizeof LocalBuffer, Filename);
+
+  if (len == 0)
+    return DefValue;
+  return (float)strtod(LocalBuffer, NULL);
+}
+
+int ini_getbool(const char *Section, const char *Key, int DefValue, const char *Filename)
+{
+  char LocalBuffer[2] = "";
+
+  ini_gets(Section, Key, "", LocalBuffer, sizeof LocalBuffer, Filename);
+  switch (LocalBuffer[0]) {
+  case 'Y': case 'y': case 'T': case 't': case '1':
+    return 1;
+  case 'N': case 'n': case 'F': case 'f': case '0':
+    return 0;
+  default:
+    return DefValue;
+  }
+}
+
+int ini_getsection(int idx, char *Buffer, int BufferSize, const char *Filename)
+{
+  FILE *fp;
+  int found = 0;
+
+  if (Buffer == NULL || BufferSize <= 0 || idx < 0)
+    return 0;
+  if (Filename != NULL && (fp = fopen(Filename, "rb")) != NULL) {
+    found = getkeystring(fp, NULL, NULL, idx, -1, Buffer, BufferSize, NULL);
+    fclose(fp);
+  }
+  if (!found)
+    Buffer[0] = '\0';
+  return (int)strlen(Buffer);
+}
+
+int ini_getkey(const char *Section, int idx, char *Buffer, int BufferSize, const char *Filename)
+{
+  FILE *fp;
+  int found = 0;
+
+  if (Buffer == NULL || BufferSize <= 0 || idx < 0)
+    return 0;
+  if (Filename != NULL && (fp = fopen(Filename, "rb")) != NULL) {
+    found = getkeystring(fp, Section, NULL, -1, idx, Buffer, BufferSize, NULL);
+    fclose(fp);
+  }
+  if (!found)
+    Buffer[0] = '\0';
+  return (int)strlen(Buffer);
+}
+
+int ini_browse(IniBrowseCallback Callback, void *UserData, const char *Filename)
+{
+  /* Holds, one after the other: the current section name, then the line
+   * being read, which is turned into the key and the value in place. */
+  char LocalBuffer[INI_LINE_BUFFER];
+  char *line, *sp, *ep, *kp, *vp, *value;
+  size_t seclen = 0, keylen, room;
+  enum quote_option quotes;
+  FILE *fp;
+
+  if (Callback == NULL || Filename == NULL || (fp = fopen(Filename, "rb")) == NULL)
+    return 0;
+  LocalBuffer[0] = '\0';
+  for (;;) {
+    /* A section name is at most 508 bytes (it came through this same space),
+     * so at least 3 bytes are left and every read makes progress. */
+    line = LocalBuffer + seclen + 1;
+    room = INI_LINE_BUFFER - (seclen + 1);
+    if (fgets(line, (int)room, fp) == NULL)
+      break;
+    sp = skipleading(line);
+    if (*sp == '\0' || *sp == ';' || *sp == '#')
+      continue;
+    if (*sp == '[' && (ep = strchr(sp, ']')) != NULL) {
+      *ep = '\0';
+      save_strncpy(LocalBuffer, sp + 1, INI_LINE_BUFFER, COPY_PLAIN);
+      seclen = strlen(LocalBuffer);
+      continue;
+    }
+    kp = keyname(line, &keylen, &ep);
+    if (kp == NULL)
+      continue;
+    vp = cleanstring(skipleading(ep + 1), &quotes);
+    kp[keylen] = '\0';
+    save_strncpy(line, kp, room, COPY_PLAIN);
+    value = strchr(line, '\0') + 1;
+    save_strncpy(value, vp, (size_t)(LocalBuffer + INI_LINE_BUFFER - value), quotes);
+    if (!Callback(LocalBuffer, line, value, UserData))
+      break;
+  }
+  fclose(fp);
+  return 1;
+}
+
+/* --- writing --- */
+
+/* A value that the reader would change is written in quotes. */
+static int check_enquote(const char *Value)
+{
+  size_t len;
+
+  assert(Value != NULL);
+  len = strlen(Value);
+  return strpbrk(Value, "\";#") != NULL || (len > 0 && Value[len - 1] == ' ');
+}
+
+/* "[Section]\n" into LocalBuffer, and to fp when given; nothing for a null or
+ * empty name. */
+static void writesection(char *LocalBuffer, const char *Section, FILE *fp)
+{
+  if (Section == NULL || *Section == '\0')
+    return;
+  LocalBuffer[0] = '[';
+  save_strncpy(LocalBuffer + 1, Section, INI_LINE_BUFFER - 4, COPY_PLAIN);
+  strcat(LocalBuffer, "]\n");
+  if (fp != NULL)
+    fputs(LocalBuffer, fp);
+}
+
+/* "Key=Value\n" into LocalBuffer, and to fp when given; the line stays within
+ * 510 bytes plus the terminator, so it reads back as one line. */
+static void writekey(char *LocalBuffer, const char *Key, const char *Value, FILE *fp)
+{
+  char *p;
+
+  save_strncpy(LocalBuffer, Key, INI_LINE_BUFFER - 3, COPY_PLAIN);
+  p = strchr(LocalBuffer, '\0');
+  *p++ = '=';
+  save_strncpy(p, Value, (size_t)(LocalBuffer + INI_LINE_BUFFER - 2 - p),
+               check_enquote(Value) ? COPY_ADD_QUOTES : COPY_PLAIN);
+  strcat(p, "\n");
+  if (fp != NULL)
+    fputs(LocalBuffer, fp);
+}
+
+/* The temporary file's name: Filename with its last byte replaced by '~'.
+ * 0 when no distinct name fits in the buffer (a name already ending in '~'
+ * would be its own temporary file). */
+static int ini_tempname(char *dest, const char *Filename)
+{
+  size_t len = strlen(Filename);
+
+  if (len == 0 || len >= INI_LINE_BUFFER || Filename[len - 1] == '~')
+    return 0;
+  memcpy(dest, Filename, len + 1);
+  dest[len - 1] = '~';
+  return 1;
+}
+
+/* Flushes and closes fp; 1 when every write reached the file. */
+static int close_written(FILE *fp)
+{
+  int ok = fflush(fp) == 0 && !ferror(fp);
+
+  if (fclose(fp) != 0)
+    ok = 0;
+  return ok;
+}
+
+/* One copy of the INI file into the temporary file.  Lengths are counted in
+ * bytes of the file (positions), not string lengths, so a line holding a NUL
+ * byte is copied exactly. */
+struct rewrite {
+  FILE *rfp;     /* the INI file, read */
+  FILE *wfp;     /* the temporary file */
+  long mark;     /* where the not yet copied text begins in rfp */
+  long pending;  /* bytes from mark not yet copied, below INI_LINE_BUFFER */
+  int failed;    /* a seek, read or write went wrong */
+};
+
+/* Reads the next line into LocalBuffer; returns the bytes it took from the
+ * file, 0 at the end of the file. */
+static long readline(char *LocalBuffer, struct rewrite *rw)
+{
+  long start = ftell(rw->rfp), end;
+
+  if (fgets(LocalBuffer, INI_LINE_BUFFER, rw->rfp) == NULL)
+    return 0;
+  end = ftell(rw->rfp);
+  if (start < 0 || end <= start) {
+    rw->failed = 1;
+    return 0;
+  }
+  return end - start;
+}
+
+static int cache_add(long len, long *pending, long limit)
+{
+  if (*pending + len >= limit)
+    return 0;
+  *pending += len;
+  return 1;
+}
+
+/* Writes the pending block, read again from mark, to the temporary file in
+ * one write and leaves rfp after it.  A file that shrank meanwhile ends the
+ * block early.  Returns 1 when the block is longer than one byte and ends
+ * with a line feed, else 0. */
+static int cache_flush(char *LocalBuffer, struct rewrite *rw)
+{
+  size_t n = 0;
+
+  if (fseek(rw->rfp, rw->mark, SEEK_SET) != 0) {
+    rw->failed = 1;
+  } else if (rw->pending > 0) {
+    n = fread(LocalBuffer, 1, (size_t)rw->pending, rw->rfp);
+    if (n > 0 && fwrite(LocalBuffer, 1, n, rw->wfp) != n)
+      rw->failed = 1;
+  }
+  rw->mark += (long)n;
+  rw->pending = 0;
+  return n > 1 && LocalBuffer[n - 1] == '\n';
+}
+
+/* Adds the line just read to the pending block; when the block is full,
+ * writes it out first and reads the line again (rfp then stands at its start). */
+static void keepline(char *LocalBuffer, long len, struct rewrite *rw)
+{
+  if (cache_add(len, &rw->pending, INI_LINE_BUFFER))
+    return;
+  cache_flush(LocalBuffer, rw);
+  len = readline(LocalBuffer, rw);
+  cache_add(len, &rw->pending, INI_LINE_BUFFER);
+}
+
+/* Leaves the line just read out of the copy; only while nothing is pending. */
+static void dropline(struct rewrite *rw)
+{
+  long pos = ftell(rw->rfp);
+
+  assert(rw->pending == 0);
+  if (pos < 0)
+    rw->failed = 1;
+  else
+    rw->mark = pos;
+}
+
+/* Closes both files and moves the temporary file over the INI file in one
+ * rename, but only when the copy is complete; otherwise the temporary file is
+ * removed and the INI file stays as it was. */
+static int replace_with_temp(struct rewrite *rw, const char *Filename, const char *TempName)
+{
+  int ok = !rw->failed && !ferror(rw->rfp);
+
+  if (!close_written(rw->wfp))
+    ok = 0;
+  fclose(rw->rfp);
+  if (ok && rename(TempName, Filename) != 0)
+    ok = 0;
+  if (!ok)
+    remove(TempName);
+  return ok;
+}
+
+/* A missing file: create it (never over a file that exists but could not be
+ * read) with the header and the key line. */
+static int create_file(char *LocalBuffer, const char *Section, const char *Key,
+                       const char *Value, const char *Filename)
+{
+  FILE *fp = fopen(Filename, "wbx");
+
+  if (fp == NULL)
+    return 0;
+  writesection(LocalBuffer, Section, fp);
+  writekey(LocalBuffer, Key, Value, fp);
+  if (close_written(fp))
+    return 1;
+  remove(Filename);
+  return 0;
+}
+
+/* Writes line over the bytes at pos; the caller has checked that it has the
+ * old line's exact length, so the file does not grow. */
+static int overwrite_line(const char *Filename, long pos, const char *line)
+{
+  FILE *fp = fopen(Filename, "r+b");
+  int ok;
+
+  if (fp == NULL)
+    return 0;
+  ok = fseek(fp, pos, SEEK_SET) == 0 && fputs(line, fp) >= 0;
+  return close_written(fp) && ok;
+}
+
+int ini_puts(const char *Section, const char *Key, const char *Value, const char *Filename)
+{
+  char LocalBuffer[INI_LINE_BUFFER];
+  char TempName[INI_LINE_BUFFER];
+  struct rewrite rw;
+  char *sp, *ep;
+  size_t len, seclen, keylen;
+  long linelen, keypos;
+  int endslf;
+
+  assert(Filename != NULL);
+  if (Section == NULL)
+    Section = "";
+  if (Key == NULL && *Section == '\0')
+    return 1;                   /* nothing named to delete */
+
+  rw.rfp = fopen(Filename, "rb");
+  if (rw.rfp == NULL) {
+    if (Key != NULL && Value != NULL)
+      return create_file(LocalBuffer, Section, Key, Value, Filename);
+    return errno == ENOENT;     /* nothing to delete in a missing file */
+  }
+
+  /* The cheap cases: the value is already there, or the new line fits the
+   * old one exactly. */
+  if (Key != NULL && Value != NULL) {
+    if (getkeystring(rw.rfp, Section, Key, -1, -1, LocalBuffer, INI_LINE_BUFFER, &keypos)) {
+      linelen = ftell(rw.rfp) - keypos;
+      if (strcmp(LocalBuffer, Value) == 0) {
+        fclose(rw.rfp);
+        return 1;
+      }
+      writekey(LocalBuffer, Key, Value, NULL);
+      if (keypos >= 0 && (long)strlen(LocalBuffer) == linelen) {
+        fclose(rw.rfp);
+        return overwrite_line(Filename, keypos, LocalBuffer);
+      }
+    }
+    if (ferror(rw.rfp) || fseek(rw.rfp, 0, SEEK_SET) != 0) {
+      fclose(rw.rfp);
+      return 0;
+    }
+  }
+
+  if (!ini_tempname(TempName, Filename) || (rw.wfp = fopen(TempName, "wb")) == NULL) {
+    fclose(rw.rfp);
+    return 0;
+  }
+  rw.mark = 0;
+  rw.pending = 0;
+  rw.failed = 0;
+
+  /* Copy everything up to the section's header. */
+  seclen = strlen(Section);
+  if (seclen > 0) {
+    for (;;) {
+      linelen = readline(LocalBuffer, &rw);
+      if (linelen == 0) {
+        /* No such section: add it at the end of the file. */
+        endslf = cache_flush(LocalBuffer, &rw);
+        if (Key != NULL && Value != NULL) {
+          if (!endslf)
+            fputc('\n', rw.wfp);
+          writesection(LocalBuffer, Section, rw.wfp);
+          writekey(LocalBuffer, Key, Value, rw.wfp);
+        }
+        return replace_with_temp(&rw, Filename, TempName);
+      }
+      sp = headername(LocalBuffer, &len);
+      if (sp != NULL && namematch(sp, len, Section, seclen))
+        break;
+      keepline(LocalBuffer, linelen, &rw);
+    }
+    if (Key != NULL)
+      keepline(LocalBuffer, linelen, &rw);
+  }
+  cache_flush(LocalBuffer, &rw);
+  if (Key == NULL) {
+    readline(LocalBuffer, &rw);   /* the header again, to drop it */
+    dropline(&rw);
+  }
+
+  /* The section's lines, up to the key or the next header. */
+  keylen = Key != NULL ? strlen(Key) : 0;
+  for (;;) {
+    linelen = readline(LocalBuffer, &rw);
+    if (linelen == 0) {
+      endslf = cache_flush(LocalBuffer, &rw);
+      if (Key != NULL && Value != NULL) {
+        if (!endslf)
+          fputc('\n', rw.wfp);
+        writekey(LocalBuffer, Key, Value, rw.wfp);
+      }
+      return replace_with_temp(&rw, Filename, TempName);
+    }
+    if (*skipleading(LocalBuffer) == '[')
+      break;
+    if (keylen > 0 && (sp = keyname(LocalBuffer, &len, &ep)) != NULL && namematch(sp, len, Key, keylen))
+      break;
+    if (Key == NULL)
+      dropline(&rw);
+    else
+      keepline(LocalBuffer, linelen, &rw);
+  }
+
+  /* At the stop: the new key line goes before it; a header stays, the old
+   * key line goes. */
+  cache_flush(LocalBuffer, &rw);
+  if (Key != NULL && Value != NULL)
+    writekey(LocalBuffer, Key, Value, rw.wfp);
+  linelen = readline(LocalBuffer, &rw);
+  if (linelen > 0) {
+    if (*skipleading(LocalBuffer) == '[')
+      keepline(LocalBuffer, linelen, &rw);
+    else
+      dropline(&rw);
+  }
+
+  /* The rest of the file as it is. */
+  while ((linelen = readline(LocalBuffer, &rw)) > 0)
+    keepline(LocalBuffer, linelen, &rw);
+  cache_flush(LocalBuffer, &rw);
+  return replace_with_temp(&rw, Filename, TempName);
+}
+
+/* Decimal text of value, digits taken from each remainder's magnitude so that
+ * the most negative long converts too. */
+static void reverse_text(char *text)
+{
+  char *end = strchr(text, '\0') - 1;
+
+  while (text < end) {
+    char c = *text;
+    *text++ = *end;
+    *end-- = c;
+  }
+}
+
+static void long_to_text(long value, char *buf)
+{
+  int negative = value < 0;
+  size_t i = 0;
+
+  do {
+    long digit = value % 10;
+    buf[i++] = (char)('0' + (digit < 0 ? -digit : digit));
+    value /= 10;
+  } while (value != 0);
+  if (negative)
+    buf[i++] = '-';
+  buf[i] = '\0';
+  reverse_text(buf);
+}
+
+int ini_putl(const char *Section, const char *Key, long Value, const char *Filename)
+{
+  char LocalBuffer[32];
+
+  long_to_text(Value, LocalBuffer);
+  return ini_puts(Section, Key, LocalBuffer, Filename);
+}
+
+int ini_putf(const char *Section, const char *Key, float Value, const char *Filename)
+{
+  char LocalBuffer[64];   /* the longest float in "%f" form has 47 characters */
+
+  snprintf(LocalBuffer, sizeof LocalBuffer, "%f", (double)Value);
+  return ini_puts(Section, Key, LocalBuffer, Filename);
+}
