@@ -228,7 +228,12 @@ class CommandLine(ToolTest):
         self.write("good.mp3", v3_track())
         self.assertEqual(self.export("good", "nofolder/x"),
                          (1, 'Error creating output file "nofolder/x.lrc".\n'))
-        self.assertEqual(self.files(), ["bad.mp3", "good.mp3", "nosylt.mp3", "plain.mp3"])
+        os.symlink("nofolder/x.lrc", self.path("dangling.lrc"))
+        self.assertEqual(self.export("good", "dangling"),
+                         (1, 'Error creating output file "dangling.lrc": '
+                             'No such file or directory.\n'))
+        self.assertEqual(self.files(), ["bad.mp3", "dangling.lrc", "good.mp3", "nosylt.mp3",
+                                        "plain.mp3"])
 
     def test_import_failures_leave_the_track(self):
         track = self.write("song.mp3", v3_track())
@@ -392,6 +397,11 @@ class SafeReplace(ToolTest):
         self.write("real.mp$", b"stale")
         self.assertImported(["real", "song"])
         self.assertEqual(self.files(), ["link.mp3", "real.mp3", "song.lrc", "victim"])
+        # An LRC name that is a link: the file it points to is written.
+        os.symlink("victim", self.path("out.lrc"))
+        self.assertExported(["real", "out"], "out.lrc")
+        self.assertTrue(os.path.islink(self.path("out.lrc")))
+        self.assertIn(b"[re:Quorvane Lyrasil]\n", self.read("victim"))
 
     def test_temporary_name_of_the_track_itself(self):
         track = self.write("odd.mp$", v3_track())
