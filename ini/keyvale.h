@@ -34,6 +34,10 @@
  * end with a bare line feed and have the form "key=value"; a value holding '"',
  * ';' or '#', or ending in a space, is written in double quotes with each inner
  * '"' as \".  A failure leaves the file as it was and no temporary file behind.
+ * A file whose name already ends in '~', or is 512 bytes or longer, has no
+ * temporary name of its own and cannot be rewritten (the result is 0).  The
+ * replaced file gets the default permissions of a new file; a symbolic link
+ * is replaced by a plain file.
  *
  * Values, names and defaults longer than a buffer are cut without notice.
  * A file that cannot be opened reads as an empty file.
