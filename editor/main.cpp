@@ -7,6 +7,7 @@
 
 #include "lyrasilapp.h"
 
+wxIMPLEMENT_WX_THEME_SUPPORT
 wxIMPLEMENT_APP_NO_MAIN(LyrasilApp);
 
 enum { EXIT_NO_DISPLAY = 1 };
@@ -20,6 +21,8 @@ static bool HasDisplay()
 
 int main(int argc, char** argv)
 {
+    // As the toolkit's own entry does: release builds drop asserts.
+    wxDISABLE_DEBUG_SUPPORT();
     if (!HasDisplay()) {
         std::fprintf(stderr, "lyrasil: no display: the editor needs a graphical desktop "
                              "(neither DISPLAY nor WAYLAND_DISPLAY is set)\n");
