@@ -1,0 +1,281 @@
+// Writing a new copy of a track: id3_copytag, id3_writesylt, id3_appendmp3.
+#include <cstdlib>
+#include <cstring>
+
+#include "helpers.h"
+
+namespace {
+
+class Rewrite : public Core {
+protected:
+    Id3Tag t{};
+    FILE *in = nullptr;
+    int copied = 0, written = 0, appended = 0;
+
+    void TearDown() override
+    {
+        id3_close(&t);
+        if (in)
+            fclose(in);
+        Core::TearDown();
+    }
+    void open(const Bytes &old, const Bytes &payload)
+    {
+        id3_close(&t);
+        if (in)
+            fclose(in);
+        in = open_bytes(old);
+        id3_init(in, &t);
+        if (!payload.empty()) {
+            t.sylt = static_cast<unsigned char *>(malloc(payload.size()));
+            memcpy(t.sylt, payload.data(), payload.size());
+            t.syltsize = int32_t(payload.size());
+        }
+    }
+    // The three steps into out, as the callers run them.
+    void steps(FILE *out)
+    {
+        copied = written = appended = 0;
+        copied = id3_copytag(out, &t);
+        if (copied) {
+            written = id3_writesylt(out, &t);
+            appended = id3_appendmp3(out, &t);
+        }
+    }
+    Bytes rewrite(const Bytes &old, const Bytes &payload)
+    {
+        open(old, payload);
+        FILE *out = tmpfile();
+        steps(out);
+        Bytes b = read_all(out);
+        fclose(out);
+        return b;
+    }
+};
+
+Bytes payload_of(size_t n)
+{
+    Bytes p = payload0("");
+    while (p.size() < n)
+        p += char('a' + p.size() % 26);
+    return p;
+}
+
+TEST_F(Rewrite, TrackWithoutTagGetsANewVersion4Tag)
+{
+    Bytes p = payload_of(200), old = audio(1000);
+    Bytes out = rewrite(old, p);
+    EXPECT_EQ(copied + written + appended, 3);
+    Bytes want = Bytes("ID3\x04\x00\x00", 6) + syncsafe(10 + 200)  // new header
+                 + "SYLT" + Bytes("\x00\x00\x01\x48", 4) + Bytes(2, '\0') // 200, sync-safe
+                 + p + old;
+    EXPECT_EQ(out, want);
+    EXPECT_EQ(t.version, 4);
+    EXPECT_EQ(t.size, 210);
+}
+
+TEST_F(Rewrite, Version3TagKeepsItsFramesAndDropsPadding)
+{
+    Bytes tit2 = frame3("TIT2", text0("My song")), talb = frame3("TALB", text0("Albu"));
+    ASSERT_EQ(tit2.size(), 18u);
+    ASSERT_EQ(talb.size(), 15u);
+    Bytes old = make_tag(3, 0, tit2 + frame3("SYLT", payload0(item("old", 1))) + talb, 500);
+    Bytes p = payload_of(300), a = audio(777);
+    Bytes out = rewrite(old + a, p);
+    EXPECT_EQ(copied + written + appended, 3);
+    Bytes want = Bytes("ID3\x03\x00\x00", 6) + Bytes("\x00\x00\x02\x57", 4) // 343
+                 + tit2 + talb
+                 + "SYLT" + Bytes("\x00\x00\x01\x2C", 4) + Bytes(2, '\0') // 300, plain
+                 + p;
+    ASSERT_EQ(want.size(), 353u);
+    EXPECT_EQ(out, want + a);
+    EXPECT_EQ(t.size, 343);
+}
+
+TEST_F(Rewrite, Version2Tag)
+{
+    Bytes tt2 = frame2("TT2", text0("x"));
+    Bytes old = make_tag(2, 0, frame2("SLT", payload0("")) + tt2, 7);
+    Bytes p = payload_of(300);
+    Bytes out = rewrite(old + audio(), p);
+    Bytes want = Bytes("ID3\x02\x00\x00", 6) + syncsafe(tt2.size() + 6 + 300) + tt2 +
+                 "SLT" + Bytes("\x00\x01\x2C", 3) + p + audio();
+    EXPECT_EQ(out, want);
+}
+
+TEST_F(Rewrite, EverySyltFrameIsReplacedByOne)
+{
+    Bytes keep = frame4("TPE1", text0("b"));
+    Bytes old = make_tag(4, 0, frame4("SYLT", payload0("")) + keep + frame4("SYLT", payload0("")));
+    Bytes p = payload_of(50);
+    Bytes out = rewrite(old, p);
+    EXPECT_EQ(out, tag_header(4, 0, keep.size() + 60) + keep + frame4("SYLT", p));
+}
+
+TEST_F(Rewrite, ExtendedHeaderIsCopiedAndCounted)
+{
+    Bytes ext = be32(6) + Bytes("\x00\x00\x00\x00\x00\x00", 6); // 10 bytes in version 3
+    Bytes f = frame3("TIT2", text0("t"));
+    Bytes p = payload_of(20);
+    Bytes out = rewrite(make_tag(3, 0x40, ext + f, 30) + audio(), p);
+    EXPECT_EQ(out, tag_header(3, 0x40, 10 + f.size() + 30) + ext + f + frame3("SYLT", p) + audio());
+}
+
+TEST_F(Rewrite, AudioIsCopiedWhole)
+{
+    Bytes tag = make_tag(3, 0, frame3("TIT2", text0("t")));
+    Bytes p = payload_of(10);
+    for (size_t n : {0, 1, 1024, 1300, 65536, 65537, 200000}) {
+        Bytes a = audio(n);
+        Bytes out = rewrite(tag + a, p);
+        EXPECT_EQ(appended, 1) << n;
+        ASSERT_GE(out.size(), n);
+        EXPECT_EQ(out.size(), tag.size() + 20 + n) << n;
+        EXPECT_TRUE(out.compare(out.size() - n, n, a) == 0) << n;
+    }
+}
+
+TEST_F(Rewrite, WithoutPayloadNothingIsWritten)
+{
+    Bytes f = frame3("TIT2", text0("t"));
+    Bytes out = rewrite(make_tag(3, 0, f, 10), "");
+    EXPECT_EQ(copied, 1);
+    EXPECT_EQ(written, 0);
+    EXPECT_EQ(out, tag_header(3, 0, f.size()) + f);
+}
+
+TEST_F(Rewrite, TagThatWouldOutgrowItsSizeFieldIsRefused)
+{
+    open(audio(), payload_of(100));
+    FILE *out = tmpfile();
+    ASSERT_EQ(id3_copytag(out, &t), 1);
+    t.size = 0x0FFFFFFF - 100;
+    EXPECT_EQ(id3_writesylt(out, &t), 0);
+    EXPECT_EQ(read_all(out).size(), 10u);
+    fclose(out);
+}
+
+// D1: the new frame is coded like the frames around it.
+TEST_F(Rewrite, Version4SizesStaySyncSafeAndLegacyTagsStayPlain)
+{
+    Bytes p = payload_of(300);
+    Bytes big = frame4("PRIV", Bytes(200, 'x'));
+    Bytes out = rewrite(make_tag(4, 0, big + frame4("SYLT", payload0("")), 20), p);
+    EXPECT_EQ(out, tag_header(4, 0, big.size() + 310) + big + "SYLT" +
+                       Bytes("\x00\x00\x02\x2C", 4) + Bytes(2, '\0') + p);
+
+    Bytes legacy = frame3("PRIV", Bytes(200, 'x'));
+    out = rewrite(make_tag(4, 0, legacy + frame3("SYLT", payload0(""))), p);
+    EXPECT_EQ(t.plainsizes, 1);
+    EXPECT_EQ(out, tag_header(4, 0, legacy.size() + 310) + legacy + "SYLT" +
+                       Bytes("\x00\x00\x01\x2C", 4) + Bytes(2, '\0') + p);
+    // And it reads back.
+    FILE *fp = open_bytes(out);
+    Id3Tag back{};
+    ASSERT_EQ(id3_init(fp, &back), 1);
+    ASSERT_EQ(id3_readsylt(&back), 1);
+    EXPECT_EQ(sylt_of(back), p);
+    id3_close(&back);
+    fclose(fp);
+}
+
+TEST_F(Rewrite, FooterIsNotCarriedOver)
+{
+    Bytes f = frame4("TIT2", text0("t"));
+    Bytes tag = make_tag(4, 0x10, f);
+    Bytes footer = "3DI" + tag.substr(3, 7);
+    Bytes p = payload_of(10);
+    Bytes out = rewrite(tag + footer + audio(), p);
+    EXPECT_EQ(out, tag_header(4, 0, f.size() + 20) + f + frame4("SYLT", p) + audio());
+}
+
+// D6: a tag that cannot be copied faithfully is refused.
+TEST_F(Rewrite, UnfaithfulCopiesAreRefused)
+{
+    Bytes f = frame3("TIT2", text0("title")) + frame3("TALB", text0("album"));
+    Bytes good = make_tag(3, 0, f, 10) + audio();
+    Bytes ext = be32(6) + Bytes(6, '\0');
+    struct { Bytes old; const char *why; } cases[] = {
+        {good.substr(0, 14) + "\x7F" + good.substr(15), "size runs past the tag"},
+        {good.substr(0, 17) + "\x08" + good.substr(18), "frames do not land on a header"},
+        {good.substr(0, 14) + "\x80" + good.substr(15), "negative size"},
+        {good.substr(0, 30), "tag longer than the file"},
+        {make_tag(3, 0x80, f) + audio(), "unsynchronisation"},
+        {make_tag(4, 0x80, frame4("TIT2", text0("t"))), "unsynchronisation, version 4"},
+        {make_tag(5, 0, f), "unsupported version"},
+        {tag_header(3, 0x40, 6) + be32(600) + "xx", "extended header past the tag"},
+        {make_tag(3, 0, f + "\x01\x02", 0), "trailing bytes that are no frame"},
+    };
+    for (auto &c : cases) {
+        open(c.old, payload_of(30));
+        FILE *out = tmpfile();
+        EXPECT_EQ(id3_copytag(out, &t), 0) << c.why;
+        fclose(out);
+    }
+    (void)ext;
+}
+
+TEST_F(Rewrite, FailingWritesAreReported)
+{
+    Bytes old = make_tag(3, 0, frame3("TIT2", text0("t"))) + audio(5000);
+    for (const Bytes &track : {old, audio(5000)}) {
+        open(track, payload_of(40));
+        FILE *full = fopen("/dev/full", "w");
+        ASSERT_NE(full, nullptr);
+        setvbuf(full, nullptr, _IONBF, 0);
+        EXPECT_EQ(id3_copytag(full, &t), 0);
+        EXPECT_EQ(id3_writesylt(full, &t), 0);
+        EXPECT_EQ(id3_appendmp3(full, &t), 0);
+        fclose(full);
+    }
+    // Room for the tag but not for the audio.
+    char buf[200];
+    FILE *small = fmemopen(buf, sizeof buf, "w");
+    ASSERT_NE(small, nullptr);
+    setvbuf(small, nullptr, _IONBF, 0);
+    open(old, payload_of(40));
+    steps(small);
+    EXPECT_EQ(copied, 1);
+    EXPECT_EQ(written, 1);
+    EXPECT_EQ(appended, 0);
+    fclose(small);
+}
+
+TEST_F(Rewrite, FailingReadsAreReported)
+{
+    open(make_tag(3, 0, frame3("TIT2", text0("t"))) + audio(), payload_of(40));
+    FILE *out = tmpfile();
+    ASSERT_EQ(id3_copytag(out, &t), 1);
+    // The old track's stream turns unreadable before the audio is copied.
+    FILE *unreadable = fopen("/dev/null", "w");
+    FILE *old = t.fp;
+    t.fp = unreadable;
+    EXPECT_EQ(id3_appendmp3(out, &t), 0);
+    t.fp = old;
+    fclose(unreadable);
+    fclose(out);
+}
+
+TEST_F(Rewrite, RewrittenTrackReadsBack)
+{
+    Bytes old = make_tag(3, 0, frame3("TIT2", text0("Song")) + frame3("APIC", Bytes(5000, 'p')), 100) + audio();
+    open(old, "");
+    t.lrc = strdup("[00:01.00]Gr\xC3\xBC\xC3\x9F <00:02.00>dich\n");
+    ASSERT_EQ(lrc_tosylt(&t), 1);
+    FILE *out = tmpfile();
+    steps(out);
+    ASSERT_EQ(copied + written + appended, 3);
+    Id3Tag back{};
+    ASSERT_EQ(id3_init(out, &back), 1);
+    ASSERT_EQ(id3_readsylt(&back), 1);
+    EXPECT_STREQ(back.title, "Song");
+    EXPECT_EQ(back.sylt[0], 1); // UTF-16 in a version-3 tag
+    ASSERT_EQ(lrc_fromsylt(&back, 1), 1);
+    EXPECT_STREQ(back.lrc, "[00:01.00]Gr\xC3\xBC\xC3\x9F <00:02.00>dich\n");
+    id3_close(&back);
+    Bytes b = read_all(out);
+    EXPECT_EQ(b.substr(b.size() - audio().size()), audio());
+    fclose(out);
+}
+
+} // namespace
