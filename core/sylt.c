@@ -993,7 +993,10 @@ static void put_text(Out *o, const char *s, size_t n)
         put_bom(o);
     while (n > 0) {
         k = utf8_next(p, n, &cp);
-        assert(k > 0); /* the text was checked */
+        if (k == 0) { /* not reached: the text was checked */
+            cp = 0xFFFD;
+            k = 1;
+        }
         if (cp >= 0x10000) {
             cp -= 0x10000;
             u[0] = (0xD800 | cp >> 10) & 0xFF;
