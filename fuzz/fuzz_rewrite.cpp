@@ -1,0 +1,88 @@
+// Tag rewriting on arbitrary tracks.
+//
+// The input is the old track.  A fixed LRC text (plain ASCII, or with
+// accents, chosen by the input's length) is turned into a payload and the
+// track is rewritten to a new file as lyrasil-import does it.
+//
+// Checked, when all three rewriting steps report success:
+//  - the new file's audio (everything after its tag) equals the old audio,
+//    byte for byte, the old audio being everything after the tag that the
+//    old header claims, or the whole file when it does not start with a tag;
+//  - a tag whose header claims more bytes than the file holds, or that has
+//    the unsynchronisation flag, was refused;
+//  - the new tag has the old version (4 for a created tag), opens, holds
+//    the new SYLT frame, and its lyrics convert back to the LRC text given.
+#include <cstring>
+
+#include "scratch.h"
+#include "sylt.h"
+#include "textbuffer.h"
+
+static const char *const lyrics[2] = {
+    "[00:01.00]Hello <00:01.50>world\n[00:03.00]Next line\n",
+    "[00:00.50]Caf\xc3\xa9 <00:01.10>au lait\n[00:02.00]D\xc3\xa9j\xc3\xa0 vu <00:02.50>\xe2\x99\xaa\n",
+};
+
+static uint32_t syncsafe(const uint8_t *b)
+{
+    return (uint32_t)(b[0] & 0x7F) << 21 | (uint32_t)(b[1] & 0x7F) << 14 |
+           (uint32_t)(b[2] & 0x7F) << 7 | (uint32_t)(b[3] & 0x7F);
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static const std::string oldname = scratch::path("old.mp3");
+    static const std::string newname = scratch::path("new.mp3");
+    const char *text = lyrics[size % 2];
+    scratch::write(oldname, data, size);
+
+    FILE *in = std::fopen(oldname.c_str(), "rb");
+    FUZZ_CHECK(in != nullptr);
+    Id3Tag t;
+    int had_tag = id3_init(in, &t);
+    uint8_t old_version = t.version, old_flags = t.flags;
+    t.lrc = strdup(text);
+    FUZZ_CHECK(lrc_tosylt(&t) == 1);
+    std::string payload(reinterpret_cast<char *>(t.sylt), static_cast<size_t>(t.syltsize));
+
+    FILE *out = std::fopen(newname.c_str(), "wb");
+    FUZZ_CHECK(out != nullptr);
+    bool ok = id3_copytag(out, &t) && id3_writesylt(out, &t) && id3_appendmp3(out, &t);
+    id3_close(&t);
+    FUZZ_CHECK(std::fclose(out) == 0);
+    std::fclose(in);
+    FUZZ_CHECK(txtbuf_GetSize() == 0);
+    if (!ok)
+        return 0;
+
+    // Where the old audio starts, judged from the old header alone.
+    bool old_header = size >= 10 && std::memcmp(data, "ID3", 3) == 0;
+    uint64_t audio = old_header ? 10 + (uint64_t)syncsafe(data + 6) : 0;
+    FUZZ_CHECK(audio <= size);
+    if (had_tag)
+        FUZZ_CHECK((old_flags & 0x80) == 0);
+
+    std::string result;
+    FUZZ_CHECK(scratch::read(newname, result));
+    FUZZ_CHECK(result.size() >= 10 && result.compare(0, 3, "ID3") == 0);
+    uint64_t newtag = 10 + (uint64_t)syncsafe(reinterpret_cast<const uint8_t *>(result.data()) + 6);
+    FUZZ_CHECK(newtag <= result.size());
+    FUZZ_CHECK(result.compare(newtag, std::string::npos,
+                              reinterpret_cast<const char *>(data) + audio, size - audio) == 0);
+    // A header of a known version is kept even when its tag is empty.
+    uint8_t want_version = old_version >= 2 && old_version <= 4 ? old_version : 4;
+    FUZZ_CHECK((uint8_t)result[3] == want_version);
+
+    FILE *back = std::fopen(newname.c_str(), "rb");
+    FUZZ_CHECK(back != nullptr);
+    Id3Tag r;
+    FUZZ_CHECK(id3_init(back, &r) == 1);
+    FUZZ_CHECK(id3_readsylt(&r) == 1);
+    FUZZ_CHECK(r.syltsize == (int32_t)payload.size() &&
+               std::memcmp(r.sylt, payload.data(), payload.size()) == 0);
+    FUZZ_CHECK(lrc_fromsylt(&r, 1) == 1);
+    FUZZ_CHECK(std::strcmp(r.lrc, text) == 0);
+    id3_close(&r);
+    std::fclose(back);
+    return 0;
+}

@@ -1,0 +1,451 @@
+/*
+ * faultshim.c - an LD_PRELOAD library that makes one write-side call of a
+ * program fail, so that a test can prove the program survives each of them.
+ *
+ * Counted calls: opening a file for writing (open, openat, creat, fopen,
+ * fdopen, freopen in a writing mode), writing (write and pwrite on
+ * descriptors above 2, fwrite, fputc, putc, fputs, fprintf, vfprintf on
+ * streams opened for writing), positioning and flushing those streams
+ * (fseek, fseeko, ftell, ftello, fflush), fchmod, ftruncate, fsync,
+ * fdatasync, fclose of a writing stream, rename and renameat.  fchown is
+ * not counted: changing the owner is best effort by design.
+ *
+ *   FAULT_AT=0 (or unset)  count only
+ *   FAULT_AT=n             the n-th counted call fails (ENOSPC for writes,
+ *                          EIO otherwise) without doing anything; a failing
+ *                          fclose drops what the stream still buffered and
+ *                          releases it, as a failed final flush would
+ *   FAULT_LOG=path         at exit, the line "calls N" and, when a call was
+ *                          made to fail, "failed NAME after-rename R" where R
+ *                          is 1 when a rename had already succeeded
+ *
+ * Standard output and standard error are never touched, so the program's
+ * messages still arrive.
+ */
+/* Both the plain and the 64-bit-offset names are defined here, each once. */
+#undef _FILE_OFFSET_BITS
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdio_ext.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+/* The next definition of a function, that is the C library's. */
+#define REAL(name) \
+    static __typeof__(name) *real_##name; \
+    if (real_##name == NULL) \
+        real_##name = (__typeof__(name) *)dlsym(RTLD_NEXT, #name)
+
+static long calls, fault_at = -1;
+static const char *failed_name;
+static int failed_after_rename, renamed, reporting;
+
+/* Streams opened for writing; tracks and LRC files that are only read do
+ * not count. */
+#define MAX_STREAMS 64
+static FILE *writers[MAX_STREAMS];
+
+static void add_writer(FILE *fp)
+{
+    for (int i = 0; fp != NULL && i < MAX_STREAMS; i++)
+        if (writers[i] == NULL) {
+            writers[i] = fp;
+            return;
+        }
+}
+
+static int is_writer(FILE *fp)
+{
+    for (int i = 0; fp != NULL && i < MAX_STREAMS; i++)
+        if (writers[i] == fp)
+            return 1;
+    return 0;
+}
+
+static void drop_writer(FILE *fp)
+{
+    for (int i = 0; i < MAX_STREAMS; i++)
+        if (writers[i] == fp)
+            writers[i] = NULL;
+}
+
+static int writing_mode(const char *mode)
+{
+    return mode != NULL && (strchr(mode, 'w') || strchr(mode, 'a') || strchr(mode, '+'));
+}
+
+static int writing_flags(int flags)
+{
+    return (flags & (O_WRONLY | O_RDWR | O_CREAT | O_TRUNC)) != 0;
+}
+
+/* Counts one call; returns 1 when this one is to fail, with errno set. */
+static int fail_now(const char *name, int err)
+{
+    if (reporting)
+        return 0;
+    if (fault_at < 0) {
+        const char *at = getenv("FAULT_AT");
+        fault_at = at != NULL ? atol(at) : 0;
+    }
+    calls++;
+    if (calls != fault_at)
+        return 0;
+    failed_name = name;
+    failed_after_rename = renamed;
+    errno = err;
+    return 1;
+}
+
+static void mark_error(FILE *fp)
+{
+    fp->_flags |= 0x0020; /* _IO_ERR_SEEN: what ferror() reports */
+}
+
+__attribute__((destructor)) static void report(void)
+{
+    const char *path = getenv("FAULT_LOG");
+    char line[160];
+    int fd, n;
+
+    if (path == NULL)
+        return;
+    reporting = 1;
+    n = snprintf(line, sizeof line, "calls %ld\n", calls);
+    if (failed_name != NULL)
+        n += snprintf(line + n, sizeof line - (size_t)n, "failed %s after-rename %d\n",
+                      failed_name, failed_after_rename);
+    fd = open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd >= 0) {
+        if (write(fd, line, (size_t)n) != n)
+            fd = -fd; /* nothing more to do; the test sees a short log */
+        close(fd < 0 ? -fd : fd);
+    }
+}
+
+/* --- opening --- */
+
+int open(const char *path, int flags, ...)
+{
+    REAL(open);
+    mode_t mode = 0;
+    if (flags & (O_CREAT | __O_TMPFILE)) {
+        va_list ap;
+        va_start(ap, flags);
+        mode = va_arg(ap, mode_t);
+        va_end(ap);
+    }
+    if (writing_flags(flags) && fail_now("open", EACCES))
+        return -1;
+    return real_open(path, flags, mode);
+}
+
+int open64(const char *path, int flags, ...)
+{
+    REAL(open64);
+    mode_t mode = 0;
+    if (flags & (O_CREAT | __O_TMPFILE)) {
+        va_list ap;
+        va_start(ap, flags);
+        mode = va_arg(ap, mode_t);
+        va_end(ap);
+    }
+    if (writing_flags(flags) && fail_now("open64", EACCES))
+        return -1;
+    return real_open64(path, flags, mode);
+}
+
+int openat(int dirfd, const char *path, int flags, ...)
+{
+    REAL(openat);
+    mode_t mode = 0;
+    if (flags & (O_CREAT | __O_TMPFILE)) {
+        va_list ap;
+        va_start(ap, flags);
+        mode = va_arg(ap, mode_t);
+        va_end(ap);
+    }
+    if (writing_flags(flags) && fail_now("openat", EACCES))
+        return -1;
+    return real_openat(dirfd, path, flags, mode);
+}
+
+int creat(const char *path, mode_t mode)
+{
+    REAL(creat);
+    if (fail_now("creat", EACCES))
+        return -1;
+    return real_creat(path, mode);
+}
+
+FILE *fopen(const char *path, const char *mode)
+{
+    REAL(fopen);
+    if (writing_mode(mode) && fail_now("fopen", EACCES))
+        return NULL;
+    FILE *fp = real_fopen(path, mode);
+    if (writing_mode(mode))
+        add_writer(fp);
+    return fp;
+}
+
+FILE *fopen64(const char *path, const char *mode)
+{
+    REAL(fopen64);
+    if (writing_mode(mode) && fail_now("fopen64", EACCES))
+        return NULL;
+    FILE *fp = real_fopen64(path, mode);
+    if (writing_mode(mode))
+        add_writer(fp);
+    return fp;
+}
+
+FILE *fdopen(int fd, const char *mode)
+{
+    REAL(fdopen);
+    if (writing_mode(mode) && fail_now("fdopen", ENOMEM))
+        return NULL;
+    FILE *fp = real_fdopen(fd, mode);
+    if (writing_mode(mode))
+        add_writer(fp);
+    return fp;
+}
+
+FILE *freopen(const char *path, const char *mode, FILE *stream)
+{
+    REAL(freopen);
+    drop_writer(stream);
+    if (writing_mode(mode) && fail_now("freopen", EACCES))
+        return NULL;
+    FILE *fp = real_freopen(path, mode, stream);
+    if (writing_mode(mode))
+        add_writer(fp);
+    return fp;
+}
+
+/* --- writing --- */
+
+ssize_t write(int fd, const void *buf, size_t n)
+{
+    REAL(write);
+    if (fd > 2 && fail_now("write", ENOSPC))
+        return -1;
+    return real_write(fd, buf, n);
+}
+
+ssize_t pwrite(int fd, const void *buf, size_t n, off_t off)
+{
+    REAL(pwrite);
+    if (fd > 2 && fail_now("pwrite", ENOSPC))
+        return -1;
+    return real_pwrite(fd, buf, n, off);
+}
+
+size_t fwrite(const void *buf, size_t size, size_t n, FILE *fp)
+{
+    REAL(fwrite);
+    if (is_writer(fp) && fail_now("fwrite", ENOSPC)) {
+        mark_error(fp);
+        return 0;
+    }
+    return real_fwrite(buf, size, n, fp);
+}
+
+size_t fwrite_unlocked(const void *buf, size_t size, size_t n, FILE *fp)
+{
+    REAL(fwrite_unlocked);
+    if (is_writer(fp) && fail_now("fwrite_unlocked", ENOSPC)) {
+        mark_error(fp);
+        return 0;
+    }
+    return real_fwrite_unlocked(buf, size, n, fp);
+}
+
+int fputc(int c, FILE *fp)
+{
+    REAL(fputc);
+    if (is_writer(fp) && fail_now("fputc", ENOSPC)) {
+        mark_error(fp);
+        return EOF;
+    }
+    return real_fputc(c, fp);
+}
+
+int putc(int c, FILE *fp)
+{
+    REAL(putc);
+    if (is_writer(fp) && fail_now("putc", ENOSPC)) {
+        mark_error(fp);
+        return EOF;
+    }
+    return real_putc(c, fp);
+}
+
+int fputs(const char *s, FILE *fp)
+{
+    REAL(fputs);
+    if (is_writer(fp) && fail_now("fputs", ENOSPC)) {
+        mark_error(fp);
+        return EOF;
+    }
+    return real_fputs(s, fp);
+}
+
+int vfprintf(FILE *fp, const char *format, va_list ap)
+{
+    REAL(vfprintf);
+    if (is_writer(fp) && fail_now("vfprintf", ENOSPC)) {
+        mark_error(fp);
+        return -1;
+    }
+    return real_vfprintf(fp, format, ap);
+}
+
+int fprintf(FILE *fp, const char *format, ...)
+{
+    va_list ap;
+    int n;
+    va_start(ap, format);
+    n = vfprintf(fp, format, ap);
+    va_end(ap);
+    return n;
+}
+
+/* --- positioning, flushing, syncing --- */
+
+int fseek(FILE *fp, long off, int whence)
+{
+    REAL(fseek);
+    if (is_writer(fp) && fail_now("fseek", EIO))
+        return -1;
+    return real_fseek(fp, off, whence);
+}
+
+int fseeko(FILE *fp, off_t off, int whence)
+{
+    REAL(fseeko);
+    if (is_writer(fp) && fail_now("fseeko", EIO))
+        return -1;
+    return real_fseeko(fp, off, whence);
+}
+
+int fseeko64(FILE *fp, off64_t off, int whence)
+{
+    REAL(fseeko64);
+    if (is_writer(fp) && fail_now("fseeko64", EIO))
+        return -1;
+    return real_fseeko64(fp, off, whence);
+}
+
+long ftell(FILE *fp)
+{
+    REAL(ftell);
+    if (is_writer(fp) && fail_now("ftell", EIO))
+        return -1;
+    return real_ftell(fp);
+}
+
+off_t ftello(FILE *fp)
+{
+    REAL(ftello);
+    if (is_writer(fp) && fail_now("ftello", EIO))
+        return -1;
+    return real_ftello(fp);
+}
+
+off64_t ftello64(FILE *fp)
+{
+    REAL(ftello64);
+    if (is_writer(fp) && fail_now("ftello64", EIO))
+        return -1;
+    return real_ftello64(fp);
+}
+
+int fflush(FILE *fp)
+{
+    REAL(fflush);
+    if (is_writer(fp) && fail_now("fflush", ENOSPC)) {
+        __fpurge(fp);
+        mark_error(fp);
+        return EOF;
+    }
+    return real_fflush(fp);
+}
+
+int fchmod(int fd, mode_t mode)
+{
+    REAL(fchmod);
+    if (fail_now("fchmod", EPERM))
+        return -1;
+    return real_fchmod(fd, mode);
+}
+
+int ftruncate(int fd, off_t len)
+{
+    REAL(ftruncate);
+    if (fail_now("ftruncate", EIO))
+        return -1;
+    return real_ftruncate(fd, len);
+}
+
+int fsync(int fd)
+{
+    REAL(fsync);
+    if (fail_now("fsync", EIO))
+        return -1;
+    return real_fsync(fd);
+}
+
+int fdatasync(int fd)
+{
+    REAL(fdatasync);
+    if (fail_now("fdatasync", EIO))
+        return -1;
+    return real_fdatasync(fd);
+}
+
+int fclose(FILE *fp)
+{
+    REAL(fclose);
+    if (is_writer(fp)) {
+        drop_writer(fp);
+        if (fail_now("fclose", ENOSPC)) {
+            __fpurge(fp);
+            real_fclose(fp);
+            errno = ENOSPC;
+            return EOF;
+        }
+    }
+    return real_fclose(fp);
+}
+
+/* --- putting a file in place --- */
+
+int rename(const char *from, const char *to)
+{
+    REAL(rename);
+    if (fail_now("rename", EIO))
+        return -1;
+    int r = real_rename(from, to);
+    if (r == 0)
+        renamed = 1;
+    return r;
+}
+
+int renameat(int fromdir, const char *from, int todir, const char *to)
+{
+    REAL(renameat);
+    if (fail_now("renameat", EIO))
+        return -1;
+    int r = real_renameat(fromdir, from, todir, to);
+    if (r == 0)
+        renamed = 1;
+    return r;
+}
