@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include <wx/checkbox.h>
 #include <wx/dir.h>
@@ -49,11 +50,12 @@ void EditorTest::SetUp()
 
 void EditorTest::TearDown()
 {
-    if (wxTopLevelWindows.GetCount() > 0) {
-        for (wxWindow* w : wxTopLevelWindows)
-            w->Destroy();
+    // Destroy() may take a window off the list, so walk a copy.
+    std::vector<wxWindow*> windows(wxTopLevelWindows.begin(), wxTopLevelWindows.end());
+    for (wxWindow* w : windows)
+        w->Destroy();
+    if (!windows.empty())
         Pump();
-    }
     frame = nullptr;
     wxFileName::Rmdir(home, wxPATH_RMDIR_RECURSIVE);
 }
