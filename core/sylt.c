@@ -731,7 +731,7 @@ static int fromsylt(Id3Tag *id3, int wordstamps, Str *s)
     const char *text;
     const char *marker;
 
-    if (id3->syltsize <= 6)
+    if (p == NULL || id3->syltsize <= 6)
         return 0;
     n = (size_t)id3->syltsize;
     enc = p[0];
@@ -923,7 +923,7 @@ int lrc_read(FILE *fp, Id3Tag *id3, int wordstamps)
         s = line;
         /* Windows editors (Notepad among them) start UTF-8 files with a
          * byte order mark; it would hide the first line. */
-        if (first && memcmp(s, "\xEF\xBB\xBF", 3) == 0)
+        if (first && strncmp(s, "\xEF\xBB\xBF", 3) == 0)
             s += 3;
         first = 0;
         while (is_blank((unsigned char)*s))
@@ -1133,7 +1133,7 @@ static int copy_range(FILE *in, off_t pos, off_t len, FILE *out)
 }
 
 /* Writes the new tag's size into its header, keeping the output position. */
-static int id3_updatesize(FILE *fp, Id3Tag *id3)
+static int update_size(FILE *fp, Id3Tag *id3)
 {
     unsigned char b[4];
     off_t pos = ftello(fp);
@@ -1190,7 +1190,7 @@ int id3_copytag(FILE *fp, Id3Tag *id3)
     id3->version = ti.version;
     id3->flags = header[5];
     id3->size = (int32_t)size;
-    return id3_updatesize(fp, id3);
+    return update_size(fp, id3);
 }
 
 int id3_writesylt(FILE *fp, Id3Tag *id3)
@@ -1228,7 +1228,7 @@ int id3_writesylt(FILE *fp, Id3Tag *id3)
         !write_all(fp, id3->sylt, (size_t)id3->syltsize))
         return 0;
     id3->size = (int32_t)size;
-    return id3_updatesize(fp, id3);
+    return update_size(fp, id3);
 }
 
 int id3_appendmp3(FILE *fp, Id3Tag *id3)

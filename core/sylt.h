@@ -25,15 +25,18 @@
  * from then on the context owns it.
  *
  * Texts: every text in and out of the core is UTF-8.  Title, artist, album
- * and SYLT item texts are decoded from the encoding their frame declares.
- * A new SYLT payload declares ISO-8859-1 when all its text is ASCII, UTF-8
- * for a version-4 (or new) tag, and UTF-16 with byte order marks for a
- * version-2 or version-3 tag.
+ * and SYLT item texts are decoded from the encoding their frame declares
+ * (ISO-8859-1 or UTF-8 text that is valid UTF-8 is taken as UTF-8; invalid
+ * UTF-16 gives U+FFFD).  A new SYLT payload declares ISO-8859-1 when all
+ * its text is ASCII, UTF-8 for a version-4 (or new) tag, and UTF-16 with
+ * byte order marks for a version-2 or version-3 tag (see lrc_tosylt).
  *
  * Integer codings: the tag size is always sync-safe.  Frame sizes are 24-bit
  * in version 2, plain 32-bit in version 3 and sync-safe in version 4 (with
- * one exception, see `plainsizes`).  SYLT time stamps are plain 32-bit
- * big-endian.  The time 2147483647 (INT32_MAX) marks an item without a time.
+ * one exception, see `plainsizes`), whatever the flags say.  The extended
+ * header's size counts the bytes after it in version 3 and itself
+ * (sync-safe) in version 4.  SYLT time stamps are plain 32-bit big-endian.
+ * The time 2147483647 (INT32_MAX) marks an item without a time.
  *
  * The text buffer (textbuffer.h) must be empty when a conversion starts and
  * is empty again when it returns, whatever the result.
@@ -76,9 +79,11 @@ typedef struct Id3Tag {
 
 /* Clears every field of *id3 (without freeing: close a used context first)
  * and stores fp.  Returns 1 when fp starts with an ID3v2 tag of version 2, 3
- * or 4 and a size above 0, the stream then standing at the first frame;
- * 0 otherwise (a null fp gives an empty context; a track without "ID3"
- * leaves version 0). */
+ * or 4 and a size above 0, the stream then standing at the first frame, and
+ * for version 4 decides `plainsizes`; 0 otherwise (a null fp gives an empty
+ * context; a track without "ID3" leaves version 0; an unsupported version,
+ * a size of 0 or an extended header that does not fit in the tag leave
+ * version, flags and size as read). */
 int id3_init(FILE *fp, Id3Tag *id3);
 
 /* Frees title, artist, album, sylt and lrc and nulls them; the other fields
@@ -87,11 +92,15 @@ void id3_close(Id3Tag *id3);
 
 /* --- reading a SYLT frame --- */
 
-/* Walks the frames of a tag opened by id3_init (result 1), keeping the
- * title, artist and album texts it passes, and loads the payload of the
- * first SYLT (version 2: SLT) frame into sylt/syltsize.  Returns 1 when a
- * frame was loaded; 0 when the tag has none before its padding or end, when
- * a damaged frame ends the walk first, or when memory runs out. */
+/* Walks the frames of a tag opened by id3_init (result 1), from its first
+ * frame whatever the stream position, keeping the title, artist and album
+ * texts it passes (decoded to UTF-8; a text frame of size 0 changes
+ * nothing), and loads the payload of the first SYLT (version 2: SLT) frame
+ * into sylt/syltsize, the old sylt freed; the stream then stands after
+ * that frame.  Returns 1 when a frame was loaded; 0 when the tag has none
+ * before its padding or end, when a damaged frame (a bad identifier, a size
+ * that is negative or runs past the tag or the file, a short read) ends
+ * the walk first, or when memory runs out. */
 int id3_readsylt(Id3Tag *id3);
 
 /* --- SYLT payload to LRC text --- */
@@ -99,35 +108,49 @@ int id3_readsylt(Id3Tag *id3);
 /* Converts the payload in sylt into LRC text in lrc (the old lrc freed):
  * the inline form ("[00:01.00]Hello<00:01.50> world") when wordstamps is
  * non-zero, the row form (one item per line, join markers " ", "_", "-",
- * "#" after the stamp) when it is 0.  Time stamps in MPEG frames are turned
- * into milliseconds with the frame duration of the context's track.
- * Returns 0 for a malformed payload or exhausted memory. */
+ * "#" after the stamp) when it is 0.  A payload without items gives the
+ * empty text.  Time stamps in MPEG frames (format 1) are turned into
+ * milliseconds with the frame duration of the context's track, from the
+ * first MPEG audio frame header in the 64 KiB after the tag.  Times that
+ * are negative (top bit set) or too large for a stamp come out as the
+ * empty stamp.  Returns 0 for a malformed payload, for MPEG-frame times
+ * without a track or frame header, or for exhausted memory; lrc is then
+ * unchanged. */
 int lrc_fromsylt(Id3Tag *id3, int wordstamps);
 
 /* Writes an LRC file: the "ti", "ar", "al" lines for the texts present,
  * "[re:Quorvane Lyrasil]", then lrc unchanged.  Returns 1; 0 when the
- * stream reports a write error. */
+ * stream reports an error afterwards (ferror; the caller still checks its
+ * flush and close). */
 int lrc_write(FILE *fp, Id3Tag *id3);
 
 /* Recognises one time stamp "[mm:ss.xx]" or "<mm:ss.xx>" starting at ptr.
  * Returns 1 and stores its value in milliseconds through time (when not
- * null); 0 otherwise, storing nothing.  The empty stamps "[]" and "<>" are
- * not accepted here. */
+ * null); 0 otherwise, storing nothing.  The fraction is the digits right
+ * after the point (the first three count); without a point the seconds
+ * must be 0 to 59.  Values below 0 or from 2147483647 up are refused.
+ * The empty stamps "[]" and "<>" are not accepted here. */
 int lrc_timestamp(const char *ptr, int32_t *time);
 
 /* --- LRC text to SYLT payload --- */
 
-/* Reads an LRC file: the ti/ar/al tags into title/artist/album, the
- * time-stamped lines into lrc (inline form unchanged when wordstamps is 0;
- * the row form, one row per word stamp, otherwise).  Lines of any length
- * are read whole.  Returns 1 (lrc is left as it was when the file holds no
- * time-stamped line); 0 when memory runs out. */
+/* Reads an LRC file: the ti/ar/al tags into title/artist/album, the lines
+ * that start with a "[mm:ss.xx]" stamp into lrc (inline form unchanged
+ * when wordstamps is 0; the row form, one row per word stamp, otherwise,
+ * where a line whose text begins with " ", "-" or "_" gets the "#"
+ * marker).  Leading blanks and a UTF-8 byte order mark are skipped; lines
+ * of any length are read whole.  Returns 1 (lrc is left as it was when the
+ * file holds no time-stamped line); 0 when memory runs out or a read
+ * fails, lrc then unchanged. */
 int lrc_read(FILE *fp, Id3Tag *id3, int wordstamps);
 
 /* Builds a new SYLT payload from the inline-form text in lrc (which must be
- * present) into sylt/syltsize, the old sylt freed first; the text encoding
- * follows the context's tag version.  Returns 0 when memory runs out (sylt
- * is then null). */
+ * present) into sylt/syltsize, the old sylt freed first.  Encoding: 0
+ * (ISO-8859-1) for all-ASCII text and for text that is not valid UTF-8
+ * (8-bit LRC files), stored byte for byte; otherwise 3 (UTF-8) for version
+ * 4 or a track that gets a new tag, 1 (UTF-16 with a byte order mark on
+ * every string) for versions 2 and 3.  Returns 0 when memory runs out
+ * (sylt is then null). */
 int lrc_tosylt(Id3Tag *id3);
 
 /* --- rewriting a track --- */
@@ -137,16 +160,19 @@ int lrc_tosylt(Id3Tag *id3);
  * track (its result may have been 0) and holding the new payload:
  *
  * id3_copytag: the tag header (the old one, or a new version-4 header when
- *   the track has no supported tag), the old extended header, and every old
- *   frame but the SYLT frames; the old padding is dropped.  Returns 0,
- *   having written nothing worth keeping, when the old tag cannot be copied
- *   faithfully (its frames do not walk cleanly to padding or to the tag's
- *   exact end, it claims more bytes than the file holds, or it has the
- *   unsynchronisation flag) or when a read or write fails.
- * id3_writesylt: the new SYLT frame.  Returns 0 when there is no payload
- *   (nothing written) or when a write fails.
- * id3_appendmp3: everything of the old file after its tag.  Returns 0 when
- *   a read or write fails.
+ *   the track does not start with "ID3"), the old extended header, and
+ *   every old frame but the SYLT frames; the old padding is dropped, and so
+ *   is a version-4 footer (its flag cleared).  Returns 0, having written
+ *   nothing worth keeping, when the old tag cannot be copied faithfully
+ *   (an unsupported version, an extended header that does not fit, frames
+ *   that do not walk cleanly to padding or to the tag's exact end, more
+ *   bytes claimed than the file holds, or the unsynchronisation flag) or
+ *   when a read or write fails.
+ * id3_writesylt: the new SYLT frame, coded like the frames around it.
+ *   Returns 0 when there is no payload or the tag would outgrow its size
+ *   field (nothing written), or when a write fails.
+ * id3_appendmp3: everything of the old file after its tag (and footer), in
+ *   64 KiB blocks.  Returns 0 when a read or write fails.
  *
  * None of them closes a stream; the caller checks its own flush and close
  * before it puts the new file in place of the old one. */

@@ -16,7 +16,9 @@
  *  - every conversion starts from an empty buffer and leaves it empty.
  *
  * The module keeps the string's length, so appending costs time linear in
- * the appended text, not in the text assembled so far.
+ * the appended text, not in the text assembled so far.  Change the contents
+ * through these functions only: a shorter string written into the block
+ * by hand would not be noticed.
  *
  * Not thread-safe: every user runs on one thread.
  */
