@@ -11,8 +11,15 @@
 //  - a tag whose header claims more bytes than the file holds, or that has
 //    the unsynchronisation flag, was refused;
 //  - the new tag has the old version (4 for a created tag), opens, holds
-//    the new SYLT frame, and its lyrics convert back to the LRC text given.
+//    the new SYLT frame, and its lyrics convert back to the LRC text given;
+//  - its frames are the old tag's frames without their SYLT frames, byte
+//    for byte and in order, followed by the new SYLT frame (the frames are
+//    walked here independently of the core).
+#include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "scratch.h"
 #include "sylt.h"
@@ -27,6 +34,55 @@ static uint32_t syncsafe(const uint8_t *b)
 {
     return (uint32_t)(b[0] & 0x7F) << 21 | (uint32_t)(b[1] & 0x7F) << 14 |
            (uint32_t)(b[2] & 0x7F) << 7 | (uint32_t)(b[3] & 0x7F);
+}
+
+static uint32_t plain32(const uint8_t *b)
+{
+    return (uint32_t)b[0] << 24 | (uint32_t)b[1] << 16 | (uint32_t)b[2] << 8 | b[3];
+}
+
+// The frames of a tag body, each with its header, when they walk cleanly to
+// padding (a zero identifier) or to the body's exact end; false otherwise.
+// Identifiers are capital letters and digits; a sync-safe size has no byte
+// with its top bit set.
+static bool walk(const uint8_t *p, size_t len, int version, bool plain,
+                 std::vector<std::string> &frames)
+{
+    size_t head = version == 2 ? 6 : 10, idlen = version == 2 ? 3 : 4, pos = 0;
+    frames.clear();
+    while (pos < len) {
+        const uint8_t *h = p + pos;
+        size_t n = std::min(len - pos, idlen);
+        if (std::all_of(h, h + n, [](uint8_t c) { return c == 0; }))
+            return true; // padding
+        if (len - pos < head ||
+            !std::all_of(h, h + idlen, [](uint8_t c) { return isupper(c) || isdigit(c); }))
+            return false;
+        if (version == 4 && !plain && ((h[4] | h[5] | h[6] | h[7]) & 0x80))
+            return false;
+        uint64_t size = version == 2 ? ((uint32_t)h[3] << 16 | h[4] << 8 | h[5])
+                        : plain ? plain32(h + 4) : syncsafe(h + 4);
+        if (size > len - pos - head)
+            return false;
+        frames.emplace_back(reinterpret_cast<const char *>(h), head + size);
+        pos += head + size;
+    }
+    return true;
+}
+
+// Where the frames of a tag start: after the header and, in versions 3 and
+// 4, an extended header (version 3 counts it without its size field).
+static size_t frames_start(const uint8_t *tag, size_t len)
+{
+    if (tag[3] < 3 || !(tag[5] & 0x40) || len < 14)
+        return 10;
+    uint64_t ext = tag[3] == 3 ? 4 + (uint64_t)plain32(tag + 10) : syncsafe(tag + 10);
+    return ext > len - 10 ? len : 10 + (size_t)ext;
+}
+
+static bool is_sylt(const std::string &frame, int version)
+{
+    return frame.compare(0, version == 2 ? 3 : 4, version == 2 ? "SLT" : "SYLT") == 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -72,6 +128,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // A header of a known version is kept even when its tag is empty.
     uint8_t want_version = old_version >= 2 && old_version <= 4 ? old_version : 4;
     FUZZ_CHECK((uint8_t)result[3] == want_version);
+
+    // The frames, old and new, with the old tag's size coding.
+    if (had_tag) {
+        const uint8_t *o = data, *n = reinterpret_cast<const uint8_t *>(result.data());
+        size_t ostart = frames_start(o, audio), nstart = frames_start(n, newtag);
+        FUZZ_CHECK(ostart - 10 == nstart - 10 && std::memcmp(o + 10, n + 10, ostart - 10) == 0);
+        std::vector<std::string> before, after;
+        bool plain = old_version == 3;
+        if (old_version == 4 && !walk(o + ostart, audio - ostart, 4, false, before))
+            plain = true;
+        FUZZ_CHECK(walk(o + ostart, audio - ostart, old_version, plain, before));
+        FUZZ_CHECK(walk(n + nstart, newtag - nstart, old_version, plain, after));
+        FUZZ_CHECK(!after.empty() && is_sylt(after.back(), old_version));
+        after.pop_back();
+        std::vector<std::string> kept;
+        for (const std::string &f : before)
+            if (!is_sylt(f, old_version))
+                kept.push_back(f);
+        FUZZ_CHECK(after == kept);
+    }
 
     FILE *back = std::fopen(newname.c_str(), "rb");
     FUZZ_CHECK(back != nullptr);

@@ -258,6 +258,7 @@ size_t fwrite(const void *buf, size_t size, size_t n, FILE *fp)
     return real_fwrite(buf, size, n, fp);
 }
 
+#undef fwrite_unlocked /* a macro in optimised builds */
 size_t fwrite_unlocked(const void *buf, size_t size, size_t n, FILE *fp)
 {
     REAL(fwrite_unlocked);

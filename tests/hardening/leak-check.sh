@@ -26,7 +26,7 @@ check() { # expected status, program, args...
   local want=$1; shift
   local out status
   set +e; out=$("${wrap[@]}" "$@" 2>&1); status=$?; set -e
-  if [ "$status" -ne "$want" ] || grep -qE 'LeakSanitizer|AddressSanitizer|runtime error|definitely lost|Invalid (read|write)' <<<"$out"; then
+  if [ "$status" -ne "$want" ] || grep -qE 'LeakSanitizer|AddressSanitizer|runtime error|definitely lost|Invalid (read|write)|Fatal error' <<<"$out"; then
     echo "FAIL: $(basename "$1") ${*:2}: status $status, want $want"
     sed 's/^/  /' <<<"$out"
     failures=$((failures + 1))
