@@ -735,6 +735,8 @@ static int fromsylt(Id3Tag *id3, int wordstamps, Str *s)
         return 0;
     n = (size_t)id3->syltsize;
     enc = p[0];
+    /* Format 1 counts MPEG frames: mutagen, among others, writes it by
+     * default.  Every other format is taken as milliseconds. */
     frames = p[4] == 1;
     if (frames && !mpeg_frame(id3->fp, &samples, &rate))
         return 0;

@@ -144,6 +144,24 @@ TEST_F(Rewrite, WithoutPayloadNothingIsWritten)
     EXPECT_EQ(out, tag_header(3, 0, f.size()) + f);
 }
 
+TEST_F(Rewrite, FrameSizeCodingAtItsBoundaries)
+{
+    struct { size_t n; Bytes v4; Bytes v3; } cases[] = {
+        {127, Bytes("\x00\x00\x00\x7F", 4), Bytes("\x00\x00\x00\x7F", 4)},
+        {128, Bytes("\x00\x00\x01\x00", 4), Bytes("\x00\x00\x00\x80", 4)},
+        {129, Bytes("\x00\x00\x01\x01", 4), Bytes("\x00\x00\x00\x81", 4)},
+        {16384, Bytes("\x00\x01\x00\x00", 4), Bytes("\x00\x00\x40\x00", 4)},
+    };
+    for (auto &c : cases) {
+        Bytes p = payload_of(c.n);
+        Bytes out = rewrite(make_tag(4, 0, frame4("TIT2", text0("t"))), p);
+        EXPECT_EQ(out.substr(10 + 12, 10), "SYLT" + c.v4 + Bytes(2, '\0')) << c.n;
+        out = rewrite(make_tag(3, 0, frame3("TIT2", text0("t"))), p);
+        EXPECT_EQ(out.substr(10 + 12, 10), "SYLT" + c.v3 + Bytes(2, '\0')) << c.n;
+        EXPECT_EQ(out.substr(6, 4), syncsafe(12 + 10 + c.n)) << c.n;
+    }
+}
+
 TEST_F(Rewrite, TagThatWouldOutgrowItsSizeFieldIsRefused)
 {
     open(audio(), payload_of(100));
