@@ -497,13 +497,13 @@ static unsigned char *read_body(FILE *fp, const Frame *f)
     return body;
 }
 
-static char **text_field(Id3Tag *id3, const Frame *f)
+static char **text_field(Id3Tag *id3, int version, const Frame *f)
 {
     static const char *const ids[2][3] = {
         {"TT2", "TP1", "TAL"},
         {"TIT2", "TPE1", "TALB"},
     };
-    const char *const *row = ids[id3->version == 2 ? 0 : 1];
+    const char *const *row = ids[version == 2 ? 0 : 1];
 
     if (strcmp(f->id, row[0]) == 0)
         return &id3->title;
@@ -539,7 +539,7 @@ int id3_readsylt(Id3Tag *id3)
             id3->syltsize = (int32_t)f.size;
             return 1;
         }
-        field = text_field(id3, &f);
+        field = text_field(id3, ti.version, &f);
         if (field == NULL || f.size == 0) /* a text frame of size 0 has no text */
             continue;
         body = read_body(id3->fp, &f);
