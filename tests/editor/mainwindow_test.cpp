@@ -265,6 +265,15 @@ TEST_F(MainWindowTest, TimerTicksEveryTenthOfASecond)
     EXPECT_FALSE(timer->IsOneShot());
     EXPECT_EQ(1101, timer->GetId());
     EXPECT_EQ(frame, timer->GetOwner());
+
+    // The ticks really arrive at the frame (the counter passes them on).
+    int ticks = 0;
+    auto count = [&ticks](wxTimerEvent& event) { ++ticks; event.Skip(); };
+    frame->Bind(wxEVT_TIMER, count, ID_TIMER);
+    Pump(450);
+    EXPECT_TRUE(frame->Unbind(wxEVT_TIMER, count, ID_TIMER));
+    EXPECT_GE(ticks, 2);
+    EXPECT_LE(ticks, 10);
 }
 
 TEST_F(MainWindowTest, TitleAndIcon)
