@@ -102,6 +102,7 @@ lrcs = {
     "odd-stamps.lrc": b"\x00[1:2.5]x<00:01.23456>y[00:60.00]z\r\n  [00:05]w\n[99:59.999]end",
     "empty-stamps.lrc": b"\x06[]\nHello\n[00:01.00]<>word <00:02.00>\n",
     "no-stamps.lrc": b"\x01[ti:Only tags]\njust text\n",
+    "long-line.lrc": b"\x04[00:01.00]" + b"la <00:02.00>" * 150 + b"end\n[00:09.00]" + b"x" * 1500 + b"\n",
 }
 os.makedirs(os.path.join(here, "corpus", "fuzz_lrc"), exist_ok=True)
 for name, data in lrcs.items():
@@ -119,6 +120,9 @@ inis = {
     "delete-key.ini": b"\x01Settings\0name\0\0" + settings,
     "delete-section.ini": b"\x02Settings\0\0\0" + settings,
     "no-section.ini": b"\x03\0top\0" b"1\0" + b"top=0\n" + settings,
+    "long-line.ini": b"\x00Settings\0key\0v\0[Settings]\n" + b"pad=" + b"p" * 520 + b"key=hidden\n"
+                     + b"x" * 508 + b"[Settings]\nkey=1\n",
+    "nul-byte.ini": b"\x00Settings\0tip\0" b"5\0[Settings]\nname=a\0b\ntip=4\n",
     "utf8-crlf.ini": b"\x00Gr\xc3\xbc\xc3\x9fe\0sch\xc3\xb6n\0\xc3\xa9t\xc3\xa9\0[Gr\xc3\xbc\xc3\x9fe]\r\nsch\xc3\xb6n=1\r\n",
 }
 os.makedirs(os.path.join(here, "corpus", "fuzz_ini"), exist_ok=True)
