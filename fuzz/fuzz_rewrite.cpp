@@ -7,10 +7,12 @@
 // Checked, when all three rewriting steps report success:
 //  - the new file's audio (everything after its tag) equals the old audio,
 //    byte for byte, the old audio being everything after the tag that the
-//    old header claims, or the whole file when it does not start with a tag;
+//    old header claims (and after its version-4 footer), or the whole file
+//    when it does not start with a tag;
 //  - a tag whose header claims more bytes than the file holds, or that has
 //    the unsynchronisation flag, was refused;
-//  - the new tag has the old version (4 for a created tag), opens, holds
+//  - the new tag has the old version (4 for a created tag), revision and
+//    flags (less the footer flag), opens, holds
 //    the new SYLT frame, and its lyrics convert back to the LRC text given;
 //  - its frames are the old tag's frames without their SYLT frames, byte
 //    for byte and in order, followed by the new SYLT frame (the frames are
@@ -111,10 +113,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!ok)
         return 0;
 
-    // Where the old audio starts, judged from the old header alone.
+    // Where the old audio starts, judged from the old header alone: after
+    // the tag and, in version 4, the footer that its flag announces (the
+    // old footer would describe the old tag, so it is not carried over).
     bool old_header = size >= 10 && std::memcmp(data, "ID3", 3) == 0;
-    uint64_t audio = old_header ? 10 + (uint64_t)syncsafe(data + 6) : 0;
-    FUZZ_CHECK(audio <= size);
+    uint64_t tagend = old_header ? 10 + (uint64_t)syncsafe(data + 6) : 0, audio = tagend;
+    FUZZ_CHECK(tagend <= size);
+    if (old_header && data[3] == 4 && (data[5] & 0x10) && size - tagend >= 3 &&
+        std::memcmp(data + tagend, "3DI", 3) == 0)
+        audio = std::min<uint64_t>(tagend + 10, size);
     if (had_tag)
         FUZZ_CHECK((old_flags & 0x80) == 0);
 
@@ -128,17 +135,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // A header of a known version is kept even when its tag is empty.
     uint8_t want_version = old_version >= 2 && old_version <= 4 ? old_version : 4;
     FUZZ_CHECK((uint8_t)result[3] == want_version);
+    if (want_version == old_version) {
+        uint8_t want_flags = old_version == 4 ? old_flags & ~0x10 : old_flags;
+        FUZZ_CHECK(result[4] == (char)data[4] && (uint8_t)result[5] == want_flags);
+    }
 
     // The frames, old and new, with the old tag's size coding.
     if (had_tag) {
         const uint8_t *o = data, *n = reinterpret_cast<const uint8_t *>(result.data());
-        size_t ostart = frames_start(o, audio), nstart = frames_start(n, newtag);
+        size_t ostart = frames_start(o, tagend), nstart = frames_start(n, newtag);
         FUZZ_CHECK(ostart - 10 == nstart - 10 && std::memcmp(o + 10, n + 10, ostart - 10) == 0);
         std::vector<std::string> before, after;
         bool plain = old_version == 3;
-        if (old_version == 4 && !walk(o + ostart, audio - ostart, 4, false, before))
+        if (old_version == 4 && !walk(o + ostart, tagend - ostart, 4, false, before))
             plain = true;
-        FUZZ_CHECK(walk(o + ostart, audio - ostart, old_version, plain, before));
+        FUZZ_CHECK(walk(o + ostart, tagend - ostart, old_version, plain, before));
         FUZZ_CHECK(walk(n + nstart, newtag - nstart, old_version, plain, after));
         FUZZ_CHECK(!after.empty() && is_sylt(after.back(), old_version));
         after.pop_back();
