@@ -13,6 +13,58 @@
 #include <string.h>
 #include <unistd.h>
 
+/* --- command line --- */
+
+int answer_options(int argc, char *argv[], void (*usage)(void), const char *version)
+{
+    int i;
+
+    if (argc < 2) {
+        usage();
+        return STATUS_FAILURE;
+    }
+    for (i = 1; i < argc; i++) {
+        if (strcmp(argv[i], "-h") == 0 || strcmp(argv[i], "--help") == 0) {
+            usage();
+            return STATUS_OK;
+        }
+        if (strcmp(argv[i], "--version") == 0) {
+            puts(version);
+            return STATUS_OK;
+        }
+    }
+    return -1;
+}
+
+FILE *open_track(const char *arg, char **name, struct stat *st)
+{
+    FILE *fp;
+
+    *name = set_extension(arg, ".mp3", 0);
+    if (*name == NULL) {
+        puts("Insufficient memory.");
+        return NULL;
+    }
+    fp = fopen(*name, "rb");
+    if (fp == NULL) {
+        printf("Error opening file \"%s\".\n", *name);
+        return NULL;
+    }
+    if (fstat(fileno(fp), st) != 0) {
+        printf("Error opening file \"%s\": %s.\n", *name, strerror(errno));
+        fclose(fp);
+        return NULL;
+    }
+    /* A folder or a device is no track: never read or replace one. */
+    if (!S_ISREG(st->st_mode)) {
+        printf("Error opening file \"%s\": %s.\n", *name,
+               S_ISDIR(st->st_mode) ? strerror(EISDIR) : "not a regular file");
+        fclose(fp);
+        return NULL;
+    }
+    return fp;
+}
+
 /* --- file names --- */
 
 char *get_extension(const char *filename)

@@ -27,6 +27,20 @@
 /* Exit statuses of both programs. */
 enum { STATUS_OK = 0, STATUS_FAILURE = 1 };
 
+/* --- command line --- */
+
+/* Answers the options both programs share, wherever they stand: -h and
+ * --help print the usage text, --version the version line; without any
+ * argument the usage text is printed too.  Returns the exit status when
+ * the program is done, -1 when it should go on with its file names. */
+int answer_options(int argc, char *argv[], void (*usage)(void), const char *version);
+
+/* Opens the track named by arg for reading, completed with ".mp3" when the
+ * name has no extension.  Stores the completed name (malloc'd, the
+ * caller frees it) in *name and the file's status in *st.  On failure
+ * prints the message naming the file and returns null. */
+FILE *open_track(const char *arg, char **name, struct stat *st);
+
 /* --- file names --- */
 
 /* Returns a pointer to the "." that starts the extension of filename, or

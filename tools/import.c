@@ -62,42 +62,14 @@ int main(int argc, char *argv[])
     struct stat trackst, lrcst;
     FILE *mp3 = NULL, *lrc = NULL;
     char *mp3name = NULL, *lrcname = NULL;
-    int status = STATUS_FAILURE, i, read_ok, err;
+    int status, read_ok, err;
 
-    if (argc < 2) {
-        usage();
-        return STATUS_FAILURE;
-    }
-    for (i = 1; i < argc; i++) {
-        if (strcmp(argv[i], "-h") == 0 || strcmp(argv[i], "--help") == 0) {
-            usage();
-            return STATUS_OK;
-        }
-        if (strcmp(argv[i], "--version") == 0) {
-            puts(VERSION_LINE);
-            return STATUS_OK;
-        }
-    }
+    if ((status = answer_options(argc, argv, usage, VERSION_LINE)) >= 0)
+        return status;
+    status = STATUS_FAILURE;
 
-    mp3name = set_extension(argv[1], ".mp3", 0);
-    if (mp3name == NULL) {
-        puts("Insufficient memory.");
+    if ((mp3 = open_track(argv[1], &mp3name, &trackst)) == NULL)
         goto done;
-    }
-    mp3 = fopen(mp3name, "rb");
-    if (mp3 == NULL) {
-        printf("Error opening file \"%s\".\n", mp3name);
-        goto done;
-    }
-    if (fstat(fileno(mp3), &trackst) != 0) {
-        printf("Error opening file \"%s\": %s.\n", mp3name, strerror(errno));
-        goto done;
-    }
-    if (!S_ISREG(trackst.st_mode)) {
-        printf("Error opening file \"%s\": %s.\n", mp3name,
-               S_ISDIR(trackst.st_mode) ? strerror(EISDIR) : "not a regular file");
-        goto done;
-    }
     if (!id3_init(mp3, &tag))
         printf("File \"%s\" nas no ID3 tag. A new ID3 tag will be created.\n", mp3name);
 
