@@ -12,8 +12,8 @@
 //  - a tag whose header claims more bytes than the file holds, or that has
 //    the unsynchronisation flag, was refused;
 //  - the new tag has the old version (4 for a created tag), revision and
-//    flags (less the footer flag), opens, holds
-//    the new SYLT frame, and its lyrics convert back to the LRC text given;
+//    flags (less the footer flag), opens, holds the new SYLT frame, and its
+//    lyrics convert back to the LRC text given;
 //  - its frames are the old tag's frames without their SYLT frames, byte
 //    for byte and in order, followed by the new SYLT frame (the frames are
 //    walked here independently of the core).
