@@ -7,6 +7,8 @@
  * copied text starts in the source (mark) and how many bytes are pending, and
  * reads that block again from the source when it writes it out.
  */
+#define _POSIX_C_SOURCE 200809L
+
 #include "keyvale.h"
 
 #include <assert.h>
@@ -14,6 +16,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 #define INI_LINE_BUFFER 512
 
@@ -439,10 +442,15 @@ static int ini_tempname(char *dest, const char *Filename)
   return 1;
 }
 
-/* Flushes and closes fp; 1 when every write reached the file. */
-static int close_written(FILE *fp)
+/* Flushes and closes fp, syncing it first when sync is set; 1 when every
+ * write reached the file.  A new file is synced before it is put in place,
+ * so that a power cut never leaves a settings file that is empty or half
+ * written.  A same-length overwrite in place is one small write that no
+ * sync makes more atomic; there a failed sync would only report an update
+ * that has in fact happened. */
+static int close_written(FILE *fp, int sync)
 {
-  int ok = fflush(fp) == 0 && !ferror(fp);
+  int ok = fflush(fp) == 0 && !ferror(fp) && (!sync || fsync(fileno(fp)) == 0);
 
   if (fclose(fp) != 0)
     ok = 0;
@@ -534,7 +542,7 @@ static int replace_with_temp(struct rewrite *rw, const char *Filename, const cha
 {
   int ok = !rw->failed && !ferror(rw->rfp);
 
-  if (!close_written(rw->wfp))
+  if (!close_written(rw->wfp, 1))
     ok = 0;
   fclose(rw->rfp);
   if (ok && rename(TempName, Filename) != 0)
@@ -555,7 +563,7 @@ static int create_file(char *LocalBuffer, const char *Section, const char *Key,
     return 0;
   writesection(LocalBuffer, Section, fp);
   writekey(LocalBuffer, Key, Value, fp);
-  if (close_written(fp))
+  if (close_written(fp, 1))
     return 1;
   remove(Filename);
   return 0;
@@ -571,7 +579,7 @@ static int overwrite_line(const char *Filename, long pos, const char *line)
   if (fp == NULL)
     return 0;
   ok = fseek(fp, pos, SEEK_SET) == 0 && fputs(line, fp) >= 0;
-  return close_written(fp) && ok;
+  return close_written(fp, 0) && ok;
 }
 
 int ini_puts(const char *Section, const char *Key, const char *Value, const char *Filename)
