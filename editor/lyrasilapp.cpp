@@ -19,6 +19,7 @@ LyrasilApp* theApp = nullptr;
 
 static const char kSettingsSection[] = "Settings";
 static const char kPositionSection[] = "Position";
+static const wxSize kFirstStartSize(640, 480);
 
 LyrasilApp::LyrasilApp()
     : settings(nullptr), tipIndex(0), syncTimer(false), showToolbar(true),
@@ -55,6 +56,10 @@ bool LyrasilApp::OnInit()
 
     wxSize frameSize;
     LoadSettings(&frameSize);
+    // No stored size (the first start): the toolkit's default frame is too
+    // narrow for the table's two columns, so open at a size that shows them.
+    if (frameSize == wxDefaultSize)
+        frameSize = kFirstStartSize;
 
     LyrasilFrameCode* frame = new LyrasilFrameCode(kProgramName, frameSize);
     frame->Show(true);

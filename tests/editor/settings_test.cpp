@@ -52,7 +52,9 @@ TEST_F(SettingsTest, FirstStartCreatesTheDataFolderAndWritesEveryKeyAtClose)
     // The comment line counts as a line: the next tip is line 2.
     EXPECT_EQ(2, theApp->tipIndex);
 
+    // No stored size: a first window wide enough for the table.
     wxSize size = frame->GetSize();
+    EXPECT_EQ(wxSize(640, 480), size);
     CloseWindow();
     EXPECT_EQ(ExpectedIni(2, size), ReadIni());
 }
