@@ -8,18 +8,6 @@ namespace {
 
 class FromSylt : public Core {
 protected:
-    Id3Tag t{};
-
-    void SetUp() override
-    {
-        Core::SetUp();
-        id3_init(nullptr, &t);
-    }
-    void TearDown() override
-    {
-        id3_close(&t);
-        Core::TearDown();
-    }
     void load(const Bytes &p)
     {
         free(t.sylt);

@@ -8,24 +8,11 @@ namespace {
 
 class Rewrite : public Core {
 protected:
-    Id3Tag t{};
-    FILE *in = nullptr;
     int copied = 0, written = 0, appended = 0;
 
-    void TearDown() override
-    {
-        id3_close(&t);
-        if (in)
-            fclose(in);
-        Core::TearDown();
-    }
     void open(const Bytes &old, const Bytes &payload)
     {
-        id3_close(&t);
-        if (in)
-            fclose(in);
-        in = open_bytes(old);
-        id3_init(in, &t);
+        Core::open(old);
         if (!payload.empty()) {
             t.sylt = static_cast<unsigned char *>(malloc(payload.size()));
             memcpy(t.sylt, payload.data(), payload.size());

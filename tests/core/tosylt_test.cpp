@@ -9,18 +9,6 @@ namespace {
 
 class LrcRead : public Core {
 protected:
-    Id3Tag t{};
-
-    void SetUp() override
-    {
-        Core::SetUp();
-        id3_init(nullptr, &t);
-    }
-    void TearDown() override
-    {
-        id3_close(&t);
-        Core::TearDown();
-    }
     // The lrc text read from a file, or "NULL" when none was kept.
     std::string read(const std::string &file, int wordstamps)
     {
@@ -127,13 +115,6 @@ TEST_F(LrcRead, ReadErrorsAreReported)
 
 class ToSylt : public Core {
 protected:
-    Id3Tag t{};
-
-    void TearDown() override
-    {
-        id3_close(&t);
-        Core::TearDown();
-    }
     Bytes build(const char *lrc, int version = 0)
     {
         id3_close(&t);
