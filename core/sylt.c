@@ -670,23 +670,36 @@ static size_t stamp_at(const char *s, int32_t *time)
 /* MPEG audio frames, for time stamps counted in frames                */
 /* ------------------------------------------------------------------ */
 
-/* Finds the first MPEG audio frame header after the tag and gives the
- * duration of one frame as samples / rate. */
-static int mpeg_frame(FILE *fp, uint32_t *samples, uint32_t *rate)
+/* Reads up to MPEG_SCAN bytes from the start of the audio (after the tag
+ * and footer) into CopyBlock; returns how many, or -1 when the stream
+ * cannot be positioned or read. */
+static long read_audio_start(FILE *fp)
 {
-    static const uint32_t rates[3] = {44100, 48000, 32000};
     TagInfo ti;
-    size_t n, i;
-    int r, version, layer;
+    size_t n;
+    int r;
 
-    if (fp == NULL)
-        return 0;
     r = tag_open(fp, &ti);
     if (fseeko(fp, audio_start(fp, &ti, r != TAG_NONE), SEEK_SET) != 0)
-        return 0;
+        return -1;
     n = fread(CopyBlock, 1, MPEG_SCAN, fp);
+    if (ferror(fp)) {
+        clearerr(fp);
+        return -1;
+    }
+    return (long)n;
+}
+
+/* The first MPEG audio frame header among n bytes at p: its duration as
+ * samples / rate. */
+static int find_frame_header(const unsigned char *p, size_t n, uint32_t *samples, uint32_t *rate)
+{
+    static const uint32_t rates[3] = {44100, 48000, 32000};
+    size_t i;
+    int version, layer;
+
     for (i = 0; i + 3 < n; i++) {
-        const unsigned char *h = CopyBlock + i;
+        const unsigned char *h = p + i;
         if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0)
             continue;
         version = h[1] >> 3 & 3;   /* 0: MPEG-2.5, 1: reserved, 2: MPEG-2, 3: MPEG-1 */
@@ -698,6 +711,41 @@ static int mpeg_frame(FILE *fp, uint32_t *samples, uint32_t *rate)
         return 1;
     }
     return 0;
+}
+
+/* Finds the first MPEG audio frame header after the tag and gives the
+ * duration of one frame as samples / rate. */
+static int mpeg_frame(FILE *fp, uint32_t *samples, uint32_t *rate)
+{
+    long n;
+
+    if (fp == NULL)
+        return 0;
+    n = read_audio_start(fp);
+    return n > 0 && find_frame_header(CopyBlock, (size_t)n, samples, rate);
+}
+
+int id3_ismpeg(Id3Tag *id3)
+{
+    /* Containers whose audio could hold a stray frame-sync pattern. */
+    static const char *const foreign[3] = {"RIFF", "fLaC", "OggS"};
+    uint32_t samples, rate;
+    long n;
+    int i;
+
+    assert(id3 != NULL);
+    assert(id3->fp != NULL);
+    n = read_audio_start(id3->fp);
+    if (n < 0)
+        return 0;
+    if (n == 0)
+        return 1; /* a tag and nothing else */
+    for (i = 0; i < 3; i++)
+        if (n >= 4 && memcmp(CopyBlock, foreign[i], 4) == 0)
+            return 0;
+    if (n >= 8 && memcmp(CopyBlock + 4, "ftyp", 4) == 0)
+        return 0; /* MP4 and its relatives */
+    return find_frame_header(CopyBlock, (size_t)n, &samples, &rate);
 }
 
 /* ------------------------------------------------------------------ */

@@ -73,6 +73,9 @@ typedef struct Id3Tag {
      * rather than sync-safe, as earlier versions of this program wrote them.
      * A rewrite of such a tag writes its new SYLT frame the same way. */
     uint8_t plainsizes;
+    /* Set by lrc_read: lines it skipped because their time stamp could not
+     * be read (tag lines and blank lines do not count). */
+    int32_t skipped;
 } Id3Tag;
 
 /* --- opening and closing --- */
@@ -154,6 +157,14 @@ int lrc_read(FILE *fp, Id3Tag *id3, int wordstamps);
 int lrc_tosylt(Id3Tag *id3);
 
 /* --- rewriting a track --- */
+
+/* Whether what follows the tag (and a version-4 footer) of the context's
+ * track is MPEG audio, for the programs that write tracks: 1 when an MPEG
+ * audio frame header lies within its first 64 KiB and it does not start
+ * with the signature of another container (RIFF, fLaC, OggS, or "ftyp" at
+ * offset 4), and 1 when nothing follows the tag; 0 otherwise and when the
+ * track cannot be read.  The stream position is left undefined. */
+int id3_ismpeg(Id3Tag *id3);
 
 /* The three steps that write a new copy of the track to fp (opened "wb",
  * still empty), in this order, on a context opened by id3_init on the old

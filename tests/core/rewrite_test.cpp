@@ -284,3 +284,33 @@ TEST_F(Rewrite, RewrittenTrackReadsBack)
 }
 
 } // namespace
+
+TEST(AudioCheck, MpegAudioIsToldFromOtherContentAfterTheTag)
+{
+    const Bytes tag = make_tag(3, 0, frame3("TIT2", text0("x")), 16);
+    const struct {
+        const char *what;
+        Bytes file;
+        int mpeg;
+    } cases[] = {
+        {"tagged MPEG audio", tag + audio(), 1},
+        {"untagged MPEG audio", audio(), 1},
+        {"junk before the first frame", tag + Bytes(100, 'j') + audio(), 1},
+        {"a tag and nothing else", tag, 1},
+        {"a WAV file", tag + "RIFF" + be32(36) + "WAVEfmt " + audio(), 0},
+        {"a FLAC file", "fLaC" + audio(), 0},
+        {"an Ogg file", tag + "OggS" + audio(), 0},
+        {"an MP4 file", be32(24) + "ftypM4A " + audio(), 0},
+        {"plain text", tag + "just some words\nand more\n", 0},
+        {"a frame header beyond 64 KiB", tag + Bytes(65536, 'x') + audio(), 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        Id3Tag t{};
+        FILE *fp = open_bytes(c.file);
+        id3_init(fp, &t);
+        EXPECT_EQ(id3_ismpeg(&t), c.mpeg);
+        id3_close(&t);
+        fclose(fp);
+    }
+}
