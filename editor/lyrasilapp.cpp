@@ -17,13 +17,10 @@
 
 LyrasilApp* theApp = nullptr;
 
-static const char kSettingsSection[] = "Settings";
-static const char kPositionSection[] = "Position";
 static const wxSize kFirstStartSize(640, 480);
 
 LyrasilApp::LyrasilApp()
-    : settings(nullptr), tipIndex(0), syncTimer(false), showToolbar(true),
-      highlightTime(8), textWindow(false), previewWidth(320), previewHeight(240)
+    : settings(nullptr)
 {
     // The data folder is named after the program, not after whatever the
     // executable happens to be called (~/.lyrasil).
@@ -61,16 +58,16 @@ bool LyrasilApp::OnInit()
     if (frameSize == wxDefaultSize)
         frameSize = kFirstStartSize;
 
-    LyrasilFrameCode* frame = new LyrasilFrameCode(kProgramName, frameSize);
+    LyrasilFrameCode* frame = new LyrasilFrameCode(kProgramName, frameSize, options, *settings, docDir);
     frame->Show(true);
 
-    if (tipIndex >= 0) {
+    if (options.tipIndex >= 0) {
         frame->Update();
-        wxTipProvider* tips = wxCreateFileTipProvider(docDir + "/lyrasil.tips", tipIndex);
+        wxTipProvider* tips = wxCreateFileTipProvider(docDir + "/lyrasil.tips", options.tipIndex);
         if (wxShowTip(frame, tips, true))
-            tipIndex = SettingToInt(static_cast<long>(tips->GetCurrentTip()), 0);
+            options.tipIndex = SettingToInt(static_cast<long>(tips->GetCurrentTip()), 0);
         else
-            tipIndex = -1;
+            options.tipIndex = -1;
         delete tips;
     }
     return true;
@@ -78,40 +75,26 @@ bool LyrasilApp::OnInit()
 
 void LyrasilApp::LoadSettings(wxSize* frameSize)
 {
-    tipIndex = SettingToInt(settings->getl(kSettingsSection, "tip", 0), 0);
-    syncTimer = settings->getbool(kSettingsSection, "synctimer", false);
-    showToolbar = settings->getbool(kSettingsSection, "toolbar", true);
-    textWindow = settings->getbool(kSettingsSection, "textwindow", false);
-    highlightTime = SettingToInt(settings->getl(kSettingsSection, "highlight", 8), 8);
-
-    lyricsFont = wxSystemSettings::GetFont(wxSYS_ANSI_VAR_FONT);
-    wxString fontText = settings->gets(kSettingsSection, "lyricsfont", wxEmptyString);
-    if (!fontText.empty()) {
-        wxFont font(lyricsFont);
-        // A description the toolkit cannot use keeps the system font.
-        if (font.SetNativeFontInfo(fontText) && font.IsOk())
-            lyricsFont = font;
-    }
-
-    int width = 320, height = 240;
-    ParseSizeText(settings->gets(kPositionSection, "preview", wxEmptyString), width, height);
-    previewWidth = width;
-    previewHeight = height;
-
-    width = -1;
-    height = -1;
-    ParseSizeText(settings->gets(kPositionSection, "frame", wxEmptyString), width, height);
-    *frameSize = wxSize(width, height);
+    options.Load(*settings);
+    options.lyricsFont = LyricsFont(options.lyricsFont).GetNativeFontInfoDesc();
+    *frameSize = wxSize(options.frameWidth, options.frameHeight);
 }
 
 void LyrasilApp::SaveSettings(const wxSize& frameSize)
 {
-    settings->put(kSettingsSection, "tip", tipIndex);
-    settings->put(kSettingsSection, "synctimer", syncTimer);
-    settings->put(kSettingsSection, "toolbar", showToolbar);
-    settings->put(kSettingsSection, "textwindow", textWindow);
-    settings->put(kSettingsSection, "highlight", highlightTime);
-    settings->put(kSettingsSection, "lyricsfont", lyricsFont.GetNativeFontInfoDesc());
-    settings->put(kPositionSection, "frame", FormatSizeText(frameSize.GetWidth(), frameSize.GetHeight()));
-    settings->put(kPositionSection, "preview", FormatSizeText(previewWidth, previewHeight));
+    options.frameWidth = frameSize.GetWidth();
+    options.frameHeight = frameSize.GetHeight();
+    options.Save(*settings);
+}
+
+wxFont LyricsFont(const wxString& description)
+{
+    wxFont system = wxSystemSettings::GetFont(wxSYS_ANSI_VAR_FONT);
+    if (description.empty())
+        return system;
+    wxFont font(system);
+    // A description the toolkit cannot use keeps the system font.
+    if (font.SetNativeFontInfo(description) && font.IsOk())
+        return font;
+    return system;
 }

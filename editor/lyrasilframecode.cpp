@@ -1,18 +1,18 @@
 #include "lyrasilframecode.h"
 
 #include "images/lyrasil.xpm"
-#include "lyrasilapp.h"
 #include "startup.h"
 
 // The time value of an item without a time.
 static const long kNoTime = 2147483647L;
 
-LyrasilFrameCode::LyrasilFrameCode(const wxString& title, const wxSize& size)
+LyrasilFrameCode::LyrasilFrameCode(const wxString& title, const wxSize& size, Options& options,
+                                   const Keyvale& settings, const wxString& docDir)
     : LyrasilFrame(nullptr, wxID_ANY, title, wxDefaultPosition, size, wxDEFAULT_FRAME_STYLE | wxTAB_TRAVERSAL),
-      mediaCtrl(nullptr), updateTimer(nullptr), trackPath(), trackFolder(), modified(false),
+      options(options), settings(settings), docDir(docDir), mediaCtrl(nullptr), updateTimer(nullptr), trackPath(), trackFolder(), modified(false),
       insertingRow(false), contextRow(-1), savedVolume(1.0), trackLength(0), playing(false),
       sliderMoved(false), stopwatch(), nextStampTime(kNoTime), nextStampRow(-1), highlightRow(-1),
-      highlightCountdown(0), lyricsSpans()
+      highlightCountdown(0), lyricsSpans(), unplayable(false)
 {
     SetIcon(wxIcon(lyrasil_xpm));
 
@@ -29,10 +29,10 @@ LyrasilFrameCode::LyrasilFrameCode(const wxString& title, const wxSize& size)
     positionText->Enable(false);
     positionText->SetValue(wxEmptyString);
 
-    menuBar->Check(ID_VIEWTOOLBAR, theApp->showToolbar);
-    menuBar->Check(ID_SYNCTIMER, theApp->syncTimer);
-    menuBar->Check(ID_TEXTWINDOW, theApp->textWindow);
-    if (!theApp->showToolbar) {
+    menuBar->Check(ID_VIEWTOOLBAR, options.showToolbar);
+    menuBar->Check(ID_SYNCTIMER, options.syncTimer);
+    menuBar->Check(ID_TEXTWINDOW, options.textWindow);
+    if (!options.showToolbar) {
         toolBar->Hide();
         Layout();
     }
@@ -65,7 +65,9 @@ void LyrasilFrameCode::OnFrameClose(wxCloseEvent& event)
 {
     // The timer stops before anything is torn down.
     updateTimer->Stop();
-    theApp->SaveSettings(GetSize());
+    options.frameWidth = GetSize().GetWidth();
+    options.frameHeight = GetSize().GetHeight();
+    options.Save(settings);
     event.Skip();
 }
 

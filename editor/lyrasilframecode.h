@@ -1,8 +1,20 @@
 // Behaviour layer of the main window: overrides the layout layer's
 // handlers, owns the media control and the 100 ms update timer, and holds
 // the document and playback state.
+//
+// Each handler reads the widgets, makes one call into the display-free
+// logic (options, stamps, rows, trackio, notices, sync, helpcmd) and shows
+// what the result calls for.  The sources are split by concern:
+//   lyrasilframecode.cpp          construction, the shared helpers
+//   lyrasilframecode_doc.cpp      open, save, close, import, export
+//   lyrasilframecode_table.cpp    table editing and verification
+//   lyrasilframecode_play.cpp     playback, stamping, highlighting
+//   lyrasilframecode_options.cpp  options and help
+// and tablecells.cpp is the only code that reads or writes the grid's cells.
 #ifndef LYRASIL_LYRASILFRAMECODE_H
 #define LYRASIL_LYRASILFRAMECODE_H
+
+#include <vector>
 
 #include <wx/dynarray.h>
 #include <wx/mediactrl.h>
@@ -10,14 +22,26 @@
 #include <wx/timer.h>
 
 #include "lyrasilframe.h"
+#include "options.h"
+
+class Keyvale;
+struct Notice;
 
 class LyrasilFrameCode : public LyrasilFrame {
 public:
-    LyrasilFrameCode(const wxString& title, const wxSize& size);
+    // options, settings and docDir belong to the application and outlive
+    // the window; the window changes options in memory and writes them to
+    // settings when it closes in an orderly way.
+    LyrasilFrameCode(const wxString& title, const wxSize& size, Options& options,
+                     const Keyvale& settings, const wxString& docDir);
     ~LyrasilFrameCode() override;
 
+    // Opens a track as File > Open does after its dialog (the command line
+    // of the program uses it).  False when nothing was opened.
+    bool OpenTrack(const wxString& path);
+
 protected:
-    // Handlers of the layout layer.
+    // --- Handlers of the layout layer ---
     void OnFrameClose(wxCloseEvent& event) override;
     void OnSave(wxCommandEvent& event) override;
     void OnSaveAs(wxCommandEvent& event) override;
@@ -44,7 +68,7 @@ protected:
     void OnScrollChanged(wxScrollEvent& event) override;
     void OnSeekTrack(wxScrollEvent& event) override;
 
-    // Handlers connected by this class.
+    // --- Handlers connected by this class ---
     void OnTimer(wxTimerEvent& event);
     void OnHotKey(wxKeyEvent& event);
     void OnMediaPlay(wxMediaEvent& event);
@@ -55,8 +79,42 @@ protected:
     void OnGridDelTimestamps(wxCommandEvent& event);
     void OnGridOffsetTimestamps(wxCommandEvent& event);
 
-    // Helpers.
+    // --- Helpers: documents ---
+    bool LoadTrack();
+    bool SaveTrack(bool saveAs);
+    bool CheckSaveTrack();
     void AdjustTitle();
+    bool VerifyTrackOpened();
+    // Loads path into the media control and starts the length measurement.
+    void LoadMedia(const wxString& path);
+
+    // --- Helpers: the table ---
+    // Saves the cell editor's value into its cell, then hides the editor.
+    void CommitCellEditor();
+    // Shows the table in place of the lyrics view, when it is hidden.
+    void RestoreTableView();
+    // Empties the table down to its entry row.
+    void ClearTable();
+
+    // --- Helpers: playback ---
+    long MakeTimeStamp(wxString& out, long hundredths);
+    void InitTrackPosition();
+    int UpdateTrackPosition();
+    void InitTimestampMatch(long ms);
+    void FindNextTimestamp(long ms);
+    bool MatchTimestamp(long ms);
+    void MakeLineVisible(bool force);
+    // Puts the transport row into the state of a track that cannot play,
+    // or of no track.
+    void DisableTransport();
+
+    // Shows a message box for the notice, with this window as parent;
+    // returns the button pressed (wxOK, wxYES or wxNO).
+    int ShowNotice(const Notice& notice);
+
+    Options& options;
+    const Keyvale& settings;
+    wxString docDir;
 
     wxMediaCtrl* mediaCtrl;
     wxTimer* updateTimer;
@@ -74,7 +132,10 @@ protected:
     int nextStampRow;
     int highlightRow;            // -1: none
     int highlightCountdown;      // timer ticks
-    wxArrayLong lyricsSpans;     // per row, where its text lies in lyricsView
+    // Per table row, where its text lies in lyricsView: start and end
+    // (exclusive) as whole positions, both 0 for a row without text.
+    std::vector<std::pair<long, long>> lyricsSpans;
+    bool unplayable;             // the media control stopped without a length
 };
 
 #endif

@@ -1,0 +1,79 @@
+#include "options.h"
+
+#include <climits>
+
+#include "startup.h"
+#include "wxkeyvale.h"
+
+static const char kSettings[] = "Settings";
+static const char kPosition[] = "Position";
+
+void Options::Load(const Keyvale& settings)
+{
+    *this = Options();
+    tipIndex = SettingToInt(settings.getl(kSettings, "tip", 0), 0);
+    syncTimer = settings.getbool(kSettings, "synctimer", false);
+    showToolbar = settings.getbool(kSettings, "toolbar", true);
+    textWindow = settings.getbool(kSettings, "textwindow", false);
+    highlightTime = SettingToInt(settings.getl(kSettings, "highlight", 8), 8);
+    lyricsFont = settings.gets(kSettings, "lyricsfont", wxEmptyString);
+    ParseSizeText(settings.gets(kPosition, "preview", wxEmptyString), previewWidth, previewHeight);
+    ParseSizeText(settings.gets(kPosition, "frame", wxEmptyString), frameWidth, frameHeight);
+}
+
+bool Options::Save(const Keyvale& settings) const
+{
+    // Every key is written even after a failure, so one bad write costs
+    // one value only.
+    bool ok = settings.put(kSettings, "tip", tipIndex);
+    ok = settings.put(kSettings, "synctimer", syncTimer) && ok;
+    ok = settings.put(kSettings, "toolbar", showToolbar) && ok;
+    ok = settings.put(kSettings, "textwindow", textWindow) && ok;
+    ok = settings.put(kSettings, "highlight", highlightTime) && ok;
+    ok = settings.put(kSettings, "lyricsfont", lyricsFont) && ok;
+    ok = settings.put(kPosition, "frame", FormatSizeText(frameWidth, frameHeight)) && ok;
+    ok = settings.put(kPosition, "preview", FormatSizeText(previewWidth, previewHeight)) && ok;
+    return ok;
+}
+
+wxString FormatHighlightTime(int tenths)
+{
+    // Integer arithmetic: no locale can turn the point into a comma.
+    long long t = tenths;
+    const char* sign = t < 0 ? "-" : "";
+    if (t < 0)
+        t = -t;
+    return wxString::Format("%s%lld.%lld", sign, t / 10, t % 10);
+}
+
+bool ParseHighlightTime(const wxString& text, int* tenths)
+{
+    // Read digit by digit: exact (no binary fraction turns 2.3 into 22
+    // tenths), and no locale decides what the decimal point is.
+    wxScopedCharBuffer utf8 = text.utf8_str();
+    const char* p = utf8.data();
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
+        ++p;
+    bool negative = *p == '-';
+    if (*p == '+' || *p == '-')
+        ++p;
+    long long value = 0;
+    bool digits = false, tooLarge = false;
+    for (; *p >= '0' && *p <= '9'; ++p, digits = true) {
+        value = value * 10 + (*p - '0');
+        if (value > INT_MAX)
+            tooLarge = true, value = INT_MAX;
+    }
+    value *= 10;
+    if (*p == '.') {
+        ++p;
+        if (*p >= '0' && *p <= '9')
+            value += *p - '0';
+        for (; *p >= '0' && *p <= '9'; ++p)
+            digits = true;
+    }
+    if (!digits || *p != '\0' || tooLarge || value > INT_MAX)
+        return false;
+    *tenths = static_cast<int>(negative ? -value : value);
+    return true;
+}
