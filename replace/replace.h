@@ -96,7 +96,7 @@ enum {
                            name, or the target is no longer the file that
                            was read (errno EBUSY) */
     REPLACE_READONLY,   /* the target exists and this process may not write
-                           it (errno EACCES or EROFS) */
+                           it (errno EACCES, EPERM or EROFS) */
     REPLACE_NOTREG      /* the target exists and is not a regular file
                            (errno EISDIR for a folder, else EINVAL) */
 };
