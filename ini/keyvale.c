@@ -10,13 +10,14 @@
 #define _POSIX_C_SOURCE 200809L
 
 #include "keyvale.h"
+#include "replace.h"
 
 #include <assert.h>
 #include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #define INI_LINE_BUFFER 512
 
@@ -428,44 +429,24 @@ static void writekey(char *LocalBuffer, const char *Key, const char *Value, FILE
     fputs(LocalBuffer, fp);
 }
 
-/* The temporary file's name: Filename with its last byte replaced by '~'.
- * 0 when no distinct name fits in the buffer (a name already ending in '~'
- * would be its own temporary file). */
-static int ini_tempname(char *dest, const char *Filename)
-{
-  size_t len = strlen(Filename);
-
-  if (len == 0 || len >= INI_LINE_BUFFER || Filename[len - 1] == '~')
-    return 0;
-  memcpy(dest, Filename, len + 1);
-  dest[len - 1] = '~';
-  return 1;
-}
-
-/* Flushes and closes fp, syncing it first when sync is set; 1 when every
- * write reached the file.  A new file is synced before it is put in place,
- * so that a power cut never leaves a settings file that is empty or half
- * written.  A same-length overwrite in place is one small write that no
- * sync makes more atomic; there a failed sync would only report an update
- * that has in fact happened. */
-static int close_written(FILE *fp, int sync)
-{
-  int ok = fflush(fp) == 0 && !ferror(fp) && (!sync || fsync(fileno(fp)) == 0);
-
-  if (fclose(fp) != 0)
-    ok = 0;
-  return ok;
-}
-
 /* One copy of the INI file into the temporary file.  Lengths are counted in
  * bytes of the file (positions), not string lengths, so a line holding a NUL
  * byte is copied exactly. */
 struct rewrite {
-  FILE *rfp;     /* the INI file, read */
-  FILE *wfp;     /* the temporary file */
+  FILE *rfp;     /* the INI file, read; null when it is being created */
+  FILE *wfp;     /* the temporary file (out.fp) */
+  Replace out;   /* the temporary file beside the INI file, and its locks */
   long mark;     /* where the not yet copied text begins in rfp */
   long pending;  /* bytes from mark not yet copied, below INI_LINE_BUFFER */
   int failed;    /* a seek, read or write went wrong */
+};
+
+/* Where the copy stopped, which says what the ending still has to add. */
+enum stop {
+  STOP_NO_SECTION,   /* end of the file (or a new file): the section is added
+                        with the key */
+  STOP_SECTION_END,  /* end of the file inside the section: the key is added */
+  STOP_COPIED        /* the change is made and the rest of the file copied */
 };
 
 /* Reads the next line into LocalBuffer; returns the bytes it took from the
@@ -535,42 +516,117 @@ static void dropline(struct rewrite *rw)
     rw->mark = pos;
 }
 
-/* Closes both files and moves the temporary file over the INI file in one
- * rename, but only when the copy is complete; otherwise the temporary file is
- * removed and the INI file stays as it was. */
-static int replace_with_temp(struct rewrite *rw, const char *Filename, const char *TempName)
+/* Copies (pending) every line before the header of Section; the header
+ * itself is kept too unless the whole section is being deleted.  0 when the
+ * file ends first. */
+static int copy_to_section(char *LocalBuffer, struct rewrite *rw, const char *Section, const char *Key)
 {
-  int ok = !rw->failed && !ferror(rw->rfp);
+  size_t seclen = strlen(Section), len;
+  long linelen;
+  char *sp;
 
-  if (!close_written(rw->wfp, 1))
-    ok = 0;
-  fclose(rw->rfp);
-  if (ok && rename(TempName, Filename) != 0)
-    ok = 0;
-  if (!ok)
-    remove(TempName);
+  for (;;) {
+    linelen = readline(LocalBuffer, rw);
+    if (linelen == 0)
+      return 0;
+    sp = headername(LocalBuffer, &len);
+    if (sp != NULL && namematch(sp, len, Section, seclen))
+      break;
+    keepline(LocalBuffer, linelen, rw);
+  }
+  if (Key != NULL)
+    keepline(LocalBuffer, linelen, rw);
+  cache_flush(LocalBuffer, rw);
+  if (Key == NULL) {
+    readline(LocalBuffer, rw);   /* the header again, to drop it */
+    dropline(rw);
+  }
+  return 1;
+}
+
+/* Walks the section's lines up to the next header or, when Key is named,
+ * its key line: kept, or dropped when the whole section is being deleted.
+ * 0 when the file ends first; rfp then stands after the stopping line. */
+static int copy_to_stop(char *LocalBuffer, struct rewrite *rw, const char *Key)
+{
+  size_t keylen = Key != NULL ? strlen(Key) : 0, len;
+  long linelen;
+  char *sp, *ep;
+
+  for (;;) {
+    linelen = readline(LocalBuffer, rw);
+    if (linelen == 0)
+      return 0;
+    if (*skipleading(LocalBuffer) == '[')
+      return 1;
+    if (keylen > 0 && (sp = keyname(LocalBuffer, &len, &ep)) != NULL && namematch(sp, len, Key, keylen))
+      return 1;
+    if (Key == NULL)
+      dropline(rw);
+    else
+      keepline(LocalBuffer, linelen, rw);
+  }
+}
+
+/* The copy of the INI file with the change made in it. */
+static enum stop copy_with_change(char *LocalBuffer, struct rewrite *rw, const char *Section,
+                                  const char *Key, const char *Value)
+{
+  long linelen;
+
+  if (*Section != '\0' && !copy_to_section(LocalBuffer, rw, Section, Key))
+    return STOP_NO_SECTION;
+  if (!copy_to_stop(LocalBuffer, rw, Key))
+    return STOP_SECTION_END;
+
+  /* At the stop: the new key line goes before it; a header stays, the old
+   * key line goes.  Then the rest of the file as it is. */
+  cache_flush(LocalBuffer, rw);
+  if (Key != NULL && Value != NULL)
+    writekey(LocalBuffer, Key, Value, rw->wfp);
+  linelen = readline(LocalBuffer, rw);
+  if (linelen > 0) {
+    if (*skipleading(LocalBuffer) == '[')
+      keepline(LocalBuffer, linelen, rw);
+    else
+      dropline(rw);
+  }
+  while ((linelen = readline(LocalBuffer, rw)) > 0)
+    keepline(LocalBuffer, linelen, rw);
+  return STOP_COPIED;
+}
+
+/* The one ending of every rewrite: writes what the stop calls for, and puts
+ * the temporary file in the INI file's place only when the copy is complete
+ * (replace.h: written, synced, one rename, the folder synced); otherwise the
+ * temporary file is removed and the INI file stays as it was. */
+static int finish(char *LocalBuffer, struct rewrite *rw, enum stop where,
+                  const char *Section, const char *Key, const char *Value)
+{
+  /* A new file needs no line feed before its first line. */
+  int endslf = rw->rfp == NULL || cache_flush(LocalBuffer, rw);
+  int ok;
+
+  if (Key != NULL && Value != NULL && where != STOP_COPIED) {
+    if (!endslf)
+      fputc('\n', rw->wfp);
+    if (where == STOP_NO_SECTION)
+      writesection(LocalBuffer, Section, rw->wfp);
+    writekey(LocalBuffer, Key, Value, rw->wfp);
+  }
+  ok = !rw->failed && (rw->rfp == NULL || !ferror(rw->rfp));
+  if (rw->rfp != NULL)
+    fclose(rw->rfp);
+  if (ok)
+    ok = replace_commit(&rw->out) == REPLACE_OK;
+  replace_free(&rw->out);
   return ok;
 }
 
-/* A missing file: create it (never over a file that exists but could not be
- * read) with the header and the key line. */
-static int create_file(char *LocalBuffer, const char *Section, const char *Key,
-                       const char *Value, const char *Filename)
-{
-  FILE *fp = fopen(Filename, "wbx");
-
-  if (fp == NULL)
-    return 0;
-  writesection(LocalBuffer, Section, fp);
-  writekey(LocalBuffer, Key, Value, fp);
-  if (close_written(fp, 1))
-    return 1;
-  remove(Filename);
-  return 0;
-}
-
 /* Writes line over the bytes at pos; the caller has checked that it has the
- * old line's exact length, so the file does not grow. */
+ * old line's exact length, so the file does not grow.  One small write that
+ * no sync makes more atomic: it is not synced, since a failed sync would
+ * only report an update that has in fact happened. */
 static int overwrite_line(const char *Filename, long pos, const char *line)
 {
   FILE *fp = fopen(Filename, "r+b");
@@ -578,19 +634,47 @@ static int overwrite_line(const char *Filename, long pos, const char *line)
 
   if (fp == NULL)
     return 0;
-  ok = fseek(fp, pos, SEEK_SET) == 0 && fputs(line, fp) >= 0;
-  return close_written(fp, 0) && ok;
+  ok = fseek(fp, pos, SEEK_SET) == 0 && fputs(line, fp) >= 0 && fflush(fp) == 0 && !ferror(fp);
+  if (fclose(fp) != 0)
+    ok = 0;
+  return ok;
+}
+
+/* The cheap cases, when Key and Value are both given: the value is already
+ * there (nothing written), or the new line has the old one's exact length
+ * (written in place).  Returns the result when the call is done (rfp then
+ * closed), -1 when the file must be rewritten (rfp back at its start). */
+static int change_in_place(char *LocalBuffer, FILE *rfp, const char *Section, const char *Key,
+                           const char *Value, const char *Filename)
+{
+  long keypos, linelen;
+
+  if (getkeystring(rfp, Section, Key, -1, -1, LocalBuffer, INI_LINE_BUFFER, &keypos)) {
+    linelen = ftell(rfp) - keypos;
+    if (strcmp(LocalBuffer, Value) == 0) {
+      fclose(rfp);
+      return 1;
+    }
+    writekey(LocalBuffer, Key, Value, NULL);
+    if (keypos >= 0 && (long)strlen(LocalBuffer) == linelen) {
+      fclose(rfp);
+      return overwrite_line(Filename, keypos, LocalBuffer);
+    }
+  }
+  if (ferror(rfp) || fseek(rfp, 0, SEEK_SET) != 0) {
+    fclose(rfp);
+    return 0;
+  }
+  return -1;
 }
 
 int ini_puts(const char *Section, const char *Key, const char *Value, const char *Filename)
 {
   char LocalBuffer[INI_LINE_BUFFER];
-  char TempName[INI_LINE_BUFFER];
-  struct rewrite rw;
-  char *sp, *ep;
-  size_t len, seclen, keylen;
-  long linelen, keypos;
-  int endslf;
+  struct rewrite rw = {0};
+  struct stat st;
+  enum stop where = STOP_NO_SECTION;
+  int result;
 
   assert(Filename != NULL);
   if (Section == NULL)
@@ -600,111 +684,30 @@ int ini_puts(const char *Section, const char *Key, const char *Value, const char
 
   rw.rfp = fopen(Filename, "rb");
   if (rw.rfp == NULL) {
-    if (Key != NULL && Value != NULL)
-      return create_file(LocalBuffer, Section, Key, Value, Filename);
-    return errno == ENOENT;     /* nothing to delete in a missing file */
-  }
-
-  /* The cheap cases: the value is already there, or the new line fits the
-   * old one exactly. */
-  if (Key != NULL && Value != NULL) {
-    if (getkeystring(rw.rfp, Section, Key, -1, -1, LocalBuffer, INI_LINE_BUFFER, &keypos)) {
-      linelen = ftell(rw.rfp) - keypos;
-      if (strcmp(LocalBuffer, Value) == 0) {
-        fclose(rw.rfp);
-        return 1;
-      }
-      writekey(LocalBuffer, Key, Value, NULL);
-      if (keypos >= 0 && (long)strlen(LocalBuffer) == linelen) {
-        fclose(rw.rfp);
-        return overwrite_line(Filename, keypos, LocalBuffer);
-      }
-    }
-    if (ferror(rw.rfp) || fseek(rw.rfp, 0, SEEK_SET) != 0) {
-      fclose(rw.rfp);
+    /* Only a missing file is created, never one that could not be read. */
+    if (errno != ENOENT)
       return 0;
-    }
-  }
-
-  if (!ini_tempname(TempName, Filename) || (rw.wfp = fopen(TempName, "wb")) == NULL) {
+    if (Key == NULL || Value == NULL)
+      return 1;                 /* nothing to delete in a missing file */
+  } else if (Key != NULL && Value != NULL &&
+             (result = change_in_place(LocalBuffer, rw.rfp, Section, Key, Value, Filename)) >= 0) {
+    return result;
+  } else if (fstat(fileno(rw.rfp), &st) != 0) {
     fclose(rw.rfp);
     return 0;
   }
-  rw.mark = 0;
-  rw.pending = 0;
-  rw.failed = 0;
 
-  /* Copy everything up to the section's header. */
-  seclen = strlen(Section);
-  if (seclen > 0) {
-    for (;;) {
-      linelen = readline(LocalBuffer, &rw);
-      if (linelen == 0) {
-        /* No such section: add it at the end of the file. */
-        endslf = cache_flush(LocalBuffer, &rw);
-        if (Key != NULL && Value != NULL) {
-          if (!endslf)
-            fputc('\n', rw.wfp);
-          writesection(LocalBuffer, Section, rw.wfp);
-          writekey(LocalBuffer, Key, Value, rw.wfp);
-        }
-        return replace_with_temp(&rw, Filename, TempName);
-      }
-      sp = headername(LocalBuffer, &len);
-      if (sp != NULL && namematch(sp, len, Section, seclen))
-        break;
-      keepline(LocalBuffer, linelen, &rw);
-    }
-    if (Key != NULL)
-      keepline(LocalBuffer, linelen, &rw);
+  /* The file must still be the one read, and no other writer at work. */
+  if (replace_open(&rw.out, Filename, "~", rw.rfp != NULL ? &st : NULL, NULL) != REPLACE_OK) {
+    if (rw.rfp != NULL)
+      fclose(rw.rfp);
+    replace_free(&rw.out);
+    return 0;
   }
-  cache_flush(LocalBuffer, &rw);
-  if (Key == NULL) {
-    readline(LocalBuffer, &rw);   /* the header again, to drop it */
-    dropline(&rw);
-  }
-
-  /* The section's lines, up to the key or the next header. */
-  keylen = Key != NULL ? strlen(Key) : 0;
-  for (;;) {
-    linelen = readline(LocalBuffer, &rw);
-    if (linelen == 0) {
-      endslf = cache_flush(LocalBuffer, &rw);
-      if (Key != NULL && Value != NULL) {
-        if (!endslf)
-          fputc('\n', rw.wfp);
-        writekey(LocalBuffer, Key, Value, rw.wfp);
-      }
-      return replace_with_temp(&rw, Filename, TempName);
-    }
-    if (*skipleading(LocalBuffer) == '[')
-      break;
-    if (keylen > 0 && (sp = keyname(LocalBuffer, &len, &ep)) != NULL && namematch(sp, len, Key, keylen))
-      break;
-    if (Key == NULL)
-      dropline(&rw);
-    else
-      keepline(LocalBuffer, linelen, &rw);
-  }
-
-  /* At the stop: the new key line goes before it; a header stays, the old
-   * key line goes. */
-  cache_flush(LocalBuffer, &rw);
-  if (Key != NULL && Value != NULL)
-    writekey(LocalBuffer, Key, Value, rw.wfp);
-  linelen = readline(LocalBuffer, &rw);
-  if (linelen > 0) {
-    if (*skipleading(LocalBuffer) == '[')
-      keepline(LocalBuffer, linelen, &rw);
-    else
-      dropline(&rw);
-  }
-
-  /* The rest of the file as it is. */
-  while ((linelen = readline(LocalBuffer, &rw)) > 0)
-    keepline(LocalBuffer, linelen, &rw);
-  cache_flush(LocalBuffer, &rw);
-  return replace_with_temp(&rw, Filename, TempName);
+  rw.wfp = rw.out.fp;
+  if (rw.rfp != NULL)
+    where = copy_with_change(LocalBuffer, &rw, Section, Key, Value);
+  return finish(LocalBuffer, &rw, where, Section, Key, Value);
 }
 
 /* Decimal text of value, digits taken from each remainder's magnitude so that

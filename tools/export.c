@@ -7,8 +7,10 @@
  * A track name without an extension gets ".mp3"; the LRC name (the second
  * argument when exactly two are given, otherwise the track's name) always
  * gets ".lrc".  The LRC file is written beside its place under the
- * extension ".lr$" and renamed into place once complete, so a full disk
- * leaves no partial LRC file, and an older LRC file stays as it was.
+ * extension ".lr$" and renamed into place once complete (replace.h), so a
+ * full disk leaves no partial LRC file, and an older LRC file stays as it
+ * was.  A read-only LRC file, or one that another program is writing, is
+ * left alone.
  */
 #define _XOPEN_SOURCE 700
 
@@ -18,7 +20,7 @@
 #include <string.h>
 #include <sys/stat.h>
 
-#include "fileutil.h"
+#include "cli.h"
 #include "sylt.h"
 
 #define VERSION_LINE "lyrasil-export version 1.1 build 5099"
@@ -38,7 +40,7 @@ int main(int argc, char *argv[])
     struct stat trackst, lrcst;
     FILE *mp3 = NULL;
     char *mp3name = NULL, *lrcname = NULL;
-    int status;
+    int status, result;
 
     if ((status = answer_options(argc, argv, usage, VERSION_LINE)) >= 0)
         return status;
@@ -66,49 +68,28 @@ int main(int argc, char *argv[])
         goto done;
     }
     /* Never write over the input, whatever name (or link) leads to it. */
-    if (stat(lrcname, &lrcst) == 0 && same_file(&lrcst, &trackst)) {
+    if (stat(lrcname, &lrcst) == 0 && replace_same_file(&lrcst, &trackst)) {
         printf("Not writing \"%s\": it is the MP3 track itself. "
                "The track was not changed.\n", lrcname);
         goto done;
     }
-    switch (replace_open(&out, lrcname, ".lr$", &trackst)) {
-    case REPLACE_OK:
-        break;
-    case REPLACE_NOMEM:
-        puts("Insufficient memory.");
-        goto done;
-    case REPLACE_RESOLVE:
-        printf("Error creating output file \"%s\": %s.\n", lrcname, strerror(errno));
-        goto done;
-    case REPLACE_CLASH:
-        printf("Not writing \"%s\": its temporary file \"%s\" is the MP3 track "
-               "or the output file itself.\n", lrcname, out.tmpname);
-        goto done;
-    default:
-        printf("Error creating output file \"%s\".\n", lrcname);
-        goto done;
+    result = replace_open(&out, lrcname, ".lr$", NULL, &trackst);
+    if (result == REPLACE_OK) {
+        if (!lrc_write(out.fp, &tag)) {
+            printf("Error writing output file \"%s\": %s.\n", lrcname,
+                   strerror(errno ? errno : EIO));
+            goto done;
+        }
+        result = replace_commit(&out);
     }
-
-    if (!lrc_write(out.fp, &tag)) {
-        replace_abort(&out);
-        printf("Error writing output file \"%s\": %s.\n", lrcname, strerror(errno ? errno : EIO));
-        goto done;
-    }
-    switch (replace_commit(&out)) {
-    case REPLACE_OK:
-        break;
-    case REPLACE_RENAME:
-        printf("Error replacing output file \"%s\": %s.\n", lrcname, strerror(errno));
-        goto done;
-    default:
-        printf("Error writing output file \"%s\": %s.\n", lrcname, strerror(errno));
+    if (result != REPLACE_OK) {
+        report_replace(export_replace_messages, result, lrcname, &out);
         goto done;
     }
     printf("Created output file \"%s\".\n", lrcname);
     status = STATUS_OK;
 
 done:
-    replace_abort(&out);
     replace_free(&out);
     id3_close(&tag);
     if (mp3 != NULL)

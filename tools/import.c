@@ -11,9 +11,11 @@
  *
  * The track is never changed in place: the new copy is written to a file
  * beside it with the extension ".mp$", checked, synced, and renamed over
- * the track in one step.  Any failure removes the copy and leaves the track
- * exactly as it was.  A track name that is a symbolic link updates the file
- * the link points to.
+ * the track in one step (replace.h).  Any failure removes the copy and
+ * leaves the track exactly as it was.  A track name that is a symbolic link
+ * updates the file the link points to.  A file that is not MPEG audio, a
+ * track the user may not write, and a track that another program is
+ * changing are refused before anything is written.
  */
 #define _XOPEN_SOURCE 700
 
@@ -23,7 +25,7 @@
 #include <string.h>
 #include <sys/stat.h>
 
-#include "fileutil.h"
+#include "cli.h"
 #include "sylt.h"
 
 #define VERSION_LINE "lyrasil-import version 1.1 build 5099"
@@ -35,6 +37,12 @@ static void usage(void)
     puts("Imports an LRC file and writes it as a SYLT frame in an MP3 track.\n"
          "Other frames in the ID3 tag are kept intact.\n"
          "An ID3 tag is added to the MP3 track if none exists.");
+}
+
+static void copy_refused(const char *trackname)
+{
+    printf("The ID3 tag of \"%s\" cannot be copied safely. "
+           "The track was not changed.\n", trackname);
 }
 
 /* Says why writing the new copy of the track failed: a write to the
@@ -51,8 +59,7 @@ static void rewrite_failed(int err, FILE *tmp, const char *tmpname,
         printf("Error reading file \"%s\": %s. "
                "The track was not changed.\n", trackname, strerror(err));
     else
-        printf("The ID3 tag of \"%s\" cannot be copied safely. "
-               "The track was not changed.\n", trackname);
+        copy_refused(trackname);
 }
 
 int main(int argc, char *argv[])
@@ -62,7 +69,7 @@ int main(int argc, char *argv[])
     struct stat trackst, lrcst;
     FILE *mp3 = NULL, *lrc = NULL;
     char *mp3name = NULL, *lrcname = NULL;
-    int status, read_ok, err;
+    int status, has_tag, read_ok, err, result;
 
     if ((status = answer_options(argc, argv, usage, VERSION_LINE)) >= 0)
         return status;
@@ -70,7 +77,22 @@ int main(int argc, char *argv[])
 
     if ((mp3 = open_track(argv[1], &mp3name, &trackst)) == NULL)
         goto done;
-    if (!id3_init(mp3, &tag))
+    has_tag = id3_init(mp3, &tag);
+    /* "ID3" of a version this program does not know is no missing tag. */
+    if (!has_tag && tag.version != 0 && (tag.version < 2 || tag.version > 4)) {
+        copy_refused(mp3name);
+        goto done;
+    }
+    errno = 0;
+    if (!id3_ismpeg(&tag)) {
+        if (ferror(mp3))
+            printf("Error reading file \"%s\": %s. The track was not changed.\n",
+                   mp3name, strerror(errno ? errno : EIO));
+        else
+            printf("\"%s\" is not an MP3 track. The track was not changed.\n", mp3name);
+        goto done;
+    }
+    if (!has_tag)
         printf("File \"%s\" nas no ID3 tag. A new ID3 tag will be created.\n", mp3name);
 
     lrcname = set_extension(argc == 3 ? argv[2] : mp3name, ".lrc", 1);
@@ -80,11 +102,11 @@ int main(int argc, char *argv[])
     }
     lrc = fopen(lrcname, "rt");
     if (lrc == NULL) {
-        printf("Error opening file \"%s\".\n", lrcname);
+        printf("Error opening file \"%s\": %s.\n", lrcname, strerror(errno));
         goto done;
     }
     /* Importing a file into itself would bury the lyrics under a new tag. */
-    if (fstat(fileno(lrc), &lrcst) == 0 && same_file(&lrcst, &trackst)) {
+    if (fstat(fileno(lrc), &lrcst) == 0 && replace_same_file(&lrcst, &trackst)) {
         printf("Not importing \"%s\": it is the MP3 track itself. "
                "The track was not changed.\n", lrcname);
         goto done;
@@ -109,48 +131,27 @@ int main(int argc, char *argv[])
         goto done;
     }
 
-    switch (replace_open(&out, mp3name, ".mp$", NULL)) {
-    case REPLACE_OK:
-        break;
-    case REPLACE_NOMEM:
-        puts("Insufficient memory.");
-        goto done;
-    case REPLACE_RESOLVE:
-        printf("Error opening file \"%s\": %s.\n", mp3name, strerror(errno));
-        goto done;
-    case REPLACE_CLASH:
-        printf("Error creating temporary file \"%s\": that name is the track itself. "
-               "The track was not changed.\n", out.tmpname);
-        goto done;
-    default:
-        printf("Error creating temporary file \"%s\".\n", out.tmpname ? out.tmpname : mp3name);
-        goto done;
+    /* The track must still be the file read above, and no other run may be
+     * changing it or using its temporary name. */
+    result = replace_open(&out, mp3name, ".mp$", &trackst, NULL);
+    if (result == REPLACE_OK) {
+        errno = 0;
+        if (!id3_copytag(out.fp, &tag) || !id3_writesylt(out.fp, &tag) ||
+            !id3_appendmp3(out.fp, &tag)) {
+            err = errno;
+            rewrite_failed(err, out.fp, out.tmpname, mp3, mp3name);
+            goto done;
+        }
+        result = replace_commit(&out);
     }
-
-    errno = 0;
-    if (!id3_copytag(out.fp, &tag) || !id3_writesylt(out.fp, &tag) ||
-        !id3_appendmp3(out.fp, &tag)) {
-        err = errno;
-        rewrite_failed(err, out.fp, out.tmpname, mp3, mp3name);
-        goto done;
-    }
-    switch (replace_commit(&out)) {
-    case REPLACE_OK:
-        break;
-    case REPLACE_RENAME:
-        printf("Error replacing \"%s\" with \"%s\": %s. The track was not changed.\n",
-               mp3name, out.tmpname, strerror(errno));
-        goto done;
-    default:
-        printf("Error writing temporary file \"%s\": %s. The track was not changed.\n",
-               out.tmpname, strerror(errno));
+    if (result != REPLACE_OK) {
+        report_replace(import_replace_messages, result, mp3name, &out);
         goto done;
     }
     puts("Done");
     status = STATUS_OK;
 
 done:
-    replace_abort(&out);
     replace_free(&out);
     id3_close(&tag);
     if (lrc != NULL)

@@ -204,12 +204,13 @@ class CommandLine(ToolTest):
         self.assertEqual(self.files(), [])
 
     def test_missing_files(self):
-        self.assertEqual(self.export("song"), (1, 'Error opening file "song.mp3".\n'))
-        self.assertEqual(self.import_("song"), (1, 'Error opening file "song.mp3".\n'))
+        missing = ': No such file or directory.\n'
+        self.assertEqual(self.export("song"), (1, 'Error opening file "song.mp3"' + missing))
+        self.assertEqual(self.import_("song"), (1, 'Error opening file "song.mp3"' + missing))
         track = self.write("song.mp3", v3_track())
-        self.assertEqual(self.import_("song"), (1, 'Error opening file "song.lrc".\n'))
+        self.assertEqual(self.import_("song"), (1, 'Error opening file "song.lrc"' + missing))
         self.assertEqual(self.import_("song.mp3", "words.txt"),
-                         (1, 'Error opening file "words.lrc".\n'))
+                         (1, 'Error opening file "words.lrc"' + missing))
         self.assertEqual(self.read("song.mp3"), track)
         os.mkdir(self.path("folder.mp3"))
         for tool in (EXPORT, IMPORT):
@@ -227,7 +228,8 @@ class CommandLine(ToolTest):
                                                  "memory for conversion.\n"))
         self.write("good.mp3", v3_track())
         self.assertEqual(self.export("good", "nofolder/x"),
-                         (1, 'Error creating output file "nofolder/x.lrc".\n'))
+                         (1, 'Error creating output file "nofolder/x.lrc": '
+                             'No such file or directory.\n'))
         os.symlink("nofolder/x.lrc", self.path("dangling.lrc"))
         self.assertEqual(self.export("good", "dangling"),
                          (1, 'Error creating output file "dangling.lrc": '
@@ -249,7 +251,8 @@ class CommandLine(ToolTest):
         os.mkdir(self.path("song.mp$"))
         self.write("song.mp$/keep", b"x")
         self.assertEqual(self.import_("song"), (1, 'Importing file "song.lrc".\n'
-                                                  'Error creating temporary file "song.mp$".\n'))
+                                                  'Error creating temporary file "song.mp$": '
+                                                  'Is a directory.\n'))
         self.assertEqual(self.read("song.mp$/keep"), b"x")
         self.assertEqual(self.read("song.mp3"), track)
 
@@ -308,13 +311,15 @@ class FileNames(ToolTest):
 
     def test_name_too_long_fails_cleanly(self):
         stem = "n" * 252
-        self.assertEqual(self.export(stem), (1, 'Error opening file "%s.mp3".\n' % stem))
+        self.assertEqual(self.export(stem),
+                         (1, 'Error opening file "%s.mp3": File name too long.\n' % stem))
         # The temporary name of a 255-character track named "...x.m" would
         # be two characters too long.
         track = self.write("x" * 253 + ".m", v3_track())
         self.write("x.lrc", LRC)
         self.assertEqual(self.import_("x" * 253 + ".m", "x"),
-                         (1, 'Error creating temporary file "%s.mp$".\n' % ("x" * 253)))
+                         (1, 'Error creating temporary file "%s.mp$": File name too long.\n'
+                          % ("x" * 253)))
         self.assertEqual(self.read("x" * 253 + ".m"), track)
 
 
@@ -372,12 +377,12 @@ class SafeReplace(ToolTest):
         self.assertEqual(self.read("a.mp3"), v3_track())
 
     def test_import_never_reads_the_track_as_its_lyrics(self):
-        self.write("song.lrc", LRC)
+        track = self.write("song.lrc", audio())
         self.assertEqual(self.import_("song.lrc"),
                          (1, 'File "song.lrc" nas no ID3 tag. A new ID3 tag will be created.\n'
                              'Not importing "song.lrc": it is the MP3 track itself. '
                              'The track was not changed.\n'))
-        self.assertEqual(self.read("song.lrc"), LRC)
+        self.assertEqual(self.read("song.lrc"), track)
 
     def test_permissions_links_and_stale_temporary_files(self):
         self.write("real.mp3", v3_track())

@@ -1,0 +1,166 @@
+/*
+ * replace.h - replacing a file safely: the new contents go into a temporary
+ * file beside it, which takes the old file's place in one rename once it is
+ * complete.  Used by the converters (tracks, LRC files), the INI writer
+ * (settings file) and the editor (tracks, LRC files).  Plain C, usable from
+ * C++; prints nothing.
+ *
+ * What a caller can rely on
+ *  - The old file is never opened for writing, truncated or removed: until
+ *    replace_commit has renamed the new file over it, it is exactly as it
+ *    was, whatever fails (a full disk, a failed sync, a kill at any moment).
+ *  - On every failure the temporary file is removed and nothing else in the
+ *    folder changed; every result other than REPLACE_OK comes with errno set
+ *    (ENOMEM for REPLACE_NOMEM, EEXIST for REPLACE_CLASH), so a message can
+ *    give strerror(errno).
+ *  - A name that is a symbolic link stands for the file it points to: that
+ *    file is replaced and the link stays a link.  The temporary file lies
+ *    beside the file pointed to.
+ *  - The new file takes the old one's permission bits, its owner and group
+ *    where the process may set them, and those of its extended attributes
+ *    that the process can read and set (others are skipped).  A file that
+ *    does not exist yet is created with 0666 less the umask.
+ *  - Every write, flush, sync and close of the new file is checked before the
+ *    rename; after it the folder is synced (best effort: the replacement is
+ *    done whether or not that sync succeeds).
+ *
+ * Temporary names
+ *  The suffix given to replace_open says how the temporary name is made from
+ *  the target's name (links followed):
+ *    a suffix starting with "."  replaces the name's extension, or is added
+ *                                when it has none (see get_extension):
+ *                                ".mp$": "/music/song.mp3" -> "/music/song.mp$"
+ *    any other suffix            replaces the name's last byte:
+ *                                "~": "lyrasil.ini" -> "lyrasil.in~"
+ *  A temporary name that is the target itself (a track called "x.mp$", a
+ *  settings file "backup~"), or another name of the target or of the
+ *  protected file (a hard link, a case-blind file system), is refused.
+ *
+ * Two writers at once
+ *  Writers exclude each other with kernel file locks (flock), which end with
+ *  the process that holds them, so a killed run never blocks the next one.
+ *  Nobody waits: a writer that finds a lock taken gives up with REPLACE_BUSY
+ *  and changes nothing.
+ *  - The target is locked for the whole replacement.  After locking, its
+ *    name must still lead to the locked file, and that file must be the one
+ *    the caller read the old contents from (source): a file renamed over it
+ *    meanwhile by another writer gives REPLACE_BUSY, so no writer ever
+ *    replaces a file with a copy of contents that are no longer there.
+ *  - The temporary file is locked from its creation until it has been renamed
+ *    or removed, so the lock outlives every moment the name is in use.  Only
+ *    a writer holding a temporary file's lock removes it or renames it.  A
+ *    locked file under the temporary name belongs to a live writer (perhaps of
+ *    another file whose name shares the temporary name: "t.mp3" and "t.mp2"
+ *    both use "t.mp$"): it is never read, written or removed, and the result is
+ *    REPLACE_BUSY.  An unlocked one is the leftover of a run that was killed:
+ *    it is locked, checked to be still under that name, and removed, and a
+ *    new file is created in its place.  A symbolic link under the temporary
+ *    name is removed, never followed; anything else there (a folder, a FIFO)
+ *    is left alone and refused.
+ *  The new file itself is always created by this run with O_EXCL|O_NOFOLLOW,
+ *  so its contents are only ever this run's.
+ *
+ * Life of a Replace
+ *  zeroed (Replace r = {0}) -> replace_open -> the caller writes r.fp ->
+ *  replace_commit, or replace_abort -> replace_free.  replace_free is safe on
+ *  a zeroed record, after a failed replace_open and after every other call,
+ *  and must be called in every case.  Between replace_open and the end the
+ *  record holds two locked descriptors and the stream; the caller writes
+ *  through r.fp only and never closes it.  The names stay valid for messages
+ *  until replace_free.
+ */
+#ifndef LYRASIL_REPLACE_H
+#define LYRASIL_REPLACE_H
+
+#include <stdio.h>
+#include <sys/stat.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Results of replace_open and replace_commit. */
+enum {
+    REPLACE_OK = 0,
+    REPLACE_NOMEM,      /* memory ran out */
+    REPLACE_RESOLVE,    /* the name (a link, or the file) could not be
+                           followed or opened for locking */
+    REPLACE_CLASH,      /* the temporary name is the target itself or the
+                           protected file (another name for it) */
+    REPLACE_CREATE,     /* the temporary file could not be made: no room
+                           in the folder, no permission, a folder or a FIFO
+                           under its name, a name too long */
+    REPLACE_WRITE,      /* flushing, syncing or closing it failed */
+    REPLACE_RENAME,     /* it could not take the target's place */
+    REPLACE_BUSY,       /* another writer holds the target or the temporary
+                           name, or the target is no longer the file that
+                           was read (errno EBUSY) */
+    REPLACE_READONLY,   /* the target exists and this process may not write
+                           it (errno EACCES, EPERM or EROFS) */
+    REPLACE_NOTREG      /* the target exists and is not a regular file
+                           (errno EISDIR for a folder, else EINVAL) */
+};
+
+typedef struct Replace {
+    char *target;   /* the file to be replaced, symbolic links followed */
+    char *tmpname;  /* the temporary file beside it */
+    FILE *fp;       /* open for writing on tmpname while in progress */
+    int targetfd;   /* the target's lock (-1: none, as for a new file) */
+    int tmpfd;      /* the temporary file's lock (-1: none) */
+} Replace;
+
+/* --- replacing a file --- */
+
+/* Prepares the replacement of the file called name.  suffix names the
+ * temporary file (see Temporary names above).  source, when not null, is the
+ * status of the stream the caller read the old contents from (fstat): the
+ * target must still be that file.  protect, when not null, is a file that the
+ * temporary name must not be (the track an export reads).  On REPLACE_OK the
+ * target is locked, the temporary file created, locked and open for writing
+ * in r->fp.  On failure the codes above, with errno set, nothing left
+ * behind, and r->target and r->tmpname naming the files where known (for the
+ * message). */
+int replace_open(Replace *r, const char *name, const char *suffix,
+                 const struct stat *source, const struct stat *protect);
+
+/* Flushes, checks, syncs and closes r->fp, then renames the temporary file
+ * over the target and syncs the folder; the locks are released after the
+ * rename.  Returns REPLACE_OK when the new file is in place; REPLACE_WRITE
+ * or REPLACE_RENAME with errno set otherwise, the temporary file then
+ * removed and the target unchanged. */
+int replace_commit(Replace *r);
+
+/* Gives up: closes r->fp and removes the temporary file when they are still
+ * open, and releases the locks.  The target is unchanged.  errno is
+ * preserved. */
+void replace_abort(Replace *r);
+
+/* replace_abort, then releases the names. */
+void replace_free(Replace *r);
+
+/* --- file names --- */
+
+/* Returns a pointer to the "." that starts the extension of filename, or
+ * null when it has none: the extension is the part from the last ".",
+ * unless a "/" follows it, it is the first character, or a "/" stands right
+ * before it (so "my.dir/song" and ".hidden" have none). */
+char *get_extension(const char *filename);
+
+/* Returns a new malloc'd name: filename with extension (empty, or starting
+ * with ".") set.  With replace non-zero an existing extension is replaced;
+ * with replace 0 the extension is only added to a name that has none.
+ * Returns null when memory runs out. */
+char *set_extension(const char *filename, const char *extension, int replace);
+
+/* The temporary name for target under suffix (see Temporary names), malloc'd;
+ * null when memory runs out or target is empty. */
+char *replace_tempname(const char *target, const char *suffix);
+
+/* Non-zero when a and b are the same file (device and inode). */
+int replace_same_file(const struct stat *a, const struct stat *b);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

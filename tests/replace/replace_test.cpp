@@ -1,0 +1,255 @@
+// The replace library on real files: temporary names, what may stand under
+// the temporary name, two writers at once, what the new file keeps of the
+// old one, and failures that must leave the target and no temporary file.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include "replace.h"
+
+namespace {
+
+TEST(ReplaceNames, TemporaryNames)
+{
+    struct Case {
+        const char *target, *suffix, *expected;
+    } cases[] = {
+        {"/music/song.mp3", ".mp$", "/music/song.mp$"},
+        {"song", ".mp$", "song.mp$"},                  // no extension: added
+        {"my.dir/song", ".lr$", "my.dir/song.lr$"},    // a dot in a folder is none
+        {".hidden", ".lr$", ".hidden.lr$"},
+        {"/home/u/.lyrasil/lyrasil.ini", "~", "/home/u/.lyrasil/lyrasil.in~"},
+        {"x", "~", "~"},
+    };
+    for (const Case& c : cases) {
+        std::unique_ptr<char, decltype(&free)> name(replace_tempname(c.target, c.suffix), free);
+        ASSERT_NE(name, nullptr) << c.target;
+        EXPECT_STREQ(name.get(), c.expected) << c.target;
+    }
+    EXPECT_EQ(replace_tempname("", "~"), nullptr);
+}
+
+class ReplaceFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/replace_test.XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        target = Path("song.mp3");
+        temp = Path("song.mp$");
+    }
+    void TearDown() override
+    {
+        replace_free(&r);
+        std::system(("rm -rf '" + dir + "'").c_str());
+    }
+
+    std::string Path(const std::string& name) const { return dir + "/" + name; }
+    static void Write(const std::string& path, const std::string& bytes)
+    {
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+    static std::string Read(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    std::set<std::string> Entries() const
+    {
+        std::set<std::string> names;
+        if (DIR* d = opendir(dir.c_str())) {
+            while (dirent* e = readdir(d))
+                if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+                    names.insert(e->d_name);
+            closedir(d);
+        }
+        return names;
+    }
+    static struct stat Stat(const std::string& path)
+    {
+        struct stat st = {};
+        EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+        return st;
+    }
+    // Replaces name (read as source when it exists) with bytes; the result
+    // of replace_open, or of replace_commit when the open succeeded.
+    int Replace(const std::string& name, const std::string& bytes, const char* suffix = ".mp$")
+    {
+        struct stat source;
+        replace_free(&r);
+        bool exists = stat(name.c_str(), &source) == 0;
+        int result = replace_open(&r, name.c_str(), suffix, exists ? &source : nullptr, nullptr);
+        if (result != REPLACE_OK)
+            return result;
+        fputs(bytes.c_str(), r.fp);
+        return replace_commit(&r);
+    }
+    // Holds an exclusive lock on path as another writer would.
+    int HoldLock(const std::string& path)
+    {
+        int fd = open(path.c_str(), O_RDONLY);
+        EXPECT_GE(fd, 0) << path;
+        EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
+        return fd;
+    }
+
+    std::string dir, target, temp;
+    ::Replace r = {};
+};
+
+TEST_F(ReplaceFile, ReplacesAndKeepsTheMode)
+{
+    Write(target, "old");
+    chmod(target.c_str(), 0640);
+    EXPECT_EQ(Replace(target, "new"), REPLACE_OK);
+    EXPECT_EQ(Read(target), "new");
+    EXPECT_EQ(Stat(target).st_mode & 07777, 0640u);
+    EXPECT_EQ(Entries(), std::set<std::string>{"song.mp3"});
+    // A new file: created, with the temporary name of its own rule.
+    std::string ini = Path("lyrasil.ini");
+    EXPECT_EQ(Replace(ini, "[A]\n", "~"), REPLACE_OK);
+    EXPECT_EQ(Read(ini), "[A]\n");
+}
+
+TEST_F(ReplaceFile, LinkedTargetIsUpdatedThroughTheLink)
+{
+    Write(Path("real.mp3"), "old");
+    ASSERT_EQ(symlink("real.mp3", target.c_str()), 0);
+    EXPECT_EQ(Replace(target, "new"), REPLACE_OK);
+    struct stat st;
+    ASSERT_EQ(lstat(target.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(Read(Path("real.mp3")), "new");
+    EXPECT_EQ(Entries(), (std::set<std::string>{"real.mp3", "song.mp3"}));
+}
+
+TEST_F(ReplaceFile, ExtendedAttributesAreCopied)
+{
+    Write(target, "old");
+    if (setxattr(target.c_str(), "user.lyrasil", "kept", 4, 0) != 0)
+        GTEST_SKIP() << "no user attributes here: " << strerror(errno);
+    EXPECT_EQ(Replace(target, "new"), REPLACE_OK);
+    char value[8] = "";
+    EXPECT_EQ(getxattr(target.c_str(), "user.lyrasil", value, sizeof value), 4);
+    EXPECT_EQ(std::string(value, 4), "kept");
+}
+
+// Whatever stands under the temporary name: never followed, never written;
+// what no live writer holds is cleared, what one holds is left alone.
+TEST_F(ReplaceFile, WhatStandsUnderTheTemporaryName)
+{
+    struct Case {
+        const char* what;
+        std::function<void()> plant;
+        int result;
+        std::set<std::string> after;
+    } cases[] = {
+        {"a link to a victim", [&] { ASSERT_EQ(symlink("victim", temp.c_str()), 0); },
+         REPLACE_OK, {"song.mp3", "victim"}},
+        {"a hard link to a victim", [&] { ASSERT_EQ(link(Path("victim").c_str(), temp.c_str()), 0); },
+         REPLACE_OK, {"song.mp3", "victim"}},
+        {"the leftover of a killed run", [&] { Write(temp, "partial"); },
+         REPLACE_OK, {"song.mp3", "victim"}},
+        {"a folder", [&] { ASSERT_EQ(mkdir(temp.c_str(), 0700), 0); },
+         REPLACE_CREATE, {"song.mp$", "song.mp3", "victim"}},
+        {"a FIFO", [&] { ASSERT_EQ(mkfifo(temp.c_str(), 0600), 0); },
+         REPLACE_CREATE, {"song.mp$", "song.mp3", "victim"}},
+        {"another name of the target", [&] { ASSERT_EQ(link(target.c_str(), temp.c_str()), 0); },
+         REPLACE_CLASH, {"song.mp$", "song.mp3", "victim"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::system(("rm -rf '" + dir + "'/*").c_str());
+        Write(target, "old");
+        Write(Path("victim"), "victim");
+        c.plant();
+        int result = Replace(target, "new");
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(Read(target), result == REPLACE_OK ? "new" : "old");
+        EXPECT_EQ(Read(Path("victim")), "victim");
+        EXPECT_EQ(Entries(), c.after);
+        replace_free(&r);
+    }
+}
+
+TEST_F(ReplaceFile, LiveWritersAreLeftAlone)
+{
+    // A temporary file another writer holds, here perhaps for "song.mp2".
+    Write(target, "old");
+    Write(temp, "another writer's");
+    int held = HoldLock(temp);
+    EXPECT_EQ(Replace(target, "new"), REPLACE_BUSY);
+    EXPECT_EQ(errno, EBUSY);
+    EXPECT_EQ(Read(temp), "another writer's");
+    EXPECT_EQ(Read(target), "old");
+    close(held);
+    // A target another writer holds.
+    unlink(temp.c_str());
+    held = HoldLock(target);
+    EXPECT_EQ(Replace(target, "new"), REPLACE_BUSY);
+    close(held);
+    EXPECT_EQ(Entries(), std::set<std::string>{"song.mp3"});
+    EXPECT_EQ(Replace(target, "new"), REPLACE_OK);
+}
+
+TEST_F(ReplaceFile, TargetReplacedSinceItWasReadIsRefused)
+{
+    Write(target, "read by us");
+    struct stat source = Stat(target);
+    Write(Path("other"), "written by another run");
+    ASSERT_EQ(rename(Path("other").c_str(), target.c_str()), 0);
+    EXPECT_EQ(replace_open(&r, target.c_str(), ".mp$", &source, nullptr), REPLACE_BUSY);
+    EXPECT_EQ(Read(target), "written by another run");
+    EXPECT_EQ(Entries(), std::set<std::string>{"song.mp3"});
+}
+
+TEST_F(ReplaceFile, FailuresLeaveTheTargetAndNoTemporaryFile)
+{
+    // The temporary name is the target itself, or the file to protect.
+    std::string odd = Path("odd.mp$");
+    Write(odd, "old");
+    EXPECT_EQ(replace_open(&r, odd.c_str(), ".mp$", nullptr, nullptr), REPLACE_CLASH);
+    replace_free(&r);
+    Write(target, "old");
+    Write(temp, "protected");
+    struct stat protect = Stat(temp);
+    EXPECT_EQ(replace_open(&r, target.c_str(), ".mp$", nullptr, &protect), REPLACE_CLASH);
+    EXPECT_EQ(Read(temp), "protected");
+    replace_free(&r);
+    unlink(temp.c_str());
+    unlink(odd.c_str());
+
+    // A target that is not a regular file is not replaced.
+    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
+    EXPECT_EQ(replace_open(&r, Path("fifo").c_str(), ".lr$", nullptr, nullptr), REPLACE_NOTREG);
+    replace_free(&r);
+    unlink(Path("fifo").c_str());
+
+    // The rename fails: a folder took the target's name meanwhile.
+    ASSERT_EQ(replace_open(&r, target.c_str(), ".mp$", nullptr, nullptr), REPLACE_OK);
+    fputs("new", r.fp);
+    unlink(target.c_str());
+    ASSERT_EQ(mkdir(target.c_str(), 0700), 0);
+    Write(target + "/inside", "kept");
+    EXPECT_EQ(replace_commit(&r), REPLACE_RENAME);
+    EXPECT_EQ(Read(target + "/inside"), "kept");
+    EXPECT_EQ(Entries(), std::set<std::string>{"song.mp3"});
+}
+
+}  // namespace

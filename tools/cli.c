@@ -1,0 +1,123 @@
+/*
+ * cli.c - what the two command-line converters share (see cli.h).
+ */
+#define _XOPEN_SOURCE 700
+
+#include "cli.h"
+
+#include <assert.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+/* --- command line --- */
+
+int answer_options(int argc, char *argv[], void (*usage)(void), const char *version)
+{
+    int i;
+
+    if (argc < 2) {
+        usage();
+        return STATUS_FAILURE;
+    }
+    for (i = 1; i < argc; i++) {
+        if (strcmp(argv[i], "-h") == 0 || strcmp(argv[i], "--help") == 0) {
+            usage();
+            return STATUS_OK;
+        }
+        if (strcmp(argv[i], "--version") == 0) {
+            puts(version);
+            return STATUS_OK;
+        }
+    }
+    return -1;
+}
+
+FILE *open_track(const char *arg, char **name, struct stat *st)
+{
+    const char *reason = NULL;
+    FILE *fp = NULL;
+    int fd;
+
+    *name = set_extension(arg, ".mp3", 0);
+    if (*name == NULL) {
+        puts("Insufficient memory.");
+        return NULL;
+    }
+    /* Opening a FIFO would wait for a writer: open without waiting, look at
+     * what it is, and only then read as usual. */
+    fd = open(*name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        printf("Error opening file \"%s\": %s.\n", *name, strerror(errno));
+        return NULL;
+    }
+    if (fstat(fd, st) != 0)
+        reason = strerror(errno);
+    else if (S_ISDIR(st->st_mode))
+        reason = strerror(EISDIR);
+    else if (!S_ISREG(st->st_mode))
+        reason = "not a regular file";
+    else if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
+             (fp = fdopen(fd, "rb")) == NULL)
+        reason = strerror(errno);
+    if (reason != NULL) {
+        printf("Error opening file \"%s\": %s.\n", *name, reason);
+        close(fd);
+        return NULL;
+    }
+    return fp;
+}
+
+/* --- messages for the results of replacing a file --- */
+
+ReplaceMessages import_replace_messages = {
+    [REPLACE_NOMEM] = "Insufficient memory.",
+    [REPLACE_RESOLVE] = "Error opening file \"%N\": %E.",
+    [REPLACE_CLASH] = "Error creating temporary file \"%T\": that name is the track itself. "
+                      "The track was not changed.",
+    [REPLACE_CREATE] = "Error creating temporary file \"%T\": %E.",
+    [REPLACE_WRITE] = "Error writing temporary file \"%T\": %E. The track was not changed.",
+    [REPLACE_RENAME] = "Error replacing \"%N\" with \"%T\": %E. The track was not changed.",
+    [REPLACE_BUSY] = "\"%N\" is being changed by another program. The track was not changed.",
+    [REPLACE_READONLY] = "\"%N\" is read-only. The track was not changed.",
+    [REPLACE_NOTREG] = "Error opening file \"%N\": not a regular file.",
+};
+
+ReplaceMessages export_replace_messages = {
+    [REPLACE_NOMEM] = "Insufficient memory.",
+    [REPLACE_RESOLVE] = "Error creating output file \"%N\": %E.",
+    [REPLACE_CLASH] = "Not writing \"%N\": its temporary file \"%T\" is the MP3 track "
+                      "or the output file itself.",
+    [REPLACE_CREATE] = "Error creating output file \"%N\": %E.",
+    [REPLACE_WRITE] = "Error writing output file \"%N\": %E.",
+    [REPLACE_RENAME] = "Error replacing output file \"%N\": %E.",
+    [REPLACE_BUSY] = "\"%N\" is being changed by another program. "
+                     "The LRC file was not changed.",
+    [REPLACE_READONLY] = "\"%N\" is read-only. The LRC file was not changed.",
+    [REPLACE_NOTREG] = "Error creating output file \"%N\": not a regular file.",
+};
+
+void report_replace(ReplaceMessages messages, int result, const char *name, const Replace *r)
+{
+    const char *reason = strerror(errno != 0 ? errno : EIO);
+    const char *tmpname = r->tmpname != NULL ? r->tmpname : name;
+    const char *p;
+
+    assert(result > REPLACE_OK && result <= REPLACE_NOTREG && messages[result] != NULL);
+    for (p = messages[result]; *p != '\0'; p++) {
+        if (p[0] == '%' && p[1] == 'N')
+            fputs(name, stdout);
+        else if (p[0] == '%' && p[1] == 'T')
+            fputs(tmpname, stdout);
+        else if (p[0] == '%' && p[1] == 'E')
+            fputs(reason, stdout);
+        else {
+            putchar(*p);
+            continue;
+        }
+        p++;
+    }
+    putchar('\n');
+}
