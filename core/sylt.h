@@ -76,6 +76,9 @@ typedef struct Id3Tag {
     /* Set by lrc_read: lines it skipped because their time stamp could not
      * be read (tag lines and blank lines do not count). */
     int32_t skipped;
+    /* Set by id3_readsylt when the SYLT frame it found is compressed, which
+     * the core does not undo (its result is then 0). */
+    uint8_t syltcompressed;
 } Id3Tag;
 
 /* --- opening and closing --- */

@@ -1,7 +1,12 @@
 #include "lyrasilframecode.h"
 
+#include <wx/msgdlg.h>
+
 #include "images/lyrasil.xpm"
+#include "notices.h"
+#include "stamps.h"
 #include "startup.h"
+#include "tablecells.h"
 
 // The time value of an item without a time.
 static const long kNoTime = 2147483647L;
@@ -9,9 +14,9 @@ static const long kNoTime = 2147483647L;
 LyrasilFrameCode::LyrasilFrameCode(const wxString& title, const wxSize& size, Options& options,
                                    const Keyvale& settings, const wxString& docDir)
     : LyrasilFrame(nullptr, wxID_ANY, title, wxDefaultPosition, size, wxDEFAULT_FRAME_STYLE | wxTAB_TRAVERSAL),
-      options(options), settings(settings), docDir(docDir), mediaCtrl(nullptr), updateTimer(nullptr), trackPath(), trackFolder(), modified(false),
-      insertingRow(false), contextRow(-1), savedVolume(1.0), trackLength(0), playing(false),
-      sliderMoved(false), stopwatch(), nextStampTime(kNoTime), nextStampRow(-1), highlightRow(-1),
+      options(options), settings(settings), docDir(docDir), mediaCtrl(nullptr), updateTimer(nullptr), trackPath(),
+      trackFolder(), modified(false), insertingRow(false), contextRow(-1), savedVolume(1.0), trackLength(0),
+      playing(false), sliderMoved(false), stopwatch(), nextStampTime(kNoTime), nextStampRow(-1), highlightRow(-1),
       highlightCountdown(0), lyricsSpans(), unplayable(false)
 {
     SetIcon(wxIcon(lyrasil_xpm));
@@ -23,11 +28,7 @@ LyrasilFrameCode::LyrasilFrameCode(const wxString& title, const wxSize& size, Op
     Connect(ID_MEDIACTRL, wxEVT_MEDIA_LOADED, wxMediaEventHandler(LyrasilFrameCode::OnMediaLoaded));
 
     // Nothing to play until a track is open.
-    playButton->Enable(false);
-    pauseButton->Enable(false);
-    positionSlider->Enable(false);
-    positionText->Enable(false);
-    positionText->SetValue(wxEmptyString);
+    DisableTransport();
 
     menuBar->Check(ID_VIEWTOOLBAR, options.showToolbar);
     menuBar->Check(ID_SYNCTIMER, options.syncTimer);
@@ -56,103 +57,64 @@ LyrasilFrameCode::~LyrasilFrameCode()
     delete updateTimer;
 }
 
-// --- Handlers ---------------------------------------------------------------
-// Until tracks can be opened, the document, table, playback and option
-// commands do nothing; events with a default behaviour (table, mouse,
-// slider, keys) are passed on so the widgets keep working.
+// --- Shared helpers ---------------------------------------------------------
 
-void LyrasilFrameCode::OnFrameClose(wxCloseEvent& event)
+void LyrasilFrameCode::CommitCellEditor()
 {
-    // The timer stops before anything is torn down.
-    updateTimer->Stop();
-    options.frameWidth = GetSize().GetWidth();
-    options.frameHeight = GetSize().GetHeight();
-    options.Save(settings);
-    event.Skip();
+    grid->SaveEditControlValue();
+    grid->HideCellEditControl();
 }
 
-void LyrasilFrameCode::OnSave(wxCommandEvent&) {}
-void LyrasilFrameCode::OnSaveAs(wxCommandEvent&) {}
-void LyrasilFrameCode::OnClose(wxCommandEvent&) {}
-void LyrasilFrameCode::OnImport(wxCommandEvent&) {}
-void LyrasilFrameCode::OnExport(wxCommandEvent&) {}
-
-void LyrasilFrameCode::OnExit(wxCommandEvent&)
+void LyrasilFrameCode::RestoreTableView()
 {
-    Close(true);
+    if (grid->IsShown())
+        return;
+    grid->Show();
+    lyricsView->Hide();
+    Layout();
 }
 
-void LyrasilFrameCode::OnClearTable(wxCommandEvent&) {}
-void LyrasilFrameCode::OnVerifyTable(wxCommandEvent&) {}
-void LyrasilFrameCode::OnViewToolbar(wxCommandEvent&) {}
-void LyrasilFrameCode::OnSyncTimer(wxCommandEvent&) {}
-void LyrasilFrameCode::OnHighlightTime(wxCommandEvent&) {}
-void LyrasilFrameCode::OnTextWindowSelect(wxCommandEvent&) {}
-void LyrasilFrameCode::OnLyricsFont(wxCommandEvent&) {}
-void LyrasilFrameCode::OnHelp(wxCommandEvent&) {}
-void LyrasilFrameCode::OnTips(wxCommandEvent&) {}
-void LyrasilFrameCode::OnAbout(wxCommandEvent&) {}
-void LyrasilFrameCode::OnOpen(wxCommandEvent&) {}
-
-void LyrasilFrameCode::OnCellChange(wxGridEvent& event)
+void LyrasilFrameCode::ClearTable()
 {
-    event.Skip();
+    EmptyTable(grid);
 }
-
-void LyrasilFrameCode::OnCellRightClick(wxGridEvent& event)
-{
-    event.Skip();
-}
-
-void LyrasilFrameCode::OnCloseLyrics(wxMouseEvent& event)
-{
-    event.Skip();
-}
-
-void LyrasilFrameCode::OnPlay(wxCommandEvent&) {}
-void LyrasilFrameCode::OnPause(wxCommandEvent&) {}
-
-void LyrasilFrameCode::OnScrollChanged(wxScrollEvent& event)
-{
-    event.Skip();
-}
-
-void LyrasilFrameCode::OnSeekTrack(wxScrollEvent& event)
-{
-    event.Skip();
-}
-
-void LyrasilFrameCode::OnTimer(wxTimerEvent&) {}
-
-void LyrasilFrameCode::OnHotKey(wxKeyEvent& event)
-{
-    // The table's own keys must keep working.
-    event.Skip();
-}
-
-void LyrasilFrameCode::OnMediaPlay(wxMediaEvent& event)
-{
-    event.Skip();
-}
-
-void LyrasilFrameCode::OnMediaStop(wxMediaEvent& event)
-{
-    event.Skip();
-}
-
-void LyrasilFrameCode::OnMediaLoaded(wxMediaEvent& event)
-{
-    event.Skip();
-}
-
-void LyrasilFrameCode::OnGridInsert(wxCommandEvent&) {}
-void LyrasilFrameCode::OnGridDelete(wxCommandEvent&) {}
-void LyrasilFrameCode::OnGridDelTimestamps(wxCommandEvent&) {}
-void LyrasilFrameCode::OnGridOffsetTimestamps(wxCommandEvent&) {}
-
-// --- Helpers ----------------------------------------------------------------
 
 void LyrasilFrameCode::AdjustTitle()
 {
     SetTitle(MakeWindowTitle(trackPath));
+}
+
+bool LyrasilFrameCode::VerifyTrackOpened()
+{
+    if (!trackPath.empty())
+        return true;
+    ShowNotice(NoTrackOpenNotice());
+    return false;
+}
+
+int LyrasilFrameCode::ShowNotice(const Notice& notice)
+{
+    return wxMessageBox(notice.text, notice.caption, notice.style, this);
+}
+
+long LyrasilFrameCode::MakeTimeStamp(wxString& out, long hundredths)
+{
+    if (hundredths == -1) {
+        if (options.syncTimer)
+            hundredths = stopwatch.Time() / 10;
+        else
+            hundredths = static_cast<long>(static_cast<long long>(mediaCtrl->Tell()) / 10);
+    }
+    out = FormatStamp(hundredths);
+    return hundredths;
+}
+
+void LyrasilFrameCode::DisableTransport()
+{
+    playButton->Enable(false);
+    pauseButton->Enable(false);
+    positionSlider->Enable(false);
+    positionSlider->SetValue(0);
+    positionText->Enable(false);
+    positionText->SetValue(wxEmptyString);
 }

@@ -41,6 +41,8 @@ public:
     bool OpenTrack(const wxString& path);
 
 protected:
+    friend struct FrameTestAccess; // the tests read the state no widget shows
+
     // --- Handlers of the layout layer ---
     void OnFrameClose(wxCloseEvent& event) override;
     void OnSave(wxCommandEvent& event) override;

@@ -112,3 +112,118 @@ wxString SystemFontText()
 {
     return wxSystemSettings::GetFont(wxSYS_ANSI_VAR_FONT).GetNativeFontInfoDesc();
 }
+
+// --- Dialog expectations ------------------------------------------------------
+
+int ExpectMessage::OnInvoked(wxMessageDialog* dlg) const
+{
+    const long mask = wxICON_MASK | wxOK | wxYES_NO | wxCANCEL;
+    EXPECT_EQ(m_caption, dlg->GetTitle()) << m_text.utf8_str().data();
+    EXPECT_EQ(m_text, dlg->GetMessage());
+    EXPECT_EQ(m_style & mask, dlg->GetMessageDialogStyle() & mask) << m_text.utf8_str().data();
+    return m_answer;
+}
+
+ExpectMessage ExpectError(const wxString& text)
+{
+    return ExpectMessage("Error", text, wxOK | wxICON_ERROR);
+}
+
+ExpectMessage ExpectNotice(const wxString& text)
+{
+    return ExpectMessage("Notice", text, wxOK | wxICON_INFORMATION);
+}
+
+ExpectMessage ExpectQuestion(const wxString& text, int answer)
+{
+    return ExpectMessage("Unsaved changes", text, wxYES_NO | wxICON_QUESTION, answer);
+}
+
+int ExpectFile::OnInvoked(wxFileDialog* dlg) const
+{
+    EXPECT_EQ(m_message, dlg->GetMessage());
+    if (m_path.empty())
+        return wxID_CANCEL;
+    dlg->SetPath(m_path);
+    wxStopWatch sw;
+    while (dlg->GetPath() != m_path && sw.Time() < 2000) {
+        wxYield();
+        wxMilliSleep(5);
+    }
+    EXPECT_EQ(m_path, dlg->GetPath());
+    return wxID_OK;
+}
+
+// --- Peeking at the window ------------------------------------------------------
+
+bool FrameTestAccess::Modified(LyrasilFrameCode* f) { return f->modified; }
+void FrameTestAccess::SetModified(LyrasilFrameCode* f, bool value) { f->modified = value; }
+wxString FrameTestAccess::TrackPath(LyrasilFrameCode* f) { return f->trackPath; }
+wxString FrameTestAccess::TrackFolder(LyrasilFrameCode* f) { return f->trackFolder; }
+long long FrameTestAccess::TrackLength(LyrasilFrameCode* f) { return f->trackLength.GetValue(); }
+bool FrameTestAccess::Playing(LyrasilFrameCode* f) { return f->playing; }
+int FrameTestAccess::HighlightRow(LyrasilFrameCode* f) { return f->highlightRow; }
+int FrameTestAccess::HighlightCountdown(LyrasilFrameCode* f) { return f->highlightCountdown; }
+int FrameTestAccess::ContextRow(LyrasilFrameCode* f) { return f->contextRow; }
+wxMediaCtrl* FrameTestAccess::Media(LyrasilFrameCode* f) { return f->mediaCtrl; }
+wxTimer* FrameTestAccess::Timer(LyrasilFrameCode* f) { return f->updateTimer; }
+
+wxGrid* EditorTest::Grid() const
+{
+    return FindChild<wxGrid>(frame);
+}
+
+wxTextCtrl* EditorTest::LyricsView() const
+{
+    for (wxWindow* child : frame->GetChildren()) {
+        wxTextCtrl* text = dynamic_cast<wxTextCtrl*>(child);
+        if (text && text->IsMultiLine())
+            return text;
+    }
+    return nullptr;
+}
+
+void EditorTest::Command(int id)
+{
+    wxCommandEvent event(wxEVT_MENU, id);
+    event.SetEventObject(frame);
+    frame->ProcessWindowEvent(event);
+}
+
+std::vector<std::pair<std::string, std::string>> EditorTest::TableRows() const
+{
+    std::vector<std::pair<std::string, std::string>> rows;
+    wxGrid* grid = Grid();
+    for (int i = 0; i + 1 < grid->GetNumberRows(); ++i)
+        rows.emplace_back(grid->GetCellValue(i, 0).utf8_str().data(), grid->GetCellValue(i, 1).utf8_str().data());
+    EXPECT_TRUE(grid->GetCellValue(grid->GetNumberRows() - 1, 0).empty()) << "the entry row is empty";
+    EXPECT_TRUE(grid->GetCellValue(grid->GetNumberRows() - 1, 1).empty()) << "the entry row is empty";
+    return rows;
+}
+
+void EditorTest::EditCell(int row, int col, const wxString& value)
+{
+    wxGrid* grid = Grid();
+    grid->SetCellValue(row, col, value);
+    wxGridEvent changed(grid->GetId(), wxEVT_GRID_CELL_CHANGED, grid, row, col);
+    grid->GetEventHandler()->ProcessEvent(changed);
+}
+
+void EditorTest::OpenThroughDialog(const wxString& path)
+{
+    wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", path));
+}
+
+std::string ReadFile(const wxString& path)
+{
+    std::ifstream in(path.utf8_str().data(), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const wxString& path, const std::string& bytes)
+{
+    std::ofstream out(path.utf8_str().data(), std::ios::binary);
+    out << bytes;
+}

@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <wx/grid.h>
 #include <wx/wx.h>
 
 // A failed expectation becomes a test failure instead of an assert dialog,
@@ -41,7 +46,74 @@ protected:
     wxString* m_shownTip;
 };
 
+// A message box with exactly this caption, text, icon and buttons (the
+// style's wxICON_* and wxOK / wxYES_NO bits), answered with answer (wxID_OK,
+// wxID_YES or wxID_NO).
+class ExpectMessage : public wxExpectModalBase<wxMessageDialog, ExpectMessage> {
+public:
+    ExpectMessage(const wxString& caption, const wxString& text, long style, int answer = wxID_OK)
+        : m_caption(caption), m_text(text), m_style(style), m_answer(answer) {}
+
+protected:
+    int OnInvoked(wxMessageDialog* dlg) const override;
+    wxString GetDefaultDescription() const override { return "message box \"" + m_text + "\""; }
+
+    wxString m_caption, m_text;
+    long m_style;
+    int m_answer;
+};
+
+// Shorthands for the editor's three kinds of message box.
+ExpectMessage ExpectError(const wxString& text);
+ExpectMessage ExpectNotice(const wxString& text);
+ExpectMessage ExpectQuestion(const wxString& text, int answer);
+
+// A file dialog with this message, answered with path (OK) or cancelled
+// (empty path).  GTK applies a path asynchronously, so the answer waits
+// until the dialog reports it.
+class ExpectFile : public wxExpectModalBase<wxFileDialog, ExpectFile> {
+public:
+    ExpectFile(const wxString& message, const wxString& path) : m_message(message), m_path(path) {}
+
+protected:
+    int OnInvoked(wxFileDialog* dlg) const override;
+    wxString GetDefaultDescription() const override { return "file dialog \"" + m_message + "\""; }
+
+    wxString m_message, m_path;
+};
+
+// A text entry dialog answered with value (OK) or cancelled.
+class ExpectText : public wxExpectModalBase<wxTextEntryDialog, ExpectText> {
+public:
+    explicit ExpectText(const wxString& value, int id = wxID_OK) : m_value(value), m_id(id) {}
+
+protected:
+    int OnInvoked(wxTextEntryDialog* dlg) const override
+    {
+        dlg->SetValue(m_value);
+        return m_id;
+    }
+
+    wxString m_value;
+    int m_id;
+};
+
 class LyrasilFrameCode;
+
+// The window's state that no widget shows, for the tests' eyes only.
+struct FrameTestAccess {
+    static bool Modified(LyrasilFrameCode* f);
+    static void SetModified(LyrasilFrameCode* f, bool value);
+    static wxString TrackPath(LyrasilFrameCode* f);
+    static wxString TrackFolder(LyrasilFrameCode* f);
+    static long long TrackLength(LyrasilFrameCode* f);
+    static bool Playing(LyrasilFrameCode* f);
+    static int HighlightRow(LyrasilFrameCode* f);
+    static int HighlightCountdown(LyrasilFrameCode* f);
+    static int ContextRow(LyrasilFrameCode* f);
+    static class wxMediaCtrl* Media(LyrasilFrameCode* f);
+    static class wxTimer* Timer(LyrasilFrameCode* f);
+};
 
 class EditorTest : public ::testing::Test {
 protected:
@@ -61,6 +133,29 @@ protected:
     // Closes the main window as the user does and lets it be destroyed.
     void CloseWindow(bool force = false);
     static void Pump(int ms = 30);
+    // Pumps events until done() holds or ms have passed; returns done().
+    template <class F>
+    static bool PumpUntil(F done, int ms = 5000)
+    {
+        wxStopWatch sw;
+        while (!done() && sw.Time() < ms)
+            Pump(5);
+        return done();
+    }
+
+    // The main window's widgets.
+    wxGrid* Grid() const;
+    wxTextCtrl* LyricsView() const;
+    // Sends a menu command to the window, as a menu or tool click does.
+    void Command(int id);
+    // The table's rows (stamp, text) before its entry row.
+    std::vector<std::pair<std::string, std::string>> TableRows() const;
+    // Types into a cell as the user does: the value, then the change event.
+    void EditCell(int row, int col, const wxString& value);
+    // Opens a track through File > Open, answering the dialog.
+    void OpenThroughDialog(const wxString& path);
+    // A file in the test's scratch folder (the home folder).
+    wxString Scratch(const wxString& name) const { return home + "/" + name; }
 
     wxString home;
     LyrasilFrameCode* frame = nullptr;
@@ -68,5 +163,9 @@ protected:
 
 // The font the editor falls back to, as the settings file spells it.
 wxString SystemFontText();
+
+// Whole files, byte for byte.
+std::string ReadFile(const wxString& path);
+void WriteFile(const wxString& path, const std::string& bytes);
 
 #endif

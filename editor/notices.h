@@ -1,0 +1,36 @@
+// Every message the editor shows, with its caption, icon and buttons, in
+// one table; the window only shows what these functions return, so the
+// texts are tested without a window.
+//
+// Errors: caption "Error", error icon, OK.  Notices: "Notice" (or "Cannot
+// complete this operation" when a command needs an open track),
+// information icon, OK.  Questions: "Unsaved changes", question icon, Yes
+// and No, never Cancel.
+#ifndef LYRASIL_NOTICES_H
+#define LYRASIL_NOTICES_H
+
+#include <wx/string.h>
+
+#include "trackio.h"
+
+struct Notice {
+    wxString caption;
+    wxString text;
+    long style;   // wxOK | wxICON_..., or wxYES_NO | wxICON_QUESTION
+};
+
+enum class TrackOp { Load, Save, Import, Export };
+
+// The message for a failed (or, for a save, half-successful) operation.
+// Must not be called with TrackStatus::Ok.
+Notice TrackNotice(TrackOp op, const TrackResult& result);
+
+Notice NoTrackOpenNotice();
+Notice OpenForPlaybackFailedNotice();
+Notice InvalidStampNotice(const wxString& bracketedStamp);
+Notice EmptyStampsNotice();
+Notice UnsavedChangesQuestion();
+Notice UnsavedExportQuestion();
+Notice SkippedLinesNotice(int lines);
+
+#endif

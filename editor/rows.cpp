@@ -1,0 +1,123 @@
+#include "rows.h"
+
+#include <cstring>
+
+#include <wx/strconv.h>
+
+#include "stamps.h"
+
+Row ReadRow(const wxString& stampCell, const wxString& textCell)
+{
+    Row row{stampCell, textCell};
+    row.stamp.Trim(true).Trim(false);
+    row.text.Trim(true);
+    return row;
+}
+
+bool IsEmptyRow(const Row& row)
+{
+    return row.stamp.empty() && row.text.empty();
+}
+
+// Text handed to the table: UTF-8 when it is valid UTF-8, otherwise the
+// bytes of an old 8-bit writer, read as Windows-1252.
+static wxString DecodeBytes(const char* p, size_t n)
+{
+    if (n == 0)
+        return wxString();
+    wxString s = wxString::FromUTF8(p, n);
+    if (!s.empty())
+        return s;
+    static wxCSConv cp1252(wxFONTENCODING_CP1252);
+    s = wxString(p, cp1252, n);
+    if (!s.empty())
+        return s;
+    // Bytes even Windows-1252 leaves undefined: Latin-1, byte for byte.
+    return wxString(p, wxConvISO8859_1, n);
+}
+
+Rows RowsFromText(const char* utf8)
+{
+    Rows rows;
+    const char* p = utf8;
+    while (true) {
+        while (*p >= 1 && *p <= 32)
+            ++p;
+        if (*p == '\0')
+            break;
+        const char* eol = std::strchr(p, '\n');
+        if (eol == nullptr)
+            eol = p + std::strlen(p);
+        Row row;
+        if (*p == '[') {
+            ++p;
+            // Only within the line: a stamp never swallows a line end.
+            const char* close = static_cast<const char*>(std::memchr(p, ']', static_cast<size_t>(eol - p)));
+            if (close != nullptr) {
+                row.stamp = DecodeBytes(p, static_cast<size_t>(close - p));
+                p = close + 1;
+            }
+        }
+        row.text = DecodeBytes(p, static_cast<size_t>(eol - p));
+        rows.push_back(std::move(row));
+        p = eol;
+    }
+    return rows;
+}
+
+JoinedText JoinRow(const wxString& text, JoinReading reading)
+{
+    JoinedText j{false, text};
+    if (text.empty())
+        return j;
+    wxUniChar first = text[0];
+    if (reading == JoinReading::Save) {
+        j.beginsLine = first != ' ' && first != '-' && first != '_';
+        if (j.beginsLine) {
+            if (first == '#')
+                j.text.erase(0, 1);
+        } else {
+            if (first == '_')
+                j.text.erase(0, 1);
+            if (j.text.length() >= 2 && j.text[0] == ' ' && j.text[1] == ' ')
+                j.text.erase(0, 1);
+        }
+        return j;
+    }
+    j.beginsLine = first == '#' || (first != '_' && first != ' ' && first != '-');
+    if (first == '_' || first == '#') {
+        j.text.erase(0, 1);
+    } else if (first == ' ') {
+        size_t blanks = 0;
+        while (blanks + 1 < j.text.length() && j.text[blanks + 1] == ' ')
+            ++blanks;
+        j.text.erase(0, blanks);
+    }
+    return j;
+}
+
+SaveText ComposeSaveText(const Rows& rows)
+{
+    SaveText out;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const Row& row = rows[i];
+        if (IsEmptyRow(row))
+            continue;
+        JoinedText j = JoinRow(row.text, JoinReading::Save);
+        wxString stamp = (j.beginsLine ? "[" : "<") + row.stamp + (j.beginsLine ? "]" : ">");
+        if (row.stamp.empty()) {
+            ++out.emptyStamps;
+        } else if (!BracketedStampValid(stamp)) {
+            out.ok = false;
+            out.text.clear();
+            out.badStamp = stamp;
+            out.badRow = i;
+            return out;
+        }
+        out.text += stamp.utf8_str().data();
+        if (j.beginsLine)
+            out.text += '\n';
+        out.text += j.text.utf8_str().data();
+    }
+    return out;
+}
