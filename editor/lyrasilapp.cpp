@@ -7,6 +7,7 @@
 #include <wx/stdpaths.h>
 #include <wx/tipdlg.h>
 
+#include "lyricsfont.h"
 #include "lyrasilframecode.h"
 #include "startup.h"
 #include "wxkeyvale.h"
@@ -85,16 +86,4 @@ void LyrasilApp::SaveSettings(const wxSize& frameSize)
     options.frameWidth = frameSize.GetWidth();
     options.frameHeight = frameSize.GetHeight();
     options.Save(*settings);
-}
-
-wxFont LyricsFont(const wxString& description)
-{
-    wxFont system = wxSystemSettings::GetFont(wxSYS_ANSI_VAR_FONT);
-    if (description.empty())
-        return system;
-    wxFont font(system);
-    // A description the toolkit cannot use keeps the system font.
-    if (font.SetNativeFontInfo(description) && font.IsOk())
-        return font;
-    return system;
 }

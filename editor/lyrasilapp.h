@@ -7,7 +7,6 @@
 #define LYRASIL_LYRASILAPP_H
 
 #include <wx/app.h>
-#include <wx/font.h>
 #include <wx/gdicmn.h>
 #include <wx/string.h>
 
@@ -39,8 +38,5 @@ public:
 
 extern LyrasilApp* theApp;
 
-// The font of a stored description; the system's variable-width font when
-// it is empty or the toolkit cannot use it.
-wxFont LyricsFont(const wxString& description);
 
 #endif
