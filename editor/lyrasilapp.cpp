@@ -71,6 +71,11 @@ bool LyrasilApp::OnInit()
             options.tipIndex = -1;
         delete tips;
     }
+
+    // lyrasil [TRACK]: the track opens as File > Open opens it after its
+    // dialog (the toolkit has taken its own options out of argv).
+    if (argc >= 2)
+        frame->OpenTrack(TrackArgument(argv[1], wxGetCwd()));
     return true;
 }
 

@@ -2,6 +2,7 @@
 // without a display ends with a clear message instead of a toolkit abort.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <wx/app.h>
 
@@ -19,10 +20,33 @@ static bool HasDisplay()
     return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
+// -h, --help and --version are answered without a display; every other
+// argument goes to the toolkit, which takes its own options out first.
+static bool AnswerOptions(int argc, char** argv, int* status)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
+            std::puts("usage: lyrasil [TRACK]\n\n"
+                      "Edits the synchronised lyrics (SYLT frame) of MP3 tracks; opens TRACK when given.");
+            *status = 0;
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::puts("lyrasil version 1.1 build 5099");
+            *status = 0;
+            return true;
+        }
+    }
+    return false;
+}
+
 int main(int argc, char** argv)
 {
     // As the toolkit's own entry does: release builds drop asserts.
     wxDISABLE_DEBUG_SUPPORT();
+    int answered = 0;
+    if (AnswerOptions(argc, argv, &answered))
+        return answered;
     if (!HasDisplay()) {
         std::fprintf(stderr, "lyrasil: no display: the editor needs a graphical desktop "
                              "(neither DISPLAY nor WAYLAND_DISPLAY is set)\n");

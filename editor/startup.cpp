@@ -65,3 +65,10 @@ wxString MakeWindowTitle(const wxString& trackPath)
         return kProgramName;
     return kProgramName + " - " + trackPath.AfterLast('/');
 }
+
+wxString TrackArgument(const wxString& arg, const wxString& cwd)
+{
+    if (arg.StartsWith("/") || cwd.empty())
+        return arg;
+    return cwd.EndsWith("/") ? cwd + arg : cwd + "/" + arg;
+}

@@ -36,4 +36,8 @@ int SettingToInt(long value, int def);
 // (the part behind the last "/", all of it when there is none).
 wxString MakeWindowTitle(const wxString& trackPath);
 
+// The track named on the command line, made absolute against cwd so that
+// the document's folder is a real one.
+wxString TrackArgument(const wxString& arg, const wxString& cwd);
+
 #endif

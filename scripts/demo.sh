@@ -17,10 +17,11 @@ echo "== back.lrc"
 cat back.lrc; echo
 echo "== the demo track with its lyrics: $work/demo.mp3"
 
-# The editor. Without a display it says so and ends with status 1, and so
-# does the demo, after the command-line round trip above has run.
+# The editor, with the demo track and its lyrics open. Without a display it
+# says so and ends with status 1, and so does the demo, after the
+# command-line round trip above has run.
 editor="$build/editor/lyrasil"
 if [ -x "$editor" ]; then
-  echo "== lyrasil"
-  exec "$editor"
+  echo "== lyrasil demo.mp3"
+  exec "$editor" "$work/demo.mp3"
 fi

@@ -362,3 +362,46 @@ TEST_F(DocumentsTest, ExportWritesTheSavedFrameNotTheTable)
 }
 
 } // namespace
+
+namespace {
+
+// lyrasil [TRACK]: the track opens once the window is shown; one that
+// cannot be opened leaves no track open.
+TEST_F(EditorTest, TheCommandLinesTrackOpensAtStart)
+{
+    WriteIni("[Settings]\ntip=-1\n");
+    wxString path = Scratch("song.mp3");
+    WriteFile(path, TaggedTrack(3, SyltFrame(3, {{"\nHello", 1000}})));
+    const struct {
+        wxString arg;
+        bool opens;
+    } cases[] = {{path, true}, {"song.mp3", true}, {Scratch("missing.mp3"), false}};
+    wxString cwd = wxGetCwd();
+    wxSetWorkingDirectory(home);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arg.utf8_str().data());
+        char program[] = "lyrasil";
+        std::string arg(c.arg.utf8_str().data());
+        char* args[] = {program, &arg[0], nullptr};
+        wxTheApp->argv.Init(2, args);
+        wxTheApp->argc = 2;
+        if (c.opens) {
+            StartQuietly();
+            EXPECT_EQ(path, FrameTestAccess::TrackPath(frame));
+            EXPECT_EQ(wxString("Lyrasil - song.mp3"), frame->GetTitle());
+            EXPECT_EQ(1, Grid()->GetNumberRows() - 1);
+        } else {
+            wxTEST_DIALOG(Start(), ExpectError("Failure opening the file"));
+            EXPECT_TRUE(FrameTestAccess::TrackPath(frame).empty());
+            EXPECT_EQ(wxString("Lyrasil"), frame->GetTitle());
+        }
+        CloseWindow();
+    }
+    char program[] = "lyrasil";
+    char* args[] = {program, nullptr};
+    wxTheApp->argv.Init(1, args);
+    wxTheApp->argc = 1;
+    wxSetWorkingDirectory(cwd);
+}
+
+} // namespace
