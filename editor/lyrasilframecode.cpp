@@ -8,16 +8,13 @@
 #include "startup.h"
 #include "tablecells.h"
 
-// The time value of an item without a time.
-static const long kNoTime = 2147483647L;
-
 LyrasilFrameCode::LyrasilFrameCode(const wxString& title, const wxSize& size, Options& options,
                                    const Keyvale& settings, const wxString& docDir)
     : LyrasilFrame(nullptr, wxID_ANY, title, wxDefaultPosition, size, wxDEFAULT_FRAME_STYLE | wxTAB_TRAVERSAL),
       options(options), settings(settings), docDir(docDir), mediaCtrl(nullptr), updateTimer(nullptr), trackPath(),
       trackFolder(), modified(false), insertingRow(false), contextRow(-1), savedVolume(1.0), trackLength(0),
-      playing(false), sliderMoved(false), stopwatch(), nextStampTime(kNoTime), nextStampRow(-1), highlightRow(-1),
-      highlightCountdown(0), lyricsSpans(), unplayable(false)
+      playing(false), sliderMoved(false), stopwatch(), match(), lyricsSpans(), lyricsText(), unplayable(false),
+      mediaLoaded(false), muted(false), measuring(false), measureTime(), awaitingPlay(false), playStart(0), playAsked()
 {
     SetIcon(wxIcon(lyrasil_xpm));
 
@@ -38,7 +35,10 @@ LyrasilFrameCode::LyrasilFrameCode(const wxString& title, const wxSize& size, Op
         Layout();
     }
 
-    Connect(wxEVT_KEY_DOWN, wxKeyEventHandler(LyrasilFrameCode::OnHotKey));
+    // The space bar is taken before any control sees it, whichever has
+    // the focus: a focused button would take it as a click, and the lyrics
+    // view would swallow it.  OnHotKey passes every other key on.
+    Connect(wxEVT_CHAR_HOOK, wxKeyEventHandler(LyrasilFrameCode::OnHotKey));
 
     updateTimer = new wxTimer(this, ID_TIMER);
     Connect(ID_TIMER, wxEVT_TIMER, wxTimerEventHandler(LyrasilFrameCode::OnTimer));
@@ -52,7 +52,7 @@ LyrasilFrameCode::~LyrasilFrameCode()
     Disconnect(ID_MEDIACTRL, wxEVT_MEDIA_STOP, wxMediaEventHandler(LyrasilFrameCode::OnMediaStop));
     Disconnect(ID_MEDIACTRL, wxEVT_MEDIA_LOADED, wxMediaEventHandler(LyrasilFrameCode::OnMediaLoaded));
     Disconnect(ID_TIMER, wxEVT_TIMER, wxTimerEventHandler(LyrasilFrameCode::OnTimer));
-    Disconnect(wxEVT_KEY_DOWN, wxKeyEventHandler(LyrasilFrameCode::OnHotKey));
+    Disconnect(wxEVT_CHAR_HOOK, wxKeyEventHandler(LyrasilFrameCode::OnHotKey));
     // Not a window: the frame owns it but does not delete it.
     delete updateTimer;
 }
@@ -102,6 +102,8 @@ long LyrasilFrameCode::MakeTimeStamp(wxString& out, long hundredths)
     if (hundredths == -1) {
         if (options.syncTimer)
             hundredths = stopwatch.Time() / 10;
+        else if (awaitingPlay)
+            hundredths = playStart / 10; // Tell() still gives the old place
         else
             hundredths = static_cast<long>(static_cast<long long>(mediaCtrl->Tell()) / 10);
     }

@@ -23,6 +23,7 @@
 
 #include "lyrasilframe.h"
 #include "options.h"
+#include "sync.h"
 
 class Keyvale;
 struct Notice;
@@ -101,14 +102,31 @@ protected:
     // --- Helpers: playback ---
     long MakeTimeStamp(wxString& out, long hundredths);
     void InitTrackPosition();
+    void InitTrackPosition(wxFileOffset length);
     int UpdateTrackPosition();
     void InitTimestampMatch(long ms);
     void FindNextTimestamp(long ms);
     bool MatchTimestamp(long ms);
-    void MakeLineVisible(bool force);
+    // Scrolls the lyrics view to row's line, with two lines above it; a
+    // row whose text starts the view scrolls only when forced.
+    void MakeLineVisible(int row, bool force);
+    // Paints row's share of the highlight: its text cell in the table, or
+    // its span in the lyrics view.
+    void PaintHighlight(int row, const Rgb& colour, bool inLyricsView);
+    // The stamp cells as the highlighting reads them.
+    StampCell GridStamps();
     // Puts the transport row into the state of a track that cannot play,
     // or of no track.
     void DisableTransport();
+    // A new document's stopwatch: at 0, paused until its first Play.
+    void ResetStopwatch();
+    // Gives back the sound the length measurement took.
+    void RestoreVolume();
+    // Ends the length measurement: back to the start, sound on, the
+    // transport row ready.
+    void FinishMeasurement();
+    // The track stopped playing (its end, or the back end gave up).
+    void EndPlayback();
 
     // Shows a message box for the notice, with this window as parent;
     // returns the button pressed (wxOK, wxYES or wxNO).
@@ -130,14 +148,22 @@ protected:
     bool playing;
     bool sliderMoved;            // slider moved while the stopwatch is used
     wxStopWatch stopwatch;
-    long nextStampTime;          // ms of the next row to highlight
-    int nextStampRow;
-    int highlightRow;            // -1: none
-    int highlightCountdown;      // timer ticks
-    // Per table row, where its text lies in lyricsView: start and end
-    // (exclusive) as whole positions, both 0 for a row without text.
+    // The next row to highlight and its time, the row highlighted now and
+    // its ticks left (see sync.h).
+    MatchState match;
+    // Per table row as it stood at Play, where its text lies in lyricsView:
+    // start and end (exclusive) as whole positions, both 0 for a row
+    // without text; rows added since have none.
     std::vector<std::pair<long, long>> lyricsSpans;
+    wxString lyricsText;         // lyricsView's text, as built at Play
     bool unplayable;             // the media control stopped without a length
+    bool mediaLoaded;            // the open track's load has been reported
+    bool muted;                  // the length measurement turned the sound off
+    bool measuring;              // the muted start plays; its length is awaited
+    wxStopWatch measureTime;     // how long that has gone on
+    bool awaitingPlay;           // Play was asked for; the back end has not begun
+    long playStart;              // ms where the last Play started
+    wxStopWatch playAsked;       // time since Play was asked for
 };
 
 #endif

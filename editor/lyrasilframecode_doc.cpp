@@ -45,6 +45,9 @@ bool LyrasilFrameCode::OpenTrack(const wxString& path)
         return false;
     }
     trackLength = -1;
+    mediaLoaded = false;
+    unplayable = false;
+    measuring = false;
     if (!mediaCtrl->Load(path)) {
         ShowNotice(OpenForPlaybackFailedNotice());
         return false;
@@ -52,7 +55,8 @@ bool LyrasilFrameCode::OpenTrack(const wxString& path)
     savedVolume = mediaCtrl->GetVolume();
     trackPath = path;
     trackFolder = wxPathOnly(path);
-    unplayable = false;
+    ResetStopwatch();
+    SetStatusText(wxEmptyString, 0);
     LoadTrack();
     AdjustTitle();
     modified = false;
@@ -150,6 +154,8 @@ void LyrasilFrameCode::OnClose(wxCommandEvent&)
     RestoreTableView();
     playing = false;
     mediaCtrl->Stop();
+    RestoreVolume();
+    measuring = false;
     trackLength = 0;
     if (!CheckSaveTrack()) {
         // The track stays open: keep it playable too.
@@ -157,13 +163,13 @@ void LyrasilFrameCode::OnClose(wxCommandEvent&)
             LoadMedia(trackPath);
         return;
     }
-    mediaCtrl->Load(wxEmptyString);
     trackPath.clear();
     trackFolder.clear();
     AdjustTitle();
     ClearTable();
     modified = false;
     DisableTransport();
+    ResetStopwatch();
     SetStatusText(wxEmptyString, 0);
 }
 

@@ -159,3 +159,13 @@ Notice SkippedLinesNotice(int lines)
         return {kNotice, "1 line without a readable time-stamp was skipped.", kNoticeStyle};
     return {kNotice, wxString::Format("%d lines without a readable time-stamp were skipped.", lines), kNoticeStyle};
 }
+
+Notice PlayWithoutTrackNotice()
+{
+    return {kError, "No track is currently open.", kErrorStyle};
+}
+
+wxString UnplayableStatusText()
+{
+    return "This track cannot be played.";
+}

@@ -32,5 +32,9 @@ Notice EmptyStampsNotice();
 Notice UnsavedChangesQuestion();
 Notice UnsavedExportQuestion();
 Notice SkippedLinesNotice(int lines);
+Notice PlayWithoutTrackNotice();
+
+// The status bar's text for a track the media back end cannot play.
+wxString UnplayableStatusText();
 
 #endif

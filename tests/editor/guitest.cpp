@@ -162,8 +162,8 @@ wxString FrameTestAccess::TrackPath(LyrasilFrameCode* f) { return f->trackPath; 
 wxString FrameTestAccess::TrackFolder(LyrasilFrameCode* f) { return f->trackFolder; }
 long long FrameTestAccess::TrackLength(LyrasilFrameCode* f) { return f->trackLength.GetValue(); }
 bool FrameTestAccess::Playing(LyrasilFrameCode* f) { return f->playing; }
-int FrameTestAccess::HighlightRow(LyrasilFrameCode* f) { return f->highlightRow; }
-int FrameTestAccess::HighlightCountdown(LyrasilFrameCode* f) { return f->highlightCountdown; }
+int FrameTestAccess::HighlightRow(LyrasilFrameCode* f) { return f->match.highlightRow; }
+int FrameTestAccess::HighlightCountdown(LyrasilFrameCode* f) { return f->match.highlightCountdown; }
 int FrameTestAccess::ContextRow(LyrasilFrameCode* f) { return f->contextRow; }
 wxMediaCtrl* FrameTestAccess::Media(LyrasilFrameCode* f) { return f->mediaCtrl; }
 wxTimer* FrameTestAccess::Timer(LyrasilFrameCode* f) { return f->updateTimer; }

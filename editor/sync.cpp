@@ -1,0 +1,106 @@
+#include "sync.h"
+
+#include <cstdint>
+
+#include "stamps.h"
+
+bool FadeColour(int ticksLeft, Rgb* colour)
+{
+    static const Rgb steps[4] = {kClearColour, {240, 240, 255}, {224, 224, 255}, {208, 208, 255}};
+    if (ticksLeft < 0 || ticksLeft > 3)
+        return false;
+    *colour = steps[ticksLeft];
+    return true;
+}
+
+double RestoredVolume(double saved)
+{
+    return saved <= 0.001 ? 1.0 : saved;
+}
+
+void FindNextStamp(MatchState& s, const StampCell& stampOf, int rows, long ms)
+{
+    s.nextStampTime = kNoStampTime;
+    for (int i = s.nextStampRow + 1; i < rows; ++i) {
+        int32_t time = 0;
+        if (StampTime(stampOf(i).Strip(wxString::both), &time) && time >= ms) {
+            s.nextStampTime = time;
+            s.nextStampRow = i;
+            return;
+        }
+    }
+}
+
+void StartMatch(MatchState& s, const StampCell& stampOf, int rows, long ms)
+{
+    s.nextStampRow = -1;
+    s.highlightRow = -1;
+    s.highlightCountdown = 0;
+    FindNextStamp(s, stampOf, rows, ms);
+    if (s.nextStampRow < 0)
+        s.nextStampRow = 0;
+}
+
+TickActions MatchTick(MatchState& s, long now, int highlightTicks, bool tableMode, const StampCell& stampOf,
+                      int rows)
+{
+    TickActions a;
+    if (s.highlightCountdown > 0) {
+        --s.highlightCountdown;
+        if (s.highlightRow >= 0 && FadeColour(s.highlightCountdown, &a.fadeColour)) {
+            a.fadeRow = s.highlightRow;
+            if (s.highlightCountdown == 0) {
+                if (tableMode)
+                    a.cursorRow = s.highlightRow + 1;
+                s.highlightRow = -1;
+            }
+        }
+    }
+    if (now >= s.nextStampTime) {
+        if (s.highlightRow >= 0)
+            a.clearRow = s.highlightRow;
+        s.highlightRow = s.nextStampRow;
+        s.highlightCountdown = highlightTicks > 0 ? highlightTicks : 0;
+        a.matchRow = s.highlightRow;
+        FindNextStamp(s, stampOf, rows, now);
+    }
+    return a;
+}
+
+LyricsLayout BuildLyricsLayout(const Rows& rows)
+{
+    LyricsLayout layout;
+    layout.spans.assign(rows.size(), std::make_pair(0L, 0L));
+    long length = 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].text.empty())
+            continue;
+        JoinedText j = JoinRow(rows[i].text, JoinReading::Display);
+        if (j.beginsLine && i != 0) {
+            layout.text += '\n';
+            ++length;
+        }
+        long start = length;
+        layout.text += j.text;
+        length += static_cast<long>(j.text.length());
+        layout.spans[i] = std::make_pair(start, length);
+    }
+    return layout;
+}
+
+long ScrollTarget(const wxString& text, long p)
+{
+    // The starts of the line holding p and of the two lines before it.
+    long starts[3] = {0, 0, 0};
+    long n = 0;
+    long limit = p < static_cast<long>(text.length()) ? p : static_cast<long>(text.length());
+    for (long i = 0; i < limit; ++i) {
+        if (text[static_cast<size_t>(i)] == '\n') {
+            starts[0] = starts[1];
+            starts[1] = starts[2];
+            starts[2] = i + 1;
+            ++n;
+        }
+    }
+    return n >= 2 ? starts[0] : 0;
+}
