@@ -195,6 +195,36 @@ static char *keyname(char *line, size_t *len, char **sep)
 
 /* --- reading --- */
 
+/* Reads lines from fp up to the wanted one: a section header (header
+ * non-zero) or a key line of the current section (the next header ends the
+ * search).  Wanted is line number idx of that kind when idx >= 0, else the
+ * one whose name matches name.  When mark is given it receives the position
+ * of each line before it is read.  Returns the start of the found line's name
+ * in LocalBuffer, its length in *len and, for a key, its separator in *sep;
+ * null when there is none. */
+static char *findline(FILE *fp, char *LocalBuffer, int header, const char *name, int idx,
+                      size_t *len, char **sep, long *mark)
+{
+  size_t namelen = name != NULL ? strlen(name) : 0;
+  int n = -1;
+  char *sp;
+
+  for (;;) {
+    if (mark != NULL)
+      *mark = ftell(fp);
+    if (fgets(LocalBuffer, INI_LINE_BUFFER, fp) == NULL)
+      return NULL;
+    if (header)
+      sp = headername(LocalBuffer, len);
+    else if (*skipleading(LocalBuffer) == '[')
+      return NULL;              /* end of the section */
+    else
+      sp = keyname(LocalBuffer, len, sep);
+    if (sp != NULL && (idx >= 0 ? ++n == idx : namematch(sp, *len, name, namelen)))
+      return sp;
+  }
+}
+
 /* Scans fp from its start.  By name (idxSection and idxKey -1): finds Key in
  * Section and copies its cleaned value.  idxSection >= 0 copies the name of
  * that section; idxKey >= 0 the name of that key in Section.  When mark is
@@ -205,52 +235,30 @@ static int getkeystring(FILE *fp, const char *Section, const char *Key, int idxS
                         char *Buffer, int BufferSize, long *mark)
 {
   char LocalBuffer[INI_LINE_BUFFER];
-  char *sp, *kp, *ep;
-  size_t len, seclen, keylen;
-  int idx;
+  char *sp, *ep = NULL;
+  size_t len;
   enum quote_option quotes;
 
   assert(fp != NULL);
   assert(Key != NULL || idxKey >= 0 || idxSection >= 0);
   assert(Buffer != NULL && BufferSize > 0);
 
-  seclen = Section != NULL ? strlen(Section) : 0;
-  if (seclen > 0 || idxSection >= 0) {
-    idx = -1;
-    for (;;) {
-      if (fgets(LocalBuffer, INI_LINE_BUFFER, fp) == NULL)
-        return 0;
-      sp = headername(LocalBuffer, &len);
-      if (sp == NULL)
-        continue;
-      if (idxSection >= 0 ? ++idx == idxSection : namematch(sp, len, Section, seclen))
-        break;
-    }
+  if ((Section != NULL && *Section != '\0') || idxSection >= 0) {
+    sp = findline(fp, LocalBuffer, 1, Section, idxSection, &len, NULL, NULL);
+    if (sp == NULL)
+      return 0;
     if (idxSection >= 0) {
       sp[len] = '\0';
       save_strncpy(Buffer, sp, (size_t)BufferSize, COPY_PLAIN);
       return 1;
     }
   }
-
-  keylen = Key != NULL ? strlen(Key) : 0;
-  idx = -1;
-  for (;;) {
-    if (mark != NULL)
-      *mark = ftell(fp);
-    if (fgets(LocalBuffer, INI_LINE_BUFFER, fp) == NULL)
-      return 0;
-    if (*skipleading(LocalBuffer) == '[')
-      return 0;                 /* end of the section */
-    kp = keyname(LocalBuffer, &len, &ep);
-    if (kp == NULL)
-      continue;
-    if (idxKey >= 0 ? ++idx == idxKey : namematch(kp, len, Key, keylen))
-      break;
-  }
+  sp = findline(fp, LocalBuffer, 0, Key, idxKey, &len, &ep, mark);
+  if (sp == NULL)
+    return 0;
   if (idxKey >= 0) {
-    kp[len] = '\0';
-    save_strncpy(Buffer, kp, (size_t)BufferSize, COPY_PLAIN);
+    sp[len] = '\0';
+    save_strncpy(Buffer, sp, (size_t)BufferSize, COPY_PLAIN);
   } else {
     sp = cleanstring(skipleading(ep + 1), &quotes);
     save_strncpy(Buffer, sp, (size_t)BufferSize, quotes);

@@ -30,14 +30,19 @@
  * line of exactly the old line's length is written over it in place; anything
  * else copies the file, with the change, to a temporary file beside it (the
  * file's name with its last byte replaced by '~': lyrasil.ini gives
- * lyrasil.in~) that then takes the file's place with one rename.  Written lines
- * end with a bare line feed and have the form "key=value"; a value holding '"',
- * ';' or '#', or ending in a space, is written in double quotes with each inner
- * '"' as \".  A failure leaves the file as it was and no temporary file behind.
- * A file whose name already ends in '~', or is 512 bytes or longer, has no
- * temporary name of its own and cannot be rewritten (the result is 0).  The
- * replaced file gets the default permissions of a new file; a symbolic link
- * is replaced by a plain file.
+ * lyrasil.in~) that then takes the file's place with one rename; a missing
+ * file is created the same way.  Written lines end with a bare line feed and
+ * have the form "key=value"; a value holding '"', ';' or '#', or ending in a
+ * space, is written in double quotes with each inner '"' as \".
+ *
+ * The rewrite goes through the replace library (replace.h): the new file is
+ * synced, then the folder; a link planted at the temporary name is never
+ * followed; the replaced file keeps its permission bits, and a settings file
+ * that is a symbolic link is updated through it.  A failure leaves the file
+ * as it was and no temporary file behind.  A file whose name already ends in
+ * '~' has no temporary name of its own, and a read-only file, one that
+ * another writer is rewriting at the same moment or that was replaced while
+ * it was being read are not rewritten either (the result is 0).
  *
  * Values, names and defaults longer than a buffer are cut without notice.
  * A file that cannot be opened reads as an empty file.

@@ -72,52 +72,65 @@ FILE *open_track(const char *arg, char **name, struct stat *st)
 
 /* --- messages for the results of replacing a file --- */
 
-ReplaceMessages import_replace_messages = {
-    [REPLACE_NOMEM] = "Insufficient memory.",
-    [REPLACE_RESOLVE] = "Error opening file \"%N\": %E.",
-    [REPLACE_CLASH] = "Error creating temporary file \"%T\": that name is the track itself. "
-                      "The track was not changed.",
-    [REPLACE_CREATE] = "Error creating temporary file \"%T\": %E.",
-    [REPLACE_WRITE] = "Error writing temporary file \"%T\": %E. The track was not changed.",
-    [REPLACE_RENAME] = "Error replacing \"%N\" with \"%T\": %E. The track was not changed.",
-    [REPLACE_BUSY] = "\"%N\" is being changed by another program. The track was not changed.",
-    [REPLACE_READONLY] = "\"%N\" is read-only. The track was not changed.",
-    [REPLACE_NOTREG] = "Error opening file \"%N\": not a regular file.",
+/* One row per result: lyrasil-import's message (replacing a track), then
+ * lyrasil-export's (replacing an LRC file) where it differs.  A message
+ * names its pieces: %N the file as the user named it, %T the temporary file,
+ * %E the reason (strerror of errno), %W what the file is ("track",
+ * "LRC file"). */
+static const char *const replace_messages[REPLACE_NOTREG + 1][2] = {
+    [REPLACE_NOMEM] = {"Insufficient memory."},
+    [REPLACE_RESOLVE] = {"Error opening file \"%N\": %E.",
+                         "Error creating output file \"%N\": %E."},
+    [REPLACE_CLASH] = {"Error creating temporary file \"%T\": that name is the track itself. "
+                       "The track was not changed.",
+                       "Not writing \"%N\": its temporary file \"%T\" is the MP3 track "
+                       "or the output file itself."},
+    [REPLACE_CREATE] = {"Error creating temporary file \"%T\": %E.",
+                        "Error creating output file \"%N\": %E."},
+    [REPLACE_WRITE] = {"Error writing temporary file \"%T\": %E. The track was not changed.",
+                       "Error writing output file \"%N\": %E."},
+    [REPLACE_RENAME] = {"Error replacing \"%N\" with \"%T\": %E. The track was not changed.",
+                        "Error replacing output file \"%N\": %E."},
+    [REPLACE_BUSY] = {"\"%N\" is being changed by another program. The %W was not changed."},
+    [REPLACE_READONLY] = {"\"%N\" is read-only. The %W was not changed."},
+    [REPLACE_NOTREG] = {"Error opening file \"%N\": not a regular file.",
+                        "Error creating output file \"%N\": not a regular file."},
 };
 
-ReplaceMessages export_replace_messages = {
-    [REPLACE_NOMEM] = "Insufficient memory.",
-    [REPLACE_RESOLVE] = "Error creating output file \"%N\": %E.",
-    [REPLACE_CLASH] = "Not writing \"%N\": its temporary file \"%T\" is the MP3 track "
-                      "or the output file itself.",
-    [REPLACE_CREATE] = "Error creating output file \"%N\": %E.",
-    [REPLACE_WRITE] = "Error writing output file \"%N\": %E.",
-    [REPLACE_RENAME] = "Error replacing output file \"%N\": %E.",
-    [REPLACE_BUSY] = "\"%N\" is being changed by another program. "
-                     "The LRC file was not changed.",
-    [REPLACE_READONLY] = "\"%N\" is read-only. The LRC file was not changed.",
-    [REPLACE_NOTREG] = "Error creating output file \"%N\": not a regular file.",
-};
-
-void report_replace(ReplaceMessages messages, int result, const char *name, const Replace *r)
+void report_replace(int program, int result, const char *name, const Replace *r)
 {
-    const char *reason = strerror(errno != 0 ? errno : EIO);
-    const char *tmpname = r->tmpname != NULL ? r->tmpname : name;
+    const char *piece[128] = {0};
     const char *p;
 
-    assert(result > REPLACE_OK && result <= REPLACE_NOTREG && messages[result] != NULL);
-    for (p = messages[result]; *p != '\0'; p++) {
-        if (p[0] == '%' && p[1] == 'N')
-            fputs(name, stdout);
-        else if (p[0] == '%' && p[1] == 'T')
-            fputs(tmpname, stdout);
-        else if (p[0] == '%' && p[1] == 'E')
-            fputs(reason, stdout);
-        else {
+    assert(program == FOR_IMPORT || program == FOR_EXPORT);
+    assert(result > REPLACE_OK && result <= REPLACE_NOTREG);
+    piece['N'] = name;
+    piece['T'] = r->tmpname != NULL ? r->tmpname : name;
+    piece['E'] = strerror(errno != 0 ? errno : EIO);
+    piece['W'] = program == FOR_IMPORT ? "track" : "LRC file";
+    p = replace_messages[result][program];
+    if (p == NULL)
+        p = replace_messages[result][FOR_IMPORT];
+    for (; *p != '\0'; p++) {
+        if (p[0] == '%' && (unsigned char)p[1] < 128 && piece[(unsigned char)p[1]] != NULL)
+            fputs(piece[(unsigned char)*++p], stdout);
+        else
             putchar(*p);
-            continue;
-        }
-        p++;
     }
     putchar('\n');
+}
+
+/* --- the end of a run --- */
+
+int run_close(ToolRun *run, int status)
+{
+    replace_free(&run->out);
+    id3_close(&run->tag);
+    if (run->lrc != NULL)
+        fclose(run->lrc);
+    if (run->mp3 != NULL)
+        fclose(run->mp3);
+    free(run->lrcname);
+    free(run->mp3name);
+    return status;
 }

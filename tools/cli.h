@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include "replace.h"
+#include "sylt.h"
 
 /* Exit statuses of both programs. */
 enum { STATUS_OK = 0, STATUS_FAILURE = 1 };
@@ -29,18 +30,26 @@ int answer_options(int argc, char *argv[], void (*usage)(void), const char *vers
  * reason and returns null. */
 FILE *open_track(const char *arg, char **name, struct stat *st);
 
-/* One message per result of replace_open and replace_commit, by result
- * code.  A message names its pieces: %N the file as the user named it, %T
- * the temporary file, %E the reason (strerror of errno); it has no other
- * conversions. */
-typedef const char *const ReplaceMessages[REPLACE_NOTREG + 1];
+/* What a run of either program holds; run_close releases all of it. */
+typedef struct ToolRun {
+    Id3Tag tag;        /* the track's tag context */
+    Replace out;       /* the file being replaced: the track, or the LRC file */
+    FILE *mp3;         /* the track, read */
+    FILE *lrc;         /* import: the LRC file, read */
+    char *mp3name;     /* the track's name as completed */
+    char *lrcname;     /* the LRC file's name as completed */
+} ToolRun;
 
-/* lyrasil-import replacing a track; lyrasil-export replacing an LRC file. */
-extern ReplaceMessages import_replace_messages;
-extern ReplaceMessages export_replace_messages;
+/* Releases everything run holds (the replacement given up when it is not
+ * done) and returns status, for main to return. */
+int run_close(ToolRun *run, int status);
 
-/* Prints the message for result (not REPLACE_OK), with errno as it stands,
- * and a line feed.  name: the file as the user named it. */
-void report_replace(ReplaceMessages messages, int result, const char *name, const Replace *r);
+/* Which program reports: the messages name a track or an LRC file. */
+enum { FOR_IMPORT = 0, FOR_EXPORT = 1 };
+
+/* Prints the program's message for a result of replace_open or
+ * replace_commit (not REPLACE_OK), with the reason errno gives, and a line
+ * feed.  name: the file as the user named it (completed). */
+void report_replace(int program, int result, const char *name, const Replace *r);
 
 #endif

@@ -35,66 +35,53 @@ static void usage(void)
 
 int main(int argc, char *argv[])
 {
-    Id3Tag tag = {0};
-    Replace out = {0};
+    ToolRun run = {0};
+    Id3Tag *tag = &run.tag;
     struct stat trackst, lrcst;
-    FILE *mp3 = NULL;
-    char *mp3name = NULL, *lrcname = NULL;
     int status, result;
 
     if ((status = answer_options(argc, argv, usage, VERSION_LINE)) >= 0)
         return status;
-    status = STATUS_FAILURE;
 
-    if ((mp3 = open_track(argv[1], &mp3name, &trackst)) == NULL)
-        goto done;
-
-    if (!id3_init(mp3, &tag)) {
-        printf("File \"%s\" has no ID3 tag.\n", mp3name);
-        goto done;
+    if ((run.mp3 = open_track(argv[1], &run.mp3name, &trackst)) == NULL)
+        return run_close(&run, STATUS_FAILURE);
+    if (!id3_init(run.mp3, tag)) {
+        printf("File \"%s\" has no ID3 tag.\n", run.mp3name);
+        return run_close(&run, STATUS_FAILURE);
     }
-    if (!id3_readsylt(&tag)) {
+    if (!id3_readsylt(tag)) {
         puts("No SYLT frame, or insufficient memory.");
-        goto done;
+        return run_close(&run, STATUS_FAILURE);
     }
-    if (!lrc_fromsylt(&tag, 1)) {
+    if (!lrc_fromsylt(tag, 1)) {
         puts("Invalid SYLT frame, or insufficient memory for conversion.");
-        goto done;
+        return run_close(&run, STATUS_FAILURE);
     }
 
-    lrcname = set_extension(argc == 3 ? argv[2] : mp3name, ".lrc", 1);
-    if (lrcname == NULL) {
+    run.lrcname = set_extension(argc == 3 ? argv[2] : run.mp3name, ".lrc", 1);
+    if (run.lrcname == NULL) {
         puts("Insufficient memory.");
-        goto done;
+        return run_close(&run, STATUS_FAILURE);
     }
     /* Never write over the input, whatever name (or link) leads to it. */
-    if (stat(lrcname, &lrcst) == 0 && replace_same_file(&lrcst, &trackst)) {
+    if (stat(run.lrcname, &lrcst) == 0 && replace_same_file(&lrcst, &trackst)) {
         printf("Not writing \"%s\": it is the MP3 track itself. "
-               "The track was not changed.\n", lrcname);
-        goto done;
+               "The track was not changed.\n", run.lrcname);
+        return run_close(&run, STATUS_FAILURE);
     }
-    result = replace_open(&out, lrcname, ".lr$", NULL, &trackst);
+    result = replace_open(&run.out, run.lrcname, ".lr$", NULL, &trackst);
     if (result == REPLACE_OK) {
-        if (!lrc_write(out.fp, &tag)) {
-            printf("Error writing output file \"%s\": %s.\n", lrcname,
+        if (!lrc_write(run.out.fp, tag)) {
+            printf("Error writing output file \"%s\": %s.\n", run.lrcname,
                    strerror(errno ? errno : EIO));
-            goto done;
+            return run_close(&run, STATUS_FAILURE);
         }
-        result = replace_commit(&out);
+        result = replace_commit(&run.out);
     }
     if (result != REPLACE_OK) {
-        report_replace(export_replace_messages, result, lrcname, &out);
-        goto done;
+        report_replace(FOR_EXPORT, result, run.lrcname, &run.out);
+        return run_close(&run, STATUS_FAILURE);
     }
-    printf("Created output file \"%s\".\n", lrcname);
-    status = STATUS_OK;
-
-done:
-    replace_free(&out);
-    id3_close(&tag);
-    if (mp3 != NULL)
-        fclose(mp3);
-    free(lrcname);
-    free(mp3name);
-    return status;
+    printf("Created output file \"%s\".\n", run.lrcname);
+    return run_close(&run, STATUS_OK);
 }

@@ -64,101 +64,85 @@ static void rewrite_failed(int err, FILE *tmp, const char *tmpname,
 
 int main(int argc, char *argv[])
 {
-    Id3Tag tag = {0};
-    Replace out = {0};
+    ToolRun run = {0};
+    Id3Tag *tag = &run.tag;
     struct stat trackst, lrcst;
-    FILE *mp3 = NULL, *lrc = NULL;
-    char *mp3name = NULL, *lrcname = NULL;
     int status, has_tag, read_ok, err, result;
 
     if ((status = answer_options(argc, argv, usage, VERSION_LINE)) >= 0)
         return status;
-    status = STATUS_FAILURE;
 
-    if ((mp3 = open_track(argv[1], &mp3name, &trackst)) == NULL)
-        goto done;
-    has_tag = id3_init(mp3, &tag);
+    if ((run.mp3 = open_track(argv[1], &run.mp3name, &trackst)) == NULL)
+        return run_close(&run, STATUS_FAILURE);
+    has_tag = id3_init(run.mp3, tag);
     /* "ID3" of a version this program does not know is no missing tag. */
-    if (!has_tag && tag.version != 0 && (tag.version < 2 || tag.version > 4)) {
-        copy_refused(mp3name);
-        goto done;
+    if (!has_tag && tag->version != 0 && (tag->version < 2 || tag->version > 4)) {
+        copy_refused(run.mp3name);
+        return run_close(&run, STATUS_FAILURE);
     }
     errno = 0;
-    if (!id3_ismpeg(&tag)) {
-        if (ferror(mp3))
+    if (!id3_ismpeg(tag)) {
+        if (ferror(run.mp3))
             printf("Error reading file \"%s\": %s. The track was not changed.\n",
-                   mp3name, strerror(errno ? errno : EIO));
+                   run.mp3name, strerror(errno ? errno : EIO));
         else
-            printf("\"%s\" is not an MP3 track. The track was not changed.\n", mp3name);
-        goto done;
+            printf("\"%s\" is not an MP3 track. The track was not changed.\n", run.mp3name);
+        return run_close(&run, STATUS_FAILURE);
     }
     if (!has_tag)
-        printf("File \"%s\" nas no ID3 tag. A new ID3 tag will be created.\n", mp3name);
+        printf("File \"%s\" nas no ID3 tag. A new ID3 tag will be created.\n", run.mp3name);
 
-    lrcname = set_extension(argc == 3 ? argv[2] : mp3name, ".lrc", 1);
-    if (lrcname == NULL) {
+    run.lrcname = set_extension(argc == 3 ? argv[2] : run.mp3name, ".lrc", 1);
+    if (run.lrcname == NULL) {
         puts("Insufficient memory.");
-        goto done;
+        return run_close(&run, STATUS_FAILURE);
     }
-    lrc = fopen(lrcname, "rt");
-    if (lrc == NULL) {
-        printf("Error opening file \"%s\": %s.\n", lrcname, strerror(errno));
-        goto done;
+    run.lrc = fopen(run.lrcname, "rt");
+    if (run.lrc == NULL) {
+        printf("Error opening file \"%s\": %s.\n", run.lrcname, strerror(errno));
+        return run_close(&run, STATUS_FAILURE);
     }
     /* Importing a file into itself would bury the lyrics under a new tag. */
-    if (fstat(fileno(lrc), &lrcst) == 0 && replace_same_file(&lrcst, &trackst)) {
+    if (fstat(fileno(run.lrc), &lrcst) == 0 && replace_same_file(&lrcst, &trackst)) {
         printf("Not importing \"%s\": it is the MP3 track itself. "
-               "The track was not changed.\n", lrcname);
-        goto done;
+               "The track was not changed.\n", run.lrcname);
+        return run_close(&run, STATUS_FAILURE);
     }
     if (argc < 3)
-        printf("Importing file \"%s\".\n", lrcname);
+        printf("Importing file \"%s\".\n", run.lrcname);
 
-    read_ok = lrc_read(lrc, &tag, 0);
-    if (ferror(lrc)) {
-        printf("Error reading file \"%s\": %s.\n", lrcname, strerror(errno ? errno : EIO));
-        goto done;
+    read_ok = lrc_read(run.lrc, tag, 0);
+    if (ferror(run.lrc)) {
+        printf("Error reading file \"%s\": %s.\n", run.lrcname, strerror(errno ? errno : EIO));
+        return run_close(&run, STATUS_FAILURE);
     }
     /* A file without a time-stamped line leaves no text to convert. */
-    if (!read_ok || tag.lrc == NULL) {
+    if (!read_ok || tag->lrc == NULL) {
         puts("Invalid LRC file, or insufficient memory.");
-        goto done;
+        return run_close(&run, STATUS_FAILURE);
     }
-    fclose(lrc);
-    lrc = NULL;
-    if (!lrc_tosylt(&tag)) {
+    if (!lrc_tosylt(tag)) {
         puts("Invalid LRC file, or insufficient memory for conversion.");
-        goto done;
+        return run_close(&run, STATUS_FAILURE);
     }
 
     /* The track must still be the file read above, and no other run may be
      * changing it or using its temporary name. */
-    result = replace_open(&out, mp3name, ".mp$", &trackst, NULL);
+    result = replace_open(&run.out, run.mp3name, ".mp$", &trackst, NULL);
     if (result == REPLACE_OK) {
         errno = 0;
-        if (!id3_copytag(out.fp, &tag) || !id3_writesylt(out.fp, &tag) ||
-            !id3_appendmp3(out.fp, &tag)) {
+        if (!id3_copytag(run.out.fp, tag) || !id3_writesylt(run.out.fp, tag) ||
+            !id3_appendmp3(run.out.fp, tag)) {
             err = errno;
-            rewrite_failed(err, out.fp, out.tmpname, mp3, mp3name);
-            goto done;
+            rewrite_failed(err, run.out.fp, run.out.tmpname, run.mp3, run.mp3name);
+            return run_close(&run, STATUS_FAILURE);
         }
-        result = replace_commit(&out);
+        result = replace_commit(&run.out);
     }
     if (result != REPLACE_OK) {
-        report_replace(import_replace_messages, result, mp3name, &out);
-        goto done;
+        report_replace(FOR_IMPORT, result, run.mp3name, &run.out);
+        return run_close(&run, STATUS_FAILURE);
     }
     puts("Done");
-    status = STATUS_OK;
-
-done:
-    replace_free(&out);
-    id3_close(&tag);
-    if (lrc != NULL)
-        fclose(lrc);
-    if (mp3 != NULL)
-        fclose(mp3);
-    free(lrcname);
-    free(mp3name);
-    return status;
+    return run_close(&run, STATUS_OK);
 }

@@ -1,55 +1,93 @@
 #!/usr/bin/env bash
-# Kills lyrasil-import with SIGKILL at random moments of a rewrite of a
-# track of a few megabytes, at least 50 times, and checks after each kill
-# that the track is complete: byte for byte either the old track or the new
-# one.  A temporary file left by a kill must not stop the next import.
+# Kills a writer with SIGKILL at random moments of a rewrite, at least 50
+# times, and checks after each kill that the file is complete: byte for byte
+# either the old file or the new one.  A temporary file left by a kill must
+# not stop the next run.
+#  - import: lyrasil-import on a track of a few megabytes; every other round
+#    a second import of the same track with other lyrics runs at the same
+#    time, to its end: the locks let one of them through and refuse the
+#    other, so the track is the old one, or holds the one lyrics or the other.
+#  - ini: ini_puts rewriting a settings file of a few megabytes.
 #
-# usage: crash-safety.sh RUN-AND-KILL IMPORT DEMO-DIR
+# usage: crash-safety.sh import|ini RUN-AND-KILL PROGRAM DEMO-DIR
 set -euo pipefail
-runkill=$1 import=$2 demo=$3
+kind=$1 runkill=$2 prog=$3 demo=$4
 want_kills=50
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-# The demo track with its audio repeated to about 4 MB.
 tagsize() { local b; b=($(od -An -tu1 -j6 -N4 "$1")); echo $(( (b[0] << 21) | (b[1] << 14) | (b[2] << 7) | b[3] )); }
-tail -c +$(( $(tagsize "$demo/demo.mp3") + 11 )) "$demo/demo.mp3" >audio
-cp "$demo/demo.mp3" old.mp3
-for i in $(seq 32); do cat audio >>old.mp3; done
-cp "$demo/demo.lrc" song.lrc
 
-cp old.mp3 song.mp3
+case $kind in
+import)
+  # The demo track with its audio repeated to about 4 MB.
+  tail -c +$(( $(tagsize "$demo/demo.mp3") + 11 )) "$demo/demo.mp3" >audio
+  cp "$demo/demo.mp3" old
+  for i in $(seq 32); do cat audio >>old; done
+  cp "$demo/demo.lrc" song.lrc
+  printf '[00:01.00]Other words\n' >other.lrc
+  file=song.mp3 tmpname=song.mp\$
+  cmd=("$prog" song.mp3 song.lrc)
+  rival=("$prog" song.mp3 other.lrc)
+  cp old song.mp3; "${rival[@]}" >/dev/null; mv song.mp3 other
+  ;;
+ini)
+  { printf '; settings\n[Settings]\ntip=10\n'
+    for i in $(seq 60000); do printf 'key%d = value %d ; comment\n' "$i" "$i"; done
+    printf '[Other]\nx=1\n'; } >old
+  file=a.ini tmpname=a.in~
+  cmd=("$prog" a.ini Settings tip 100)
+  rival=()
+  ;;
+*) echo "usage: $0 import|ini RUN-AND-KILL PROGRAM DEMO-DIR" >&2; exit 2 ;;
+esac
+
+cp old "$file"
 start=$(date +%s%N)
-"$import" song.mp3 song.lrc >/dev/null
+"${cmd[@]}" >/dev/null
 elapsed_us=$(( ($(date +%s%N) - start) / 1000 ))
-mv song.mp3 new.mp3
-cmp -s old.mp3 new.mp3 && { echo "FAIL: the import did not change the track"; exit 1; }
+mv "$file" new
+cmp -s old new && { echo "FAIL: the undisturbed run did not change the file"; exit 1; }
 # Kill moments spread over the whole run, start-up and the final rename
 # included, and a little beyond it.
 max_delay=$(( elapsed_us * 5 / 4 + 500 ))
-echo "track $(stat -c %s old.mp3) bytes; an undisturbed import takes ${elapsed_us} us"
+echo "$kind: file of $(stat -c %s old) bytes; an undisturbed run takes ${elapsed_us} us"
 
-kills=0 runs=0 old=0 new=0
+kills=0 runs=0 old=0 new=0 other=0 rivals=0
 while [ "$kills" -lt "$want_kills" ] && [ "$runs" -lt 400 ]; do
-  cp old.mp3 song.mp3
+  cp old "$file"
   delay=$(( (RANDOM * 32768 + RANDOM) % max_delay ))
-  outcome=$("$runkill" "$delay" "$import" song.mp3 song.lrc)
+  rival_pid=
+  if [ ${#rival[@]} -gt 0 ] && [ $((runs % 2)) -eq 1 ]; then
+    "${rival[@]}" >rival.out & rival_pid=$!
+  fi
+  outcome=$("$runkill" "$delay" "${cmd[@]}")
+  if [ -n "$rival_pid" ]; then
+    rival_status=0; wait "$rival_pid" || rival_status=$?
+    rivals=$((rivals + 1))
+    case $rival_status:$(cat rival.out) in
+      0:Done|1:*"is being changed by another program. The track was not changed.") ;;
+      *) echo "FAIL: the concurrent run ended with status $rival_status: $(cat rival.out)"; exit 1 ;;
+    esac
+  fi
   runs=$((runs + 1))
   [ "$outcome" = killed ] && kills=$((kills + 1))
-  if cmp -s song.mp3 old.mp3; then old=$((old + 1))
-  elif cmp -s song.mp3 new.mp3; then new=$((new + 1))
+  if cmp -s "$file" old; then old=$((old + 1))
+  elif cmp -s "$file" new; then new=$((new + 1))
+  elif [ -e other ] && cmp -s "$file" other; then other=$((other + 1))
   else
-    echo "FAIL: after a kill at ${delay} us ($outcome) the track is neither the old nor the new one"
+    echo "FAIL: after a kill at ${delay} us ($outcome) the file is neither the old nor a new one"
     exit 1
   fi
 done
-echo "$runs runs, $kills killed during the import: $old times the old track, $new times the new one"
-[ "$kills" -ge "$want_kills" ] || { echo "FAIL: only $kills kills landed during an import"; exit 1; }
+echo "$runs runs ($rivals with a concurrent run), $kills killed during the run:" \
+     "$old times the old file, $new times the new one, $other times the concurrent run's"
+[ "$kills" -ge "$want_kills" ] || { echo "FAIL: only $kills kills landed during a run"; exit 1; }
 
-# Whatever temporary file the last kill left, the next import succeeds.
-cp old.mp3 song.mp3
-"$import" song.mp3 song.lrc >/dev/null
-cmp song.mp3 new.mp3
-ls | grep -q 'mp\$$' && { echo "FAIL: temporary file left after a clean import"; exit 1; }
+# Whatever temporary file the last kill left, the next run succeeds.
+cp old "$file"
+"${cmd[@]}" >/dev/null
+cmp "$file" new
+[ -e "$tmpname" ] && { echo "FAIL: temporary file left after a clean run"; exit 1; }
 echo "ok"

@@ -24,7 +24,8 @@ tagsize() { # sync-safe size from bytes 6..9
 notag() { tail -c +$(( $(tagsize "$demo/demo.mp3") + 11 )) "$demo/demo.mp3" >"$1"; }
 
 snapshot() { # names, sizes, modes and contents of everything in the folder
-  (cd "$dir" && find . -mindepth 1 -printf '%p %y %s %m\n' | LC_ALL=C sort &&
+  # (but a link planted at a temporary name, which a run may remove)
+  (cd "$dir" && find . -mindepth 1 ! \( -name "${planted:-/}" -type l \) -printf '%p %y %s %m\n' | LC_ALL=C sort &&
      find . -type f -exec sha256sum {} + | LC_ALL=C sort)
 }
 
@@ -42,6 +43,7 @@ check_case() { # case name; setup_<case> fills $dir and sets args
   rm -rf "$dir"; mkdir "$dir"; "setup_$case"
   run 0
   [ "$status" -eq 0 ] || { n=0; fail "undisturbed run failed with status $status"; return; }
+  [ ! -e "$dir/victim" ] || [ "$(cat "$dir/victim")" = victim ] || { n=0; fail "the victim was written"; }
   local calls after names=""; calls=$(awk '$1 == "calls" { print $2 }' "$log")
   after=$(snapshot)
   for ((n = 1; n <= calls; n++)); do
@@ -97,7 +99,12 @@ ini)
   setup_delkey() { printf '%s' "$settings" >"$dir/a.ini"; args=(a.ini Settings name -); }
   setup_delsection() { printf '%s' "$settings" >"$dir/a.ini"; args=(a.ini Settings - -); }
   setup_create() { args=(a.ini Settings tip 3); }
+  # A link planted at the temporary name is never followed: the victim stays
+  # as it was, whatever fails.
+  setup_planted() { printf '%s' "$settings" >"$dir/a.ini"; echo victim >"$dir/victim"
+                    ln -s victim "$dir/a.in~"; args=(a.ini Settings tip 100); }
   for c in inplace rewrite addsection delkey delsection create; do check_case "$c"; done
+  planted=a.in~ check_case planted
   ;;
 *) echo "usage: $0 import|export|ini SHIM PROGRAM DEMO-DIR" >&2; exit 2 ;;
 esac

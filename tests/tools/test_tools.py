@@ -12,6 +12,7 @@ writer.
 import os
 import resource
 import signal
+import stat
 import struct
 import subprocess
 import sys
@@ -50,10 +51,10 @@ def unsyncsafe(b):
 def audio(frames=3):
     """MPEG-1 Layer III, 128 kbit/s, 44100 Hz: 417-byte frames, each a
     header and a payload pattern (never 0xFF, so no false sync)."""
-    out = b""
-    for f in range(frames):
-        out += b"\xff\xfb\x90\x64" + bytes((f * 31 + i) % 251 for i in range(413))
-    return out
+    # The pattern repeats every 251 frames.
+    period = [b"\xff\xfb\x90\x64" + bytes((f * 31 + i) % 251 for i in range(413))
+              for f in range(min(frames, 251))]
+    return b"".join(period[f % 251] for f in range(frames))
 
 
 def frame(version, ident, payload, flags=b"\0\0"):
@@ -131,6 +132,19 @@ def mutagen_id3():
 # --- running the programs -------------------------------------------------
 
 
+def unprivileged():
+    """Runs a program as a user whom file permissions bind: nobody when the
+    tests run as root, otherwise the user as they are."""
+    if os.geteuid() != 0:
+        return None
+
+    def setup():
+        os.setgroups([])
+        os.setgid(65534)
+        os.setuid(65534)
+    return setup
+
+
 def full_disk(limit):
     def setup():
         signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
@@ -158,11 +172,13 @@ class ToolTest(unittest.TestCase):
         with open(self.path(name), "rb") as f:
             return f.read()
 
-    def run_tool(self, tool, *args, limit=None):
+    def run_tool(self, tool, *args, limit=None, preexec=None, timeout=60):
         env = dict(os.environ, LC_ALL="C")
+        if limit:
+            preexec = full_disk(limit)
         proc = subprocess.run([tool] + list(args), cwd=self.dir, env=env,
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                              preexec_fn=full_disk(limit) if limit else None, timeout=60)
+                              preexec_fn=preexec, timeout=timeout)
         self.assertEqual(proc.stderr, b"", proc.stderr.decode(errors="replace"))
         return proc.returncode, proc.stdout.decode("utf-8")
 
@@ -416,6 +432,211 @@ class SafeReplace(ToolTest):
                              '"odd.mp$": that name is the track itself. '
                              'The track was not changed.\n'))
         self.assertEqual(self.read("odd.mp$"), track)
+
+
+def busy(name, what="track"):
+    return ('"%s" is being changed by another program. The %s was not changed.\n'
+            % (name, what))
+
+
+class Refusals(ToolTest):
+    """Files that are not what their names say, and files the user may not
+    change: a clear message, status 1, every file as it was."""
+
+    def assertUntouched(self, before):
+        self.assertEqual({name: self.read(name) for name in before}, before)
+
+    def test_files_that_are_not_mp3_tracks(self):
+        lrc = self.write("words.lrc", LRC)
+        riff = b"RIFF" + struct.pack("<I", 36) + b"WAVEfmt " + bytes(24) + audio(1)
+        cases = {
+            "song.wav": riff,
+            "song.flac": b"fLaC\0\0\0\x22" + bytes(34) + audio(1),
+            "notes.txt": b"A shopping list, not a song.\n" * 20,
+            "tagged.wav": v3_track()[:-len(audio())] + riff,
+        }
+        for name, data in cases.items():
+            self.write(name, data)
+            self.assertEqual(self.import_(name, "words"),
+                             (1, '"%s" is not an MP3 track. The track was not changed.\n' % name))
+        self.assertUntouched(dict(cases, **{"words.lrc": lrc}))
+        self.assertEqual(self.files(), sorted(list(cases) + ["words.lrc"]))
+        # Reading the lyrics of a tagged file stays possible; a tag with
+        # nothing after it is still a track.
+        self.assertExported(["tagged.wav", "out"], "out.lrc")
+        self.write("only.mp3", tag(3, [text_frame(3, b"TIT2", "x")]))
+        self.assertImported(["only.mp3", "words"])
+
+    def test_unknown_tag_version_is_not_a_missing_tag(self):
+        self.write("words.lrc", LRC)
+        body = text_frame(4, b"TIT2", "x")
+        track = self.write("v5.mp3", b"ID3\5\0\0" + syncsafe(len(body)) + body + audio())
+        self.assertEqual(self.import_("v5", "words"),
+                         (1, 'The ID3 tag of "v5.mp3" cannot be copied safely. '
+                             'The track was not changed.\n'))
+        self.assertEqual(self.read("v5.mp3"), track)
+        self.assertEqual(self.files(), ["v5.mp3", "words.lrc"])
+
+    def test_fifos_are_refused_without_waiting(self):
+        good = self.write("good.mp3", v3_track())
+        os.mkfifo(self.path("fifo.mp3"))
+        os.mkfifo(self.path("out.lrc"))
+        fifo = 'Error opening file "fifo.mp3": not a regular file.\n'
+        cases = [(EXPORT, ["fifo"], fifo), (IMPORT, ["fifo", "good"], fifo),
+                 (EXPORT, ["good", "out"], 'Error creating output file "out.lrc": '
+                                          'not a regular file.\n')]
+        for tool, args, message in cases:
+            self.assertEqual(self.run_tool(tool, *args, timeout=1), (1, message))
+        self.assertEqual(self.read("good.mp3"), good)
+        self.assertTrue(stat.S_ISFIFO(os.lstat(self.path("out.lrc")).st_mode))
+        self.assertEqual(self.files(), ["fifo.mp3", "good.mp3", "out.lrc"])
+
+    def test_files_the_user_may_not_change(self):
+        """Run as a user whom permissions bind (nobody, when the tests run as
+        root): each failure names its reason."""
+        os.chmod(self.dir, 0o777)
+        track = v3_track()
+        before = {"song.mp3": track, "words.lrc": LRC, "nr.mp3": track, "ro.lrc": LRC,
+                  "rodir/t.mp3": track}
+        os.mkdir(self.path("rodir"))
+        for name, data in before.items():
+            self.write(name, data)
+            os.chmod(self.path(name), 0o666)
+        for name in ("song.mp3", "ro.lrc"):
+            os.chmod(self.path(name), 0o444)
+        os.chmod(self.path("nr.mp3"), 0)
+        os.chmod(self.path("rodir"), 0o555)
+        cases = [
+            (IMPORT, ["song", "words"], '"song.mp3" is read-only. The track was not changed.\n'),
+            (EXPORT, ["rodir/t", "ro"], '"ro.lrc" is read-only. The LRC file was not changed.\n'),
+            (IMPORT, ["nr", "words"], 'Error opening file "nr.mp3": Permission denied.\n'),
+            (IMPORT, ["rodir/t", "words"],
+             'Error creating temporary file "rodir/t.mp$": Permission denied.\n'),
+            (EXPORT, ["rodir/t", "rodir/new"],
+             'Error creating output file "rodir/new.lrc": Permission denied.\n'),
+        ]
+        for tool, args, message in cases:
+            with self.subTest(args=args):
+                self.assertEqual(self.run_tool(tool, *args, preexec=unprivileged()),
+                                 (1, message))
+        os.chmod(self.path("nr.mp3"), 0o600)
+        self.assertUntouched(before)
+        self.assertEqual(sorted(os.listdir(self.path("rodir"))), ["t.mp3"])
+        self.assertEqual(self.files(), ["nr.mp3", "ro.lrc", "rodir", "song.mp3", "words.lrc"])
+
+
+class Concurrency(ToolTest):
+    """Two runs at once, with the interleaving forced: the one that says
+    "Done" leaves a complete track with its lyrics; the other refuses and
+    changes nothing; no run removes or uses another's temporary file."""
+
+    FIRST = b"[00:01.00]first run\n"
+    SECOND = b"[00:02.00]second run\n"
+
+    def setUp(self):
+        super().setUp()
+        self.write("first.lrc", self.FIRST)
+        self.write("second.lrc", self.SECOND)
+        self.originals = {}
+
+    def track(self, name, frames):
+        """A tagged track whose audio takes a while to copy."""
+        sound = audio(frames)
+        data = self.write(name, tag(3, [text_frame(3, b"TIT2", name),
+                                        frame(3, b"SYLT", sylt_payload([("old", 5)]))])
+                          + sound)
+        self.originals[name] = (data, sound)
+
+    def assertTrack(self, name, lrc):
+        """name is the original track (lrc None), or its tag with lyrics lrc
+        in the place of the old ones, followed by all of its audio."""
+        data, sound = self.originals[name]
+        new = self.read(name)
+        if lrc is None:
+            self.assertEqual(new, data, name)
+            return
+        frames, end = walk(new)
+        stamp, text = lrc.decode()[1:9], lrc.decode()[10:]
+        ms = int(stamp[:2]) * 60000 + int(stamp[3:5]) * 1000 + int(stamp[6:]) * 10
+        self.assertEqual(frames, [text_frame(3, b"TIT2", name),
+                                  frame(3, b"SYLT", sylt_payload([(text, ms)], 0, DESCRIPTOR))])
+        self.assertEqual(new[end:], sound, name)
+
+    def start(self, *args):
+        return subprocess.Popen([IMPORT] + list(args), cwd=self.dir,
+                                env=dict(os.environ, LC_ALL="C"),
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+
+    def finish(self, proc):
+        out, err = proc.communicate(timeout=60)
+        self.assertEqual(err, b"")
+        return proc.returncode, out.decode()
+
+    def start_stopped_while_writing(self, *args):
+        """An import stopped (SIGSTOP) while it writes its temporary file."""
+        temp = self.path("t.mp$")
+        for _ in range(10):
+            proc = self.start(*args)
+            while proc.poll() is None and not os.path.exists(temp):
+                pass
+            os.kill(proc.pid, signal.SIGSTOP)
+            with open("/proc/%d/stat" % proc.pid) as f:
+                state = f.read().rsplit(")", 1)[1].split()[0]
+            if state == "T" and os.path.exists(temp):
+                return proc
+            os.kill(proc.pid, signal.SIGCONT)
+            self.finish(proc)
+            self.write("t.mp3", self.originals["t.mp3"][0])   # it ended first: again
+        self.fail("the import always ended before it could be stopped")
+
+    def test_a_second_run_while_the_first_writes(self):
+        cases = [  # the second run's track, what then happens to the first
+            ("t.mp3", signal.SIGCONT), ("t.mp3", signal.SIGKILL),
+            ("t.mp2", signal.SIGCONT), ("t.mp2", signal.SIGKILL),
+        ]
+        for second, end in cases:
+            with self.subTest(second=second, first_run=end.name):
+                self.track("t.mp3", 20000)
+                self.track("t.mp2", 30)
+                first = self.start_stopped_while_writing("t.mp3", "first")
+                inode = os.lstat(self.path("t.mp$")).st_ino
+                self.assertEqual(self.import_(second, "second"), (1, busy(second)))
+                self.assertEqual(os.lstat(self.path("t.mp$")).st_ino, inode)
+                self.assertTrack("t.mp3", None)
+                self.assertTrack("t.mp2", None)
+                os.kill(first.pid, end)
+                if end == signal.SIGCONT:
+                    self.assertEqual(self.finish(first), (0, "Done\n"))
+                else:
+                    first.communicate()
+                self.assertTrack("t.mp3", self.FIRST if end == signal.SIGCONT else None)
+                # The second run, again: a leftover is no obstacle.
+                self.assertImported([second, "second"])
+                self.assertTrack(second, self.SECOND)
+                if second == "t.mp2":
+                    self.assertTrack("t.mp3", self.FIRST if end == signal.SIGCONT else None)
+                self.assertEqual(self.files(), ["first.lrc", "second.lrc", "t.mp2", "t.mp3"])
+
+    def test_a_track_replaced_after_it_was_read(self):
+        """The second run reads the track, then waits for its lyrics (a FIFO)
+        while the first one replaces the track: it must not put its copy of
+        the old track in place."""
+        self.track("t.mp3", 30)
+        os.mkfifo(self.path("late.lrc"))
+        second = self.start("t.mp3", "late")
+        track = os.path.realpath(self.path("t.mp3"))
+        fds = "/proc/%d/fd" % second.pid
+        while not any(os.path.realpath(os.path.join(fds, fd)) == track
+                      for fd in os.listdir(fds)):
+            self.assertIsNone(second.poll())
+        os.kill(second.pid, signal.SIGSTOP)
+        self.assertImported(["t.mp3", "first"])
+        os.kill(second.pid, signal.SIGCONT)
+        with open(self.path("late.lrc"), "wb") as f:
+            f.write(self.SECOND)
+        self.assertEqual(self.finish(second), (1, busy("t.mp3")))
+        self.assertTrack("t.mp3", self.FIRST)
+        self.assertEqual(self.files(), ["first.lrc", "late.lrc", "second.lrc", "t.mp3"])
 
 
 class Tags(ToolTest):
