@@ -126,7 +126,6 @@ TEST_F(MainWindowTest, EveryCommandReachesAHandler)
         event.SetEventObject(frame);
         EXPECT_TRUE(frame->ProcessWindowEvent(event)) << "menu id " << id << " is not handled";
     }
-    dismiss.Unregister();
     wxCommandEvent stray(wxEVT_MENU, 4999);
     stray.SetEventObject(frame);
     EXPECT_FALSE(frame->ProcessWindowEvent(stray)) << "an unknown id must find no handler";
@@ -138,6 +137,7 @@ TEST_F(MainWindowTest, EveryCommandReachesAHandler)
         click.SetEventObject(button);
         EXPECT_TRUE(button->ProcessWindowEvent(click)) << "button " << id;
     }
+    dismiss.Unregister();
 }
 
 TEST_F(MainWindowTest, ToolbarHoldsFourToolsInOrder)

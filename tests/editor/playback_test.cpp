@@ -200,6 +200,7 @@ TEST_F(PlaybackTest, TheLyricsViewReplacesTheTableWhilePlaying)
     TearDown();
     SetUp();
     OpenTrack(1200, {{"\nHello", 100}, {" world", 400}, {"\nNext", 700}});
+    Grid()->SetGridCursor(3, 0);
     Click(ID_PLAY);
     EXPECT_FALSE(Grid()->IsShown());
     EXPECT_TRUE(LyricsView()->IsShown());
@@ -208,6 +209,14 @@ TEST_F(PlaybackTest, TheLyricsViewReplacesTheTableWhilePlaying)
     wxTextAttr style;
     ASSERT_TRUE(LyricsView()->GetStyle(7, style)); // inside " world"
     EXPECT_EQ(kHighlight, style.GetBackgroundColour());
+
+    // The space bar still stamps the table's cursor row, with the focus in
+    // the view and no table on screen.
+    wxUIActionSimulator sim;
+    sim.Char(WXK_SPACE);
+    Pump(30);
+    EXPECT_FALSE(Grid()->GetCellValue(3, 0).empty());
+    EXPECT_TRUE(Playing());
     ASSERT_TRUE(PumpUntil([&] { return !Playing(); }, 3000));
 
     // After playback the view stays until it is double-clicked.
