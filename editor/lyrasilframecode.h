@@ -14,6 +14,7 @@
 #ifndef LYRASIL_LYRASILFRAMECODE_H
 #define LYRASIL_LYRASILFRAMECODE_H
 
+#include <string>
 #include <vector>
 
 #include <wx/dynarray.h>
@@ -23,6 +24,7 @@
 
 #include "lyrasilframe.h"
 #include "options.h"
+#include "rows.h"
 #include "sync.h"
 
 class Keyvale;
@@ -141,6 +143,8 @@ protected:
     wxString trackPath;          // full path of the open track; empty: none
     wxString trackFolder;        // start folder of the file dialogs
     bool modified;               // the table differs from the track
+    Rows loadedRows;             // the table as the track's frame gave it
+    std::string loadedPayload;   // and that frame: kept by an unchanged save
     bool insertingRow;           // the program itself appends a row
     int contextRow;              // row of the table's context menu
     double savedVolume;          // volume while the length is measured

@@ -66,12 +66,16 @@ bool LyrasilFrameCode::OpenTrack(const wxString& path)
 bool LyrasilFrameCode::LoadTrack()
 {
     ClearTable();
+    loadedRows.clear();
+    loadedPayload.clear();
     LoadResult r = LoadTrackRows(trackPath);
     if (r.status != TrackStatus::Ok) {
         ShowNotice(TrackNotice(TrackOp::Load, r));
         return r.status != TrackStatus::OpenFailed && r.status != TrackStatus::NotRegular;
     }
     FillTable(grid, r.rows);
+    loadedRows = std::move(r.rows);
+    loadedPayload = std::move(r.payload);
     return true;
 }
 
@@ -94,7 +98,8 @@ bool LyrasilFrameCode::SaveTrack(bool saveAs)
             dest = trackPath;
     }
 
-    SaveText text = ComposeSaveText(ReadTableRows(grid));
+    Rows rows = ReadTableRows(grid);
+    SaveText text = ComposeSaveText(rows);
     if (!text.ok) {
         ShowNotice(InvalidStampNotice(text.badStamp));
         return false;
@@ -103,7 +108,10 @@ bool LyrasilFrameCode::SaveTrack(bool saveAs)
     // A table saved while no track is open goes into the chosen track.
     const wxString source = trackPath.empty() ? dest : trackPath;
     mediaCtrl->Stop();
-    TrackResult r = SaveTrackFile(source, dest, text.text);
+    // Rows as they were loaded keep the frame as it was, with whatever its
+    // writer put in it that the table does not show.
+    const bool unchanged = !loadedPayload.empty() && SameItems(rows, loadedRows);
+    TrackResult r = SaveTrackFile(source, dest, text.text, unchanged ? &loadedPayload : nullptr);
     if (r.status != TrackStatus::Ok) {
         if (!trackPath.empty())
             LoadMedia(trackPath);
@@ -116,6 +124,10 @@ bool LyrasilFrameCode::SaveTrack(bool saveAs)
         AdjustTitle();
     }
     LoadMedia(trackPath);
+    if (!unchanged) {
+        loadedRows.clear();
+        loadedPayload.clear();
+    }
     if (text.emptyStamps > 0)
         ShowNotice(EmptyStampsNotice());
     modified = false;
@@ -167,6 +179,8 @@ void LyrasilFrameCode::OnClose(wxCommandEvent&)
     trackFolder.clear();
     AdjustTitle();
     ClearTable();
+    loadedRows.clear();
+    loadedPayload.clear();
     modified = false;
     DisableTransport();
     ResetStopwatch();

@@ -65,6 +65,35 @@ Rows RowsFromText(const char* utf8)
     return rows;
 }
 
+void MoveBlanksForward(Rows& rows)
+{
+    for (size_t i = 0; i + 1 < rows.size(); ++i) {
+        wxString& text = rows[i].text;
+        wxString& next = rows[i + 1].text;
+        if (text.empty() || text.Last() != ' ' || !next.StartsWith("_"))
+            continue;
+        text.Trim(true);
+        next[0] = ' ';
+    }
+}
+
+bool SameItems(const Rows& a, const Rows& b)
+{
+    size_t i = 0, j = 0;
+    while (true) {
+        while (i < a.size() && IsEmptyRow(ReadRow(a[i].stamp, a[i].text)))
+            ++i;
+        while (j < b.size() && IsEmptyRow(ReadRow(b[j].stamp, b[j].text)))
+            ++j;
+        if (i == a.size() || j == b.size())
+            return i == a.size() && j == b.size();
+        Row x = ReadRow(a[i].stamp, a[i].text), y = ReadRow(b[j].stamp, b[j].text);
+        if (x.stamp != y.stamp || x.text != y.text)
+            return false;
+        ++i, ++j;
+    }
+}
+
 JoinedText JoinRow(const wxString& text, JoinReading reading)
 {
     JoinedText j{false, text};

@@ -46,6 +46,17 @@ bool IsEmptyRow(const Row& row);
 // ever lost.
 Rows RowsFromText(const char* utf8);
 
+// Other writers (the LRC files' own convention among them) end a word with
+// its blank ("Hello ", "world") where the table begins the next word with
+// it ("Hello", " world"): such a trailing blank moves to the row that
+// continues the word, so that the rows read as the same lyrics and a save
+// keeps the blank.
+void MoveBlanksForward(Rows& rows);
+
+// Whether two tables hold the same items: their rows compared as ReadRow
+// reads them, empty rows left out.
+bool SameItems(const Rows& a, const Rows& b);
+
 enum class JoinReading {
     Save,     // the save: "_" dropped, then a double leading blank loses one
     Display,  // preview and lyrics view: a run of leading blanks shows as one

@@ -104,8 +104,11 @@ LoadResult LoadTrackRows(const wxString& trackPath)
     if (tf.fp == nullptr)
         return r;
     r.status = ReadSylt(tf, 0);
-    if (r.status == TrackStatus::Ok)
+    if (r.status == TrackStatus::Ok) {
         r.rows = RowsFromText(tf.tag.lrc != nullptr ? tf.tag.lrc : "");
+        MoveBlanksForward(r.rows);
+        r.payload.assign(reinterpret_cast<const char*>(tf.tag.sylt), static_cast<size_t>(tf.tag.syltsize));
+    }
     return r;
 }
 
@@ -176,7 +179,8 @@ TrackResult Failed(TrackStatus status, const wxString& path, int err)
 
 } // namespace
 
-TrackResult SaveTrackFile(const wxString& source, const wxString& dest, const std::string& text)
+TrackResult SaveTrackFile(const wxString& source, const wxString& dest, const std::string& text,
+                          const std::string* payload)
 {
     TrackResult result;
     TagFile tf;
@@ -190,7 +194,13 @@ TrackResult SaveTrackFile(const wxString& source, const wxString& dest, const st
     if (!id3_ismpeg(&tf.tag))
         return Failed(TrackStatus::NotMp3, source, 0);
 
-    if (!text.empty()) {
+    if (payload != nullptr && !payload->empty()) {
+        tf.tag.sylt = static_cast<unsigned char*>(std::malloc(payload->size()));
+        if (tf.tag.sylt == nullptr)
+            return Failed(TrackStatus::NoMemory, dest, ENOMEM);
+        std::memcpy(tf.tag.sylt, payload->data(), payload->size());
+        tf.tag.syltsize = static_cast<int32_t>(payload->size());
+    } else if (!text.empty()) {
         tf.tag.lrc = static_cast<char*>(std::malloc(text.size() + 1));
         if (tf.tag.lrc == nullptr)
             return Failed(TrackStatus::NoMemory, dest, ENOMEM);

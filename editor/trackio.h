@@ -54,16 +54,20 @@ TrackResult ProbeTrack(const wxString& trackPath);
 // BadSylt; rows only with Ok.
 struct LoadResult : TrackResult {
     Rows rows;
+    std::string payload;   // the SYLT frame's payload as the track holds it
 };
 LoadResult LoadTrackRows(const wxString& trackPath);
 
 // Saving: writes a new copy of the track at source, with the SYLT frame
 // made from text (inline-form UTF-8, see ComposeSaveText; empty: no SYLT
-// frame), to dest, which is source for a plain save and the chosen name
+// frame) or, when payload is given, with that payload as it stands (a
+// table saved unchanged keeps another writer's frame byte for byte), to
+// dest, which is source for a plain save and the chosen name
 // for a save under a new name (a file already there is replaced only when
 // everything succeeded).  Ok, OpenFailed, NotRegular, NotMp3, ReadOnly,
 // Busy, NoMemory, ConvertFailed, TagRefused, TempFailed, WriteFailed.
-TrackResult SaveTrackFile(const wxString& source, const wxString& dest, const std::string& text);
+TrackResult SaveTrackFile(const wxString& source, const wxString& dest, const std::string& text,
+                          const std::string* payload = nullptr);
 
 // Whether two names lead to the same file (links followed); false when
 // either does not exist.

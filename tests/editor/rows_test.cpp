@@ -82,6 +82,27 @@ TEST(JoinRowTest, MarkersReadTheSameForSaveAndDisplayExceptInBlanks)
     }
 }
 
+TEST(MoveBlanksForwardTest, AWordsTrailingBlankBeginsTheNextWord)
+{
+    Rows rows = {{"1", "Morning "}, {"2", "_light  "}, {"3", "_shine"}, {"4", "end "}, {"5", "Next"}, {"6", "x "},
+                 {"7", " y"}};
+    MoveBlanksForward(rows);
+    const char* want[] = {"Morning", " light", " shine", "end ", "Next", "x ", " y"};
+    for (size_t i = 0; i < rows.size(); ++i)
+        EXPECT_EQ(want[i], U8(rows[i].text)) << i;
+}
+
+TEST(SameItemsTest, ComparesRowsAsReadWithoutEmptyOnes)
+{
+    Rows a = {{"00:01.00", "Hello"}, {"", ""}, {" 00:02.00", " world  "}};
+    Rows b = {{"00:01.00", "Hello "}, {"00:02.00", " world"}, {"", ""}};
+    EXPECT_TRUE(SameItems(a, b));
+    b[1].text = "world";
+    EXPECT_FALSE(SameItems(a, b));
+    EXPECT_FALSE(SameItems(a, Rows()));
+    EXPECT_TRUE(SameItems(Rows{{"", " "}}, Rows()));
+}
+
 TEST(ComposeSaveTextTest, RowsBecomeInlineLrcText)
 {
     auto rows = [](std::initializer_list<std::pair<const char*, const char*>> list) {

@@ -1,0 +1,125 @@
+#!/usr/bin/python3
+"""The editor's track files against other readers.
+
+Tracks saved by the editor's own save (through lyrasil-trackio, which calls
+exactly what the window calls) are read back with python3-mutagen; tracks
+written by lyrasil-import open in the editor with the rows lrc_read gives;
+LRC files in the encodings users have are imported and saved right.
+
+    test_trackio.py TRACKIO IMPORT EXPORT [unittest arguments]
+"""
+import os
+import subprocess
+import sys
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+import test_tools  # noqa: E402  (the track builders)
+from test_tools import ToolTest, audio, cover_frame, frame, mutagen_id3, tag, text_frame, walk  # noqa: E402
+
+TRACKIO = IMPORT = EXPORT = None
+DEMO = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "demo")
+
+
+class EditorFiles(ToolTest):
+    def trackio(self, *args):
+        proc = subprocess.run([TRACKIO] + list(args), cwd=self.dir, stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, timeout=60)
+        self.assertEqual(proc.stderr, b"", proc.stderr.decode(errors="replace"))
+        return proc.returncode, proc.stdout.decode("utf-8")
+
+    def rows(self, *args):
+        status, out = self.trackio(*args)
+        self.assertEqual(status, 0, out)
+        return [tuple(line.split("\t", 1)) for line in out.splitlines()]
+
+    def save(self, track, rows, dest=None):
+        self.write("rows.tsv", "".join("%s\t%s\n" % r for r in rows).encode("utf-8"))
+        args = ["save", track, "rows.tsv"] + ([dest] if dest else [])
+        self.assertEqual(self.trackio(*args), (0, "Done\n"))
+
+    def sylt(self, name):
+        tags = mutagen_id3()(self.path(name))
+        frames = tags.getall("SYLT")
+        self.assertEqual(len(frames), 1)
+        return frames[0]
+
+    def test_saved_lyrics_read_back_in_mutagen(self):
+        rows = [("00:01.00", "Grüße"), ("00:01.50", " aus"), ("00:02.00", "-Köln"),
+                ("00:03.00", "日本語"), ("00:04.00", "_😀"), ("00:05.00", "# Ünï")]
+        items = [("\nGrüße", 1000), (" aus", 1500), ("-Köln", 2000), ("\n日本語", 3000),
+                 ("😀", 4000), ("\n Ünï", 5000)]
+        for version, encoding in ((3, 1), (4, 3)):
+            with self.subTest(version=version):
+                others = [text_frame(version, b"TIT2", "Song"), cover_frame(version),
+                          frame(version, b"TXXX", b"\0key\0value")]
+                old = tag(version, others + [frame(version, b"SYLT", b"\0eng\x02\x01\0old\0\0\0\0\0")],
+                          padding=64) + audio()
+                self.write("song.mp3", old)
+                self.save("song.mp3", rows)
+                new = self.read("song.mp3")
+                sylt = self.sylt("song.mp3")
+                self.assertEqual(sylt.encoding, encoding)
+                self.assertEqual(sylt.format, 2)
+                self.assertEqual(list(sylt.text), items)
+                frames, end = walk(new)
+                self.assertEqual(frames[:3], others, "every other frame byte for byte")
+                self.assertEqual(new[end:], audio(), "the audio byte for byte")
+                self.assertEqual(self.rows("load", "song.mp3"), rows)
+
+    def test_a_track_from_the_converter_opens_and_saves_unchanged(self):
+        with open(os.path.join(DEMO, "demo.mp3"), "rb") as f:
+            self.write("demo.mp3", f.read())
+        with open(os.path.join(DEMO, "demo.lrc"), "rb") as f:
+            self.write("demo.lrc", f.read())
+        self.assertEqual(self.run_tool(IMPORT, "demo.mp3")[0], 0)
+        self.assertEqual(self.run_tool(EXPORT, "demo.mp3", "before.lrc")[0], 0)
+        loaded = self.rows("load", "demo.mp3")
+        self.assertEqual(loaded, self.rows("import", "demo.lrc"))
+        self.assertGreater(len(loaded), 20)
+        self.save("demo.mp3", loaded)
+        self.assertEqual(self.run_tool(EXPORT, "demo.mp3", "after.lrc")[0], 0)
+        self.assertEqual(self.read("after.lrc"), self.read("before.lrc"))
+
+    def test_lrc_files_as_users_have_them_are_imported_and_saved_right(self):
+        text = "[00:01.00]Café <00:01.50>€5\n[00:03.00]Grüße\n"
+        cases = [
+            ("Windows-1252", text.encode("cp1252")),
+            ("UTF-16 LE", b"\xff\xfe" + text.encode("utf-16-le")),
+            ("UTF-16 BE", b"\xfe\xff" + text.encode("utf-16-be")),
+        ]
+        for name, data in cases:
+            with self.subTest(name):
+                self.write("words.lrc", data)
+                rows = self.rows("import", "words.lrc")
+                self.assertEqual(rows, [("00:01.00", "Café"), ("00:01.50", " €5"), ("00:03.00", "Grüße")])
+                self.write("song.mp3", tag(4, [text_frame(4, b"TIT2", "Song")]) + audio())
+                self.save("song.mp3", rows)
+                self.assertEqual(list(self.sylt("song.mp3").text),
+                                 [("\nCafé", 1000), (" €5", 1500), ("\nGrüße", 3000)])
+
+        # A chorus stamped twice is two lines, in time order.
+        self.write("words.lrc", b"[00:12.00][00:30.00]Chorus\n[00:20.00]Verse\n")
+        rows = self.rows("import", "words.lrc")
+        self.assertEqual(rows, [("00:12.00", "Chorus"), ("00:20.00", "Verse"), ("00:30.00", "Chorus")])
+
+    def test_failures_leave_the_track_and_no_temporary_file(self):
+        old = tag(3, [text_frame(3, b"TIT2", "Song")]) + audio()
+        self.write("song.mp3", old)
+        os.mkdir(self.path("song.mp$"))
+        self.write("rows.tsv", b"00:01.00\tHello\n")
+        status, out = self.trackio("save", "song.mp3", "rows.tsv")
+        self.assertEqual((status, out), (1, 'Failed to create temporary file "song.mp$".\n'))
+        os.rmdir(self.path("song.mp$"))
+        self.write("song.wav", b"RIFF\x24\0\0\0WAVEfmt " + audio())
+        status, out = self.trackio("save", "song.wav", "rows.tsv")
+        self.assertEqual(status, 1)
+        self.assertIn("is not an MP3 track.", out)
+        self.assertEqual(self.read("song.mp3"), old)
+        self.assertEqual(self.files(), ["rows.tsv", "song.mp3", "song.wav"])
+
+
+if __name__ == "__main__":
+    TRACKIO, IMPORT, EXPORT = sys.argv[1:4]
+    test_tools.EXPORT, test_tools.IMPORT = EXPORT, IMPORT
+    unittest.main(argv=[sys.argv[0]] + sys.argv[4:], verbosity=2)
