@@ -3,7 +3,11 @@
 // message box is checked for its caption, text, icon and buttons.
 #include "guitest.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
+#include <cstring>
 #include <unistd.h>
 
 #include <wx/filefn.h>
@@ -402,6 +406,53 @@ TEST_F(EditorTest, TheCommandLinesTrackOpensAtStart)
     wxTheApp->argv.Init(1, args);
     wxTheApp->argc = 1;
     wxSetWorkingDirectory(cwd);
+}
+
+} // namespace
+
+namespace {
+
+// A full disk, as the file-size limit makes it: the error box, the track
+// and any older LRC file byte for byte as they were, no temporary file,
+// and the table still unsaved.
+TEST_F(DocumentsTest, AFullDiskLosesNothing)
+{
+    wxString track = Track("song.mp3", TaggedTrack(3, SyltFrame(3, {{"\nHello", 1000}})));
+    const std::string before = ReadFile(track);
+    wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", track));
+    EditCell(0, 1, "Changed");
+
+    struct rlimit old;
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old));
+    auto limit = [&](rlim_t bytes) {
+        struct rlimit small = old;
+        small.rlim_cur = bytes;
+        ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+    };
+    signal(SIGXFSZ, SIG_IGN);
+    limit(500);
+    wxTEST_DIALOG(Command(wxID_SAVE), ExpectError("Failed to save \"" + track + "\": " +
+                                                  wxString::FromUTF8(strerror(EFBIG)) +
+                                                  ".\nThe track was not changed."));
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(before, ReadFile(track));
+    EXPECT_TRUE(Modified());
+    EXPECT_TRUE(NoTemporaryFiles());
+
+    wxString lrc = Scratch("song.lrc");
+    WriteFile(lrc, "[00:01.00]older\n");
+    limit(10);
+    wxTEST_DIALOG(Command(ID_EXPORT),
+                  ExpectQuestion("The SYLT data was modified since it was last saved.\nIf you continue, these changes "
+                                 "will not be exported.\nContinue?",
+                                 wxID_YES),
+                  ExpectFile("Export file...", lrc),
+                  ExpectError("Error writing output file \"" + lrc + "\": " + wxString::FromUTF8(strerror(EFBIG)) +
+                              "."));
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ("[00:01.00]older\n", ReadFile(lrc));
+    EXPECT_TRUE(NoTemporaryFiles());
 }
 
 } // namespace

@@ -7,7 +7,7 @@
 #  - a failure after that (syncing the folder, best effort): exit status 0
 #    and the folder exactly as after an undisturbed run.
 #
-# usage: fault-injection.sh import|export|ini SHIM PROGRAM DEMO-DIR
+# usage: fault-injection.sh import|export|ini|editor SHIM PROGRAM DEMO-DIR
 set -euo pipefail
 kind=$1 shim=$2 prog=$3 demo=$4
 work=$(mktemp -d)
@@ -106,7 +106,22 @@ ini)
   for c in inplace rewrite addsection delkey delsection create; do check_case "$c"; done
   planted=a.in~ check_case planted
   ;;
-*) echo "usage: $0 import|export|ini SHIM PROGRAM DEMO-DIR" >&2; exit 2 ;;
+editor)
+  # The editor's save (a table with non-ASCII rows into a tagged and an
+  # untagged track) and its export, through lyrasil-trackio, which calls
+  # what the window calls.
+  printf '00:00.50\tGr\303\274\303\237e\n00:01.00\t welt\n00:02.00\tNext\n' >"$work/rows.tsv"
+  setup_save() { cp "$demo/demo.mp3" "$dir/song.mp3"; cp "$work/rows.tsv" "$dir/rows.tsv"; chmod 640 "$dir/song.mp3"
+                 args=(save song.mp3 rows.tsv); }
+  setup_saveuntagged() { notag "$dir/song.mp3"; cp "$work/rows.tsv" "$dir/rows.tsv"; args=(save song.mp3 rows.tsv); }
+  setup_saveas() { cp "$demo/demo.mp3" "$dir/a.mp3"; cp "$work/rows.tsv" "$dir/rows.tsv"; echo older >"$dir/b.mp3"
+                   args=(save a.mp3 rows.tsv b.mp3); }
+  cp "$demo/demo.mp3" "$work/synced.mp3"; cp "$demo/demo.lrc" "$work/synced.lrc"
+  (cd "$work" && "$IMPORT" synced.mp3 >/dev/null)
+  setup_export() { cp "$work/synced.mp3" "$dir/song.mp3"; echo "[00:01.00]old" >"$dir/out.lrc"; args=(export song.mp3 out.lrc); }
+  for c in save saveuntagged saveas export; do check_case "$c"; done
+  ;;
+*) echo "usage: $0 import|export|ini|editor SHIM PROGRAM DEMO-DIR" >&2; exit 2 ;;
 esac
 
 echo "$total injected failures, $failures wrong outcomes"
