@@ -52,7 +52,8 @@ int main(int argc, char *argv[])
         goto done;
     }
     if (!id3_readsylt(&tag)) {
-        puts("No SYLT frame, or insufficient memory.");
+        puts(tag.syltcompressed ? "The SYLT frame is compressed, which is not supported."
+                                : "No SYLT frame, or insufficient memory.");
         goto done;
     }
     if (!lrc_fromsylt(&tag, 1)) {

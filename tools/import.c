@@ -102,6 +102,10 @@ int main(int argc, char *argv[])
         puts("Invalid LRC file, or insufficient memory.");
         goto done;
     }
+    if (tag.skipped > 0)
+        printf(tag.skipped == 1 ? "%ld line without a readable time-stamp was skipped.\n"
+                                : "%ld lines without a readable time-stamp were skipped.\n",
+               (long)tag.skipped);
     fclose(lrc);
     lrc = NULL;
     if (!lrc_tosylt(&tag)) {
