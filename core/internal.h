@@ -103,7 +103,7 @@ int read_at(FILE *fp, off_t pos, void *buf, size_t n);
 int tag_open(FILE *fp, TagInfo *ti);
 
 /* Where the audio starts: after the tag and, in version 4, its footer;
- * 0 when found (the result of tag_open is not TAG_NONE) is 0. */
+ * 0 when there is no tag (found: tag_open did not give TAG_NONE). */
 off_t tag_audiostart(FILE *fp, const TagInfo *ti, int found);
 
 void walk_init(Walk *w, FILE *fp, const TagInfo *ti, int plain);
