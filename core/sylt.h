@@ -27,9 +27,11 @@
  * Texts: every text in and out of the core is UTF-8.  Title, artist, album
  * and SYLT item texts are decoded from the encoding their frame declares
  * (ISO-8859-1 or UTF-8 text that is valid UTF-8 is taken as UTF-8; invalid
- * UTF-16 gives U+FFFD).  A new SYLT payload declares ISO-8859-1 when all
- * its text is ASCII, UTF-8 for a version-4 (or new) tag, and UTF-16 with
- * byte order marks for a version-2 or version-3 tag (see lrc_tosylt).
+ * UTF-16 gives U+FFFD).  LRC files are decoded by lrc_read (UTF-16 with a
+ * byte order mark, UTF-8, Windows-1252 lines).  A new SYLT payload declares
+ * ISO-8859-1 when all its text is ASCII, UTF-8 for a version-4 (or new)
+ * tag, and UTF-16 with byte order marks for a version-2 or version-3 tag
+ * (see lrc_tosylt).
  *
  * Integer codings: the tag size is always sync-safe.  Frame sizes are 24-bit
  * in version 2, plain 32-bit in version 3 and sync-safe in version 4 (with
@@ -73,11 +75,14 @@ typedef struct Id3Tag {
      * rather than sync-safe, as earlier versions of this program wrote them.
      * A rewrite of such a tag writes its new SYLT frame the same way. */
     uint8_t plainsizes;
-    /* Set by lrc_read: lines it skipped because their time stamp could not
-     * be read (tag lines and blank lines do not count). */
+    /* Set by lrc_read: the lines of the file it skipped, that is the lines
+     * that are neither blank (blanks and NUL bytes only), nor tag lines
+     * ("[", a name of letters, ":", and a "]" later on), nor lyrics lines
+     * (starting with a line stamp lrc_read can read).  "[00:61]x",
+     * "[chorus]", "[]" and a line of plain text each count one. */
     int32_t skipped;
-    /* Set by id3_readsylt when the SYLT frame it found is compressed, which
-     * the core does not undo (its result is then 0). */
+    /* Set by id3_readsylt when the first SYLT frame it came to is
+     * compressed, which the core cannot read; its result is then 0. */
     uint8_t syltcompressed;
 } Id3Tag;
 
@@ -103,10 +108,19 @@ void id3_close(Id3Tag *id3);
  * texts it passes (decoded to UTF-8; a text frame of size 0 changes
  * nothing), and loads the payload of the first SYLT (version 2: SLT) frame
  * into sylt/syltsize, the old sylt freed; the stream then stands after
- * that frame.  Returns 1 when a frame was loaded; 0 when the tag has none
- * before its padding or end, when a damaged frame (a bad identifier, a size
- * that is negative or runs past the tag or the file, a short read) ends
- * the walk first, or when memory runs out. */
+ * that frame (after the tag when the tag is unsynchronised as a whole).
+ * Payloads are taken as a reader must parse them: unsynchronisation is
+ * undone (a version-2 or -3 tag's as a whole, its frame sizes counting the
+ * bytes after that, or before it where only that walks cleanly; a
+ * version-4 frame's when its format flag or the tag's flag says so), and
+ * the bytes that frame flags add in front of the data (group byte,
+ * version-4 data length indicator) are skipped.  Encrypted frames are
+ * passed over, and so are compressed text frames; a compressed SYLT frame
+ * sets syltcompressed and ends the walk (result 0).  syltcompressed is
+ * cleared first.  Returns 1 when a frame was loaded; 0 when the tag has
+ * none before its padding or end, when a damaged frame (a bad identifier,
+ * a size that is negative or runs past the tag or the file, a short read)
+ * ends the walk first, or when memory runs out. */
 int id3_readsylt(Id3Tag *id3);
 
 /* --- SYLT payload to LRC text --- */
@@ -140,23 +154,47 @@ int lrc_timestamp(const char *ptr, int32_t *time);
 
 /* --- LRC text to SYLT payload --- */
 
-/* Reads an LRC file: the ti/ar/al tags into title/artist/album, the lines
- * that start with a "[mm:ss.xx]" stamp into lrc (inline form unchanged
- * when wordstamps is 0; the row form, one row per word stamp, otherwise,
- * where a line whose text begins with " ", "-" or "_" gets the "#"
- * marker).  Leading blanks and a UTF-8 byte order mark are skipped; lines
- * of any length are read whole.  Returns 1 (lrc is left as it was when the
- * file holds no time-stamped line); 0 when memory runs out or a read
- * fails, lrc then unchanged. */
+/* Reads an LRC file into lrc as UTF-8 text: the first ti/ar/al tags of the
+ * file into title/artist/album (later ones, and every other tag, offset
+ * included, are ignored), the lyrics lines (those that start with a line
+ * stamp) into lrc, and the count of the other lines into skipped.
+ *
+ * Decoding: a file starting with a UTF-16 byte order mark (FF FE or FE FF)
+ * is UTF-16 of that order; otherwise a UTF-8 byte order mark is skipped,
+ * and each line that is not valid UTF-8 is taken as Windows-1252 (the five
+ * bytes that code page leaves undefined give U+FFFD).  Lines end at LF,
+ * CR LF or a lone CR; no CR reaches lrc.  NUL bytes are dropped, the rest
+ * of their line kept.  Leading blanks are skipped; lines of any length are
+ * read whole.
+ *
+ * Line stamps: the form lrc_timestamp accepts, and, with blanks inside the
+ * brackets allowed, "[mm:ss:xx]" and "[mm:ss,xx]" (the last number the
+ * fraction) and "[h:mm:ss.xx]" (minutes and seconds below 60); a stamp of
+ * those other forms is stored as "[mm:ss.xx]" (three fraction digits where
+ * the time needs them).  A line that starts with several line stamps
+ * ("[00:12.00][01:30.00]Chorus") stands for one line per stamp (up to 64),
+ * each with the text after the stamps; word stamps in it belong to its
+ * first stamp and move with each copy by the difference between the copy's
+ * stamp and the first.  The lines are then put in the order of their
+ * stamps (stably, so a file in order keeps its order), each ending with a
+ * line feed except the file's last line where it had none.
+ *
+ * Form: the inline form unchanged when wordstamps is 0; the row form, one
+ * row per word stamp, otherwise, where a line whose text begins with " ",
+ * "-" or "_" gets the "#" marker.
+ *
+ * Returns 1 (lrc is left as it was when the file holds no lyrics line); 0
+ * when memory runs out or a read fails, lrc and skipped then unchanged. */
 int lrc_read(FILE *fp, Id3Tag *id3, int wordstamps);
 
 /* Builds a new SYLT payload from the inline-form text in lrc (which must be
  * present) into sylt/syltsize, the old sylt freed first.  Encoding: 0
- * (ISO-8859-1) for all-ASCII text and for text that is not valid UTF-8
- * (8-bit LRC files), stored byte for byte; otherwise 3 (UTF-8) for version
- * 4 or a track that gets a new tag, 1 (UTF-16 with a byte order mark on
- * every string) for versions 2 and 3.  Returns 0 when memory runs out
- * (sylt is then null). */
+ * (ISO-8859-1) for all-ASCII text, stored byte for byte; otherwise 3
+ * (UTF-8) for version 4 or a track that gets a new tag, 1 (UTF-16 with a
+ * byte order mark on every string) for versions 2 and 3.  lrc should be
+ * UTF-8 (lrc_read's always is); a byte that is not part of a valid UTF-8
+ * sequence is taken as its Windows-1252 character, lrc itself unchanged.
+ * Returns 0 when memory runs out (sylt is then null). */
 int lrc_tosylt(Id3Tag *id3);
 
 /* --- rewriting a track --- */
@@ -165,8 +203,9 @@ int lrc_tosylt(Id3Tag *id3);
  * track is MPEG audio, for the programs that write tracks: 1 when an MPEG
  * audio frame header lies within its first 64 KiB and it does not start
  * with the signature of another container (RIFF, fLaC, OggS, or "ftyp" at
- * offset 4), and 1 when nothing follows the tag; 0 otherwise and when the
- * track cannot be read.  The stream position is left undefined. */
+ * offset 4), and 1 when nothing follows the tag; 0 otherwise, and when the
+ * track cannot be read or memory runs out.  The stream position is left
+ * undefined. */
 int id3_ismpeg(Id3Tag *id3);
 
 /* The three steps that write a new copy of the track to fp (opened "wb",
@@ -179,9 +218,11 @@ int id3_ismpeg(Id3Tag *id3);
  *   is a version-4 footer (its flag cleared).  Returns 0, having written
  *   nothing worth keeping, when the old tag cannot be copied faithfully
  *   (an unsupported version, an extended header that does not fit, frames
- *   that do not walk cleanly to padding or to the tag's exact end, more
- *   bytes claimed than the file holds, or the unsynchronisation flag) or
- *   when a read or write fails.
+ *   that do not walk cleanly to padding or to the tag's exact end, padding
+ *   that holds anything but zero bytes, more bytes claimed than the file
+ *   holds, or the tag's unsynchronisation flag) or when a read or write
+ *   fails.  Frames with flags of their own (version-4 unsynchronisation,
+ *   compression, encryption) are copied byte for byte with their flags.
  * id3_writesylt: the new SYLT frame, coded like the frames around it.
  *   Returns 0 when there is no payload or the tag would outgrow its size
  *   field (nothing written), or when a write fails.

@@ -9,8 +9,9 @@
 //    byte for byte, the old audio being everything after the tag that the
 //    old header claims (and after its version-4 footer), or the whole file
 //    when it does not start with a tag;
-//  - a tag whose header claims more bytes than the file holds, or that has
-//    the unsynchronisation flag, was refused;
+//  - a tag whose header claims more bytes than the file holds, that has
+//    the unsynchronisation flag, or whose padding holds anything but zero
+//    bytes, was refused;
 //  - the new tag has the old version (4 for a created tag), revision and
 //    flags (less the footer flag), opens, holds the new SYLT frame, and its
 //    lyrics convert back to the LRC text given;
@@ -46,17 +47,22 @@ static uint32_t plain32(const uint8_t *b)
 // The frames of a tag body, each with its header, when they walk cleanly to
 // padding (a zero identifier) or to the body's exact end; false otherwise.
 // Identifiers are capital letters and digits; a sync-safe size has no byte
-// with its top bit set.
+// with its top bit set.  *padding: where the frames end.
 static bool walk(const uint8_t *p, size_t len, int version, bool plain,
-                 std::vector<std::string> &frames)
+                 std::vector<std::string> &frames, size_t *padding = nullptr)
 {
     size_t head = version == 2 ? 6 : 10, idlen = version == 2 ? 3 : 4, pos = 0;
     frames.clear();
+    if (padding)
+        *padding = len;
     while (pos < len) {
         const uint8_t *h = p + pos;
         size_t n = std::min(len - pos, idlen);
-        if (std::all_of(h, h + n, [](uint8_t c) { return c == 0; }))
+        if (std::all_of(h, h + n, [](uint8_t c) { return c == 0; })) {
+            if (padding)
+                *padding = pos;
             return true; // padding
+        }
         if (len - pos < head ||
             !std::all_of(h, h + idlen, [](uint8_t c) { return isupper(c) || isdigit(c); }))
             return false;
@@ -149,7 +155,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         bool plain = old_version == 3;
         if (old_version == 4 && !walk(o + ostart, tagend - ostart, 4, false, before))
             plain = true;
-        FUZZ_CHECK(walk(o + ostart, tagend - ostart, old_version, plain, before));
+        size_t padding;
+        FUZZ_CHECK(walk(o + ostart, tagend - ostart, old_version, plain, before, &padding));
+        FUZZ_CHECK(std::all_of(o + ostart + padding, o + tagend, [](uint8_t c) { return c == 0; }));
         FUZZ_CHECK(walk(n + nstart, newtag - nstart, old_version, plain, after));
         FUZZ_CHECK(!after.empty() && is_sylt(after.back(), old_version));
         after.pop_back();

@@ -54,6 +54,20 @@ def text(s, enc=0):
     return bytes([enc]) + s.encode(codec)
 
 
+def unsync(data):
+    """A zero byte after each 0xFF followed by a zero or by 111xxxxx."""
+    out = bytearray()
+    for i, b in enumerate(data):
+        out.append(b)
+        if b == 0xFF and (i + 1 == len(data) or data[i + 1] == 0 or data[i + 1] >= 0xE0):
+            out.append(0)
+    return bytes(out)
+
+
+def flagged(ident, body, flags, size=syncsafe):
+    return ident.encode() + size(len(body)) + bytes([0, flags]) + body
+
+
 # A few MPEG-1 layer III frame headers (128 kbit/s, 44.1 kHz) as "audio".
 audio = (b"\xff\xfb\x90\x64" + bytes(413)) * 3
 items = [("\nHello", 1000), (" world", 1500), ("\nNext", 3000), ("<>", 0x7FFFFFFF)]
@@ -84,6 +98,21 @@ tracks = {
     "v4-two-sylt.mp3": tag(4, [frame("SYLT", sylt(items), 4), frame("SYLT", sylt(items[:1]), 4)]) + audio,
     "v4-size-past-end.mp3": tag(4, [frame("TIT2", text("Short"), 4)])[:-3],
 }
+# Unsynchronisation and other frame flags; UTF-16 marks and the time 0xFFE0
+# hold the bytes that unsynchronisation changes.
+ff_items = [("\n\u00ffes", 1000), (" w\u00f6rld", 0xFFE0)]
+ff = sylt(ff_items, enc=1)
+ff_title = text("T\u00fftle", 1)
+tracks.update({
+    "v3-tag-unsync.mp3": b"ID3\3\0\x80" + syncsafe(len(unsync(frame("TIT2", ff_title, 3) + frame("SYLT", ff, 3))))
+                         + unsync(frame("TIT2", ff_title, 3) + frame("SYLT", ff, 3)) + audio,
+    "v4-frame-unsync.mp3": tag(4, [flagged("TIT2", unsync(ff_title), 2), flagged("SYLT", unsync(ff), 2)]) + audio,
+    "v4-data-length.mp3": tag(4, [flagged("SYLT", syncsafe(len(ff)) + ff, 1)]) + audio,
+    "v4-unsync-data-length.mp3": tag(4, [flagged("SYLT", unsync(syncsafe(len(ff)) + ff), 3)]) + audio,
+    "v4-compressed-sylt.mp3": tag(4, [flagged("SYLT", syncsafe(len(ff)) + b"x\x9c" + bytes(8), 9)]) + audio,
+    "v3-size-claims-audio.mp3": b"ID3\3\0\0" + syncsafe(len(frame("TIT2", text("x"), 3)) + 20 + 200)
+                                + frame("TIT2", text("x"), 3) + bytes(20) + audio,
+})
 for target in ("fuzz_tagread", "fuzz_rewrite"):
     os.makedirs(os.path.join(here, "corpus", target), exist_ok=True)
     for name, data in tracks.items():
@@ -103,6 +132,12 @@ lrcs = {
     "empty-stamps.lrc": b"\x06[]\nHello\n[00:01.00]<>word <00:02.00>\n",
     "no-stamps.lrc": b"\x01[ti:Only tags]\njust text\n",
     "long-line.lrc": b"\x04[00:01.00]" + b"la <00:02.00>" * 150 + b"end\n[00:09.00]" + b"x" * 1500 + b"\n",
+    "utf16le.lrc": b"\x03\xff\xfe" + "[ti:T\u00eftle]\r\n[00:01.00]Gr\u00fc\u00dfe \U0001f3b5\r\n".encode("utf-16-le"),
+    "utf16be-rows.lrc": b"\x06\xfe\xff" + "[00:01.00]a <00:01.50>\u20ac\r[00:00.50]b\n".encode("utf-16-be"),
+    "cr-only.lrc": b"\x04[ti:Mac]\r[00:01.00]one <00:01.50>two\r[00:02.00]three\r",
+    "multi-stamp.lrc": b"\x07[00:12.00][01:30.00]Chorus <00:13.00>la\n[00:20.00]Verse\n[00:05.00][00:01.00]x<00:02.00>y",
+    "stamp-forms.lrc": b"\x00[00:01:50]a\n[00:02,50]b\n[1:00:03.50]c\n[ 00:04.50]d\n[00:61]bad\n",
+    "cp1252-nul.lrc": b"\x02[ar:Bj\xf6rk]\n[00:01.00]Caf\xe9 \x93q\x94 \x81\n[00:02.00]o\0k \xc3\xa9\n",
 }
 os.makedirs(os.path.join(here, "corpus", "fuzz_lrc"), exist_ok=True)
 for name, data in lrcs.items():

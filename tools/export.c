@@ -50,7 +50,8 @@ int main(int argc, char *argv[])
         return run_close(&run, STATUS_FAILURE);
     }
     if (!id3_readsylt(tag)) {
-        puts("No SYLT frame, or insufficient memory.");
+        puts(tag->syltcompressed ? "The SYLT frame is compressed, which is not supported."
+                                 : "No SYLT frame, or insufficient memory.");
         return run_close(&run, STATUS_FAILURE);
     }
     if (!lrc_fromsylt(tag, 1)) {

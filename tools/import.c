@@ -121,6 +121,10 @@ int main(int argc, char *argv[])
         puts("Invalid LRC file, or insufficient memory.");
         return run_close(&run, STATUS_FAILURE);
     }
+    if (tag->skipped > 0)
+        printf(tag->skipped == 1 ? "%ld line without a readable time-stamp was skipped.\n"
+                                 : "%ld lines without a readable time-stamp were skipped.\n",
+               (long)tag->skipped);
     if (!lrc_tosylt(tag)) {
         puts("Invalid LRC file, or insufficient memory for conversion.");
         return run_close(&run, STATUS_FAILURE);

@@ -87,7 +87,7 @@ TEST_F(FromSylt, MalformedPayloadsFailAndLeaveTheBufferEmpty)
     }
 }
 
-// D2: item texts decoded from the payload's encoding.
+// Item texts decoded from the payload's encoding.
 TEST_F(FromSylt, ItemTextEncodings)
 {
     Bytes le = Bytes("\xFF\xFE", 2), be = Bytes("\xFE\xFF", 2), z2 = Bytes(2, '\0');
@@ -114,7 +114,7 @@ TEST_F(FromSylt, ItemTextEncodings)
         EXPECT_EQ(convert(payload(c.enc, 2, c.desc, c.items), 1), c.text);
 }
 
-// D7: time stamps in MPEG frames need the track's frame duration.
+// Time stamps in MPEG frames need the track's frame duration.
 TEST_F(FromSylt, MpegFrameTimeStamps)
 {
     struct { Bytes header; const char *text; } cases[] = {

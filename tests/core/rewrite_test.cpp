@@ -160,7 +160,7 @@ TEST_F(Rewrite, TagThatWouldOutgrowItsSizeFieldIsRefused)
     fclose(out);
 }
 
-// D1: the new frame is coded like the frames around it.
+// The new frame is coded like the frames around it.
 TEST_F(Rewrite, Version4SizesStaySyncSafeAndLegacyTagsStayPlain)
 {
     Bytes p = payload_of(300);
@@ -194,7 +194,7 @@ TEST_F(Rewrite, FooterIsNotCarriedOver)
     EXPECT_EQ(out, tag_header(4, 0, f.size() + 20) + f + frame4("SYLT", p) + audio());
 }
 
-// D6: a tag that cannot be copied faithfully is refused.
+// A tag that cannot be copied faithfully is refused.
 TEST_F(Rewrite, UnfaithfulCopiesAreRefused)
 {
     Bytes f = frame3("TIT2", text0("title")) + frame3("TALB", text0("album"));
@@ -210,6 +210,10 @@ TEST_F(Rewrite, UnfaithfulCopiesAreRefused)
         {make_tag(5, 0, f), "unsupported version"},
         {tag_header(3, 0x40, 6) + be32(600) + "xx", "extended header past the tag"},
         {make_tag(3, 0, f + "\x01\x02", 0), "trailing bytes that are no frame"},
+        // A size that claims audio: what follows the padding is not zero.
+        {tag_header(3, 0, f.size() + 100 + 1500) + f + Bytes(100, '\0') + audio(1500) + audio(),
+         "tag size reaching into the audio"},
+        {make_tag(3, 0, f + Bytes(60, '\0') + "\x01" + Bytes(39, '\0')), "a stray byte in the padding"},
     };
     for (auto &c : cases) {
         open(c.old, payload_of(30));
@@ -218,6 +222,17 @@ TEST_F(Rewrite, UnfaithfulCopiesAreRefused)
         fclose(out);
     }
     (void)ext;
+}
+
+TEST_F(Rewrite, FramesWithFlagsOfTheirOwnAreCopiedAsTheyStand)
+{
+    // Unsynchronised with a data length indicator, and compressed.
+    Bytes body = syncsafe(3) + Bytes("\xFF\x00\xE0\x01", 4);
+    Bytes kept = "TXXX" + syncsafe(body.size()) + Bytes("\0\x03", 2) + body +
+                 "TIT2" + syncsafe(8) + Bytes("\0\x09", 2) + be32(3) + "zzzz";
+    Bytes p = payload_of(20);
+    Bytes out = rewrite(make_tag(4, 0, kept, 30) + audio(), p);
+    EXPECT_EQ(out, tag_header(4, 0, kept.size() + 30) + kept + frame4("SYLT", p) + audio());
 }
 
 TEST_F(Rewrite, FailingWritesAreReported)

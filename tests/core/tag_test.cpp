@@ -1,4 +1,6 @@
 // Opening a tag (id3_init) and reading its SYLT frame (id3_readsylt).
+#include <cstring>
+
 #include "helpers.h"
 
 namespace {
@@ -137,7 +139,7 @@ TEST_F(Tag, TextFrameOfSizeZeroYieldsNoText)
     EXPECT_EQ(t.title, nullptr);
 }
 
-// D1: frame sizes follow the version, not the unsynchronisation flag.
+// Frame sizes follow the version, not the unsynchronisation flag.
 TEST_F(Tag, Version4SyncSafeSizesPastALargeFrame)
 {
     Bytes art = Bytes(1, '\0') + "image/png" + Bytes(1, '\0') + '\3' + Bytes(1, '\0') + Bytes(300, '\x89');
@@ -183,7 +185,7 @@ TEST_F(Tag, Version3WithUnsynchronisationFlagKeepsPlainSizes)
     EXPECT_EQ(sylt_of(t), p);
 }
 
-// D6: damaged tags end the walk, never read out of bounds.
+// Damaged tags end the walk, never read out of bounds.
 TEST_F(Tag, DamagedFramesEndTheWalk)
 {
     Bytes good = frame3("TIT2", text0("ok")) + frame3("SYLT", payload0(item("a", 1)));
@@ -216,7 +218,7 @@ TEST_F(Tag, FrameBeforeDamageStillCounts)
     EXPECT_EQ(sylt_of(t), p);
 }
 
-// D2: title, artist and album decoded from their declared encodings.
+// Title, artist and album decoded from their declared encodings.
 TEST_F(Tag, TextFrameEncodings)
 {
     struct { Bytes body; const char *utf8; } cases[] = {
@@ -236,6 +238,100 @@ TEST_F(Tag, TextFrameEncodings)
         ASSERT_EQ(open(make_tag(3, 0, frame3("TPE1", c.body) + frame3("SYLT", payload0(""))) ), 1);
         ASSERT_EQ(id3_readsylt(&t), 1);
         EXPECT_STREQ(t.artist, c.utf8);
+    }
+}
+
+// Unsynchronisation: a zero byte after every 0xFF that is followed by a
+// zero or by three set top bits.
+Bytes unsync(const Bytes &b)
+{
+    Bytes out;
+    for (size_t i = 0; i < b.size(); i++) {
+        out += b[i];
+        unsigned char next = i + 1 < b.size() ? (unsigned char)b[i + 1] : 0;
+        if ((unsigned char)b[i] == 0xFF && (next == 0 || (next & 0xE0) == 0xE0))
+            out += '\0';
+    }
+    return out;
+}
+
+// A frame header with flag bytes of its own; sizes as given.
+Bytes framef(const char *id, const Bytes &size, const char *flags, const Bytes &body)
+{
+    return id + size + Bytes(flags, 2) + body;
+}
+
+TEST_F(Tag, FramesReadThroughTheirFlags)
+{
+    // UTF-16 texts and a time of 0xFFE0: bytes that unsynchronisation changes.
+    Bytes p = payload(1, 2, Bytes("\xFF\xFE" "d\0\0\0", 6),
+                      Bytes("\xFF\xFE\xFF\0\0\0", 6) + be32(0xFFE0));
+    Bytes title = Bytes("\x01\xFF\xFE\xFF\0", 5);              // UTF-16 "ÿ"
+    Bytes u = unsync(p), ut = unsync(title);
+    ASSERT_GT(u.size(), p.size());
+    Bytes dli = syncsafe(p.size());                                // data length indicator
+    struct { Bytes file; const char *what; } cases[] = {
+        // Version 3, the tag unsynchronised as a whole; frame sizes count
+        // the bytes after it is undone, or (some writers) before.
+        {tag_header(3, 0x80, unsync(frame3("TIT2", title) + frame3("SYLT", p)).size()) +
+             unsync(frame3("TIT2", title) + frame3("SYLT", p)),
+         "version 3, tag unsynchronised"},
+        {make_tag(3, 0x80, framef("TIT2", be32(ut.size()), "\0\0", ut) +
+                               framef("SYLT", be32(u.size()), "\0\0", u)),
+         "version 3, tag unsynchronised, sizes before undoing"},
+        {make_tag(3, 0, framef("TIT2", be32(title.size() + 1), "\0\x20", "G" + title) +
+                            framef("SYLT", be32(p.size() + 1), "\0\x20", "G" + p)),
+         "version 3, group bytes"},
+        // Version 4: frame flags unsynchronised (0x02), data length (0x01).
+        {make_tag(4, 0, framef("TIT2", syncsafe(ut.size()), "\0\x02", ut) +
+                            framef("SYLT", syncsafe(u.size()), "\0\x02", u)),
+         "version 4, frames unsynchronised"},
+        {make_tag(4, 0, framef("TIT2", syncsafe(4 + title.size()), "\0\x01", syncsafe(title.size()) + title) +
+                            framef("SYLT", syncsafe(4 + p.size()), "\0\x01", dli + p)),
+         "version 4, data length indicator"},
+        {make_tag(4, 0, framef("SYLT", syncsafe(unsync(dli + p).size()), "\0\x03", unsync(dli + p))),
+         "version 4, unsynchronised with data length indicator"},
+        {make_tag(4, 0, framef("SYLT", syncsafe(5 + p.size()), "\0\x41", "G" + dli + p)),
+         "version 4, group byte and data length indicator"},
+        {make_tag(4, 0x80, frame4("TIT2", ut) + frame4("SYLT", u)),
+         "version 4, tag flag: every frame unsynchronised"},
+        // Encrypted frames are passed over.
+        {make_tag(4, 0, framef("SYLT", syncsafe(1 + p.size()), "\0\x04", "E" + p) + frame4("SYLT", p)),
+         "version 4, encrypted frame first"},
+        {make_tag(3, 0, framef("SYLT", be32(1 + p.size()), "\0\x40", "E" + p) + frame3("SYLT", p)),
+         "version 3, encrypted frame first"},
+    };
+    for (auto &c : cases) {
+        ASSERT_EQ(open(c.file + audio()), 1) << c.what;
+        ASSERT_EQ(id3_readsylt(&t), 1) << c.what;
+        EXPECT_EQ(sylt_of(t), p) << c.what;
+        if (c.file.find("TIT2") != Bytes::npos) {
+            EXPECT_STREQ(t.title, "\xC3\xBF") << c.what;
+        }
+        EXPECT_EQ(t.syltcompressed, 0) << c.what;
+        ASSERT_EQ(lrc_fromsylt(&t, 1), 1) << c.what;
+        EXPECT_STREQ(t.lrc, "[01:05.50]\xC3\xBF") << c.what;
+    }
+}
+
+TEST_F(Tag, CompressedFrames)
+{
+    Bytes p = payload0(item("a", 1));
+    Bytes z = be32(100) + "x\x9C compressed";
+    struct { Bytes file; int found; const char *what; } cases[] = {
+        {make_tag(3, 0, framef("SYLT", be32(z.size()), "\0\x80", z) + frame3("SYLT", p)), 0,
+         "version 3"},
+        {make_tag(4, 0, framef("SYLT", syncsafe(z.size()), "\0\x09", z)), 0, "version 4"},
+        // A compressed text frame is passed over.
+        {make_tag(4, 0, framef("TIT2", syncsafe(z.size()), "\0\x09", z) + frame4("SYLT", p)), 1,
+         "version 4, compressed title"},
+    };
+    for (auto &c : cases) {
+        ASSERT_EQ(open(c.file), 1) << c.what;
+        t.syltcompressed = 7;
+        EXPECT_EQ(id3_readsylt(&t), c.found) << c.what;
+        EXPECT_EQ(t.syltcompressed, !c.found) << c.what;
+        EXPECT_EQ(t.title, nullptr) << c.what;
     }
 }
 

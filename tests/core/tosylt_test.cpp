@@ -76,7 +76,6 @@ TEST_F(LrcRead, WithoutLyricsTheTextStaysAsItWas)
     fclose(fp);
 }
 
-// D5: lines of any length are read whole.
 TEST_F(LrcRead, LongLinesAndLongStamps)
 {
     std::string words;
@@ -100,8 +99,9 @@ TEST_F(LrcRead, LongLinesAndLongStamps)
 
 TEST_F(LrcRead, ByteOrderMarkAndLineEnds)
 {
+    // CR LF ends a line like LF; the CR is not kept.
     EXPECT_EQ(read("\xEF\xBB\xBF[ti:T]\r\n[00:01.00]a\r\n[00:02.00]b", 0),
-              "[00:01.00]a\r\n[00:02.00]b");
+              "[00:01.00]a\n[00:02.00]b");
     EXPECT_STREQ(t.title, "T");
 }
 
@@ -111,6 +111,127 @@ TEST_F(LrcRead, ReadErrorsAreReported)
     ASSERT_NE(fp, nullptr);
     EXPECT_EQ(lrc_read(fp, &t, 0), 0);
     fclose(fp);
+}
+
+// UTF-16 text with a byte order mark, from UTF-8.
+Bytes utf16(const std::u16string &text, bool bigendian)
+{
+    Bytes b = bigendian ? Bytes("\xFE\xFF", 2) : Bytes("\xFF\xFE", 2);
+    for (char16_t c : text)
+        b += bigendian ? Bytes{char(c >> 8), char(c & 0xFF)} : Bytes{char(c & 0xFF), char(c >> 8)};
+    return b;
+}
+
+TEST_F(LrcRead, EncodingsBecomeUtf8)
+{
+    std::u16string lines = u"[ti:T\u00EFtle]\r\n[00:01.00]Gr\u00FC\u00DFe \U0001F3B5\r\n[00:02.00]\u20AC\r\n";
+    const char *want = "[00:01.00]Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x8E\xB5\n[00:02.00]\xE2\x82\xAC\n";
+    struct { Bytes file; const char *lrc; const char *title; const char *what; } cases[] = {
+        {utf16(lines, false), want, "T\xC3\xAFtle", "UTF-16 little-endian"},
+        {utf16(lines, true), want, "T\xC3\xAFtle", "UTF-16 big-endian"},
+        {"\xEF\xBB\xBF[ti:T\xC3\xAFtle]\n[00:01.00]Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x8E\xB5\n"
+         "[00:02.00]\xE2\x82\xAC\n", want, "T\xC3\xAFtle", "UTF-8 with a byte order mark"},
+        // Each 8-bit line is read as Windows-1252, the UTF-8 lines as UTF-8.
+        {"[ti:Bj\xF6rk]\n[00:01.00]Caf\xE9 \x93quoted\x94 \x80 \x81\n[00:02.00]Gr\xC3\xBC\xC3\x9F\n",
+         "[00:01.00]Caf\xC3\xA9 \xE2\x80\x9Cquoted\xE2\x80\x9D \xE2\x82\xAC \xEF\xBF\xBD\n"
+         "[00:02.00]Gr\xC3\xBC\xC3\x9F\n", "Bj\xC3\xB6rk", "Windows-1252 lines among UTF-8 lines"},
+    };
+    for (auto &c : cases) {
+        free(t.title);
+        t.title = nullptr;
+        EXPECT_EQ(read(c.file, 0), c.lrc) << c.what;
+        EXPECT_STREQ(t.title, c.title) << c.what;
+    }
+}
+
+TEST_F(LrcRead, LineEndsAndNulBytes)
+{
+    struct { Bytes file; const char *lrc; const char *what; } cases[] = {
+        {"[00:01.00]a\r[00:02.00]b\r", "[00:01.00]a\n[00:02.00]b\n", "CR only"},
+        {"[00:01.00]a\r\n[00:02.00]b\r\n", "[00:01.00]a\n[00:02.00]b\n", "CR LF"},
+        {"[00:01.00]a\r\r\n[00:02.00]b\n\r", "[00:01.00]a\n[00:02.00]b\n", "mixed, with blank lines"},
+        {Bytes("[00:01.00]a\0b\n[00:02.00]c\n", 26), "[00:01.00]ab\n[00:02.00]c\n", "NUL in the text"},
+        {Bytes("[00:0\0" "1.00]x\0\0\n", 16), "[00:01.00]x\n", "NUL in the stamp"},
+        {utf16(std::u16string(u"[00:01.00]a") + u'\0' + u"b\r[00:02.00]c", false), "[00:01.00]ab\n[00:02.00]c",
+         "NUL and CR in UTF-16"},
+    };
+    for (auto &c : cases)
+        EXPECT_EQ(read(c.file, 0), c.lrc) << c.what;
+}
+
+TEST_F(LrcRead, LinesWithSeveralStampsAreRepeatedInTimeOrder)
+{
+    struct { const char *file; int wordstamps; const char *lrc; } cases[] = {
+        {"[00:12.00][01:30.00]Chorus\n[00:20.00]Verse\n", 0,
+         "[00:12.00]Chorus\n[00:20.00]Verse\n[01:30.00]Chorus\n"},
+        {"[00:12.00][01:30.00]Chorus\n[00:20.00]Verse\n", 1,
+         "[00:12.00]Chorus\n[00:20.00]Verse\n[01:30.00]Chorus\n"},
+        // Lines out of order are sorted; equal times keep the file's order.
+        {"[00:03.00]c\n[00:01.00]a\n[00:03.00]d\n", 0, "[00:01.00]a\n[00:03.00]c\n[00:03.00]d\n"},
+        // The last line, without a line feed, gets one where it moves up.
+        {"[00:03.00]c\n[00:01.00]a", 0, "[00:01.00]a\n[00:03.00]c\n"},
+        {"[00:01.00][00:02.00]x", 0, "[00:01.00]x\n[00:02.00]x"},
+        // Word stamps move with each copy of the line.
+        {"[00:10.00][01:00.00]la <00:10.50>la<>\n", 0,
+         "[00:10.00]la <00:10.50>la<>\n[01:00.00]la <01:00.50>la<>\n"},
+        {"[00:10.00][01:00.00]la <00:10.50>la\n", 1,
+         "[00:10.00]la\n[00:10.50] la\n[01:00.00]la\n[01:00.50] la\n"},
+        {"[00:05.00][00:01.00]a<00:02.00>b\n", 0,
+         "[00:01.00]a<00:00.00>b\n[00:05.00]a<00:02.00>b\n"}, // moved below 0: kept at 0
+        // Only stamps that follow each other directly count.
+        {"[00:01.00] [00:02.00]x\n", 0, "[00:01.00] [00:02.00]x\n"},
+    };
+    for (auto &c : cases)
+        EXPECT_EQ(read(c.file, c.wordstamps), c.lrc) << c.file;
+
+    // A line cannot multiply itself without bound.
+    std::string many;
+    for (int i = 0; i < 70; i++)
+        many += "[00:" + std::to_string(10 + i % 50) + ".00]";
+    std::string lrc = read(many + "x\n", 0);
+    EXPECT_EQ(std::count(lrc.begin(), lrc.end(), '\n'), 64);
+}
+
+TEST_F(LrcRead, StampFormsFoundInTheWild)
+{
+    struct { const char *line; const char *lrc; } cases[] = {
+        {"[00:02:50]a", "[00:02.50]a\n"},
+        {"[00:02,50]a", "[00:02.50]a\n"},
+        {"[00:02,5]a", "[00:02.50]a\n"},
+        {"[00:02:505]a", "[00:02.505]a\n"},
+        {"[1:02:03.45]a", "[62:03.45]a\n"},
+        {"[01:02:03,45]a", "[62:03.45]a\n"},
+        {"[ 00:02.50]a", "[00:02.50]a\n"},
+        {"[\t00:02.50 ]a", "[00:02.50]a\n"},
+        {"[ 00:02]a", "[00:02.00]a\n"},
+        {"[01 :23.45 ]a", "[01 :23.45 ]a\n"},   // read by lrc_timestamp: kept as written
+        {"[00:75.00]a", "[00:75.00]a\n"},
+    };
+    for (auto &c : cases) {
+        EXPECT_EQ(read(std::string(c.line) + "\n", 0), c.lrc) << c.line;
+        EXPECT_EQ(t.skipped, 0) << c.line;
+    }
+    // Still unreadable: skipped and counted.
+    for (const char *line : {"[00:61]a", "[1:60:00.00]a", "[1:00:60.00]a", "[00:02;50]a",
+                             "[00:02.50.10]a", "[00:02:50:10]a", "[ :02.50]a", "[00:02,]a"}) {
+        EXPECT_EQ(read(std::string(line) + "\n", 0), "NULL") << line;
+        EXPECT_EQ(t.skipped, 1) << line;
+    }
+    // lrc_timestamp, the editor's check of a typed stamp, keeps its verdicts.
+    for (const char *stamp : {"[00:02:50]", "[00:02,50]", "[1:02:03.45]", "[ 00:02.50]"})
+        EXPECT_EQ(lrc_timestamp(stamp, nullptr), 0) << stamp;
+}
+
+TEST_F(LrcRead, SkippedLinesAndTags)
+{
+    std::string file = "[ti:One]\n[ti:Two]\n[AR:First]\n[ar:Second]\n[offset:+500]\n\n   \n"
+                       "[00:61]bad\n[chorus]\nplain words\n[]\n[00:01.00]ok\n[length: 03:20]\n";
+    EXPECT_EQ(read(file + std::string("\0\0\n", 3), 0), "[00:01.00]ok\n");
+    EXPECT_EQ(t.skipped, 4);
+    EXPECT_STREQ(t.title, "One");
+    EXPECT_STREQ(t.artist, "First");
+    EXPECT_EQ(read("[00:01.00]ok\n", 0), "[00:01.00]ok\n");
+    EXPECT_EQ(t.skipped, 0);
 }
 
 class ToSylt : public Core {
@@ -170,7 +291,7 @@ TEST_F(ToSylt, SizeIsFiveAStampPlusTheOtherCharacters)
     EXPECT_EQ(build(lrc).size(), 5 * s + n + 6 + strlen("Quorvane Lyrasil") + 1);
 }
 
-// D2: non-ASCII text is stored in an encoding that declares it.
+// Non-ASCII text is stored in an encoding that declares it.
 TEST_F(ToSylt, EncodingFollowsTheTagVersion)
 {
     const char *lrc = "[00:01.00]Caf\xC3\xA9 <00:02.00>\xF0\x9F\x8E\xB5";
@@ -194,8 +315,9 @@ TEST_F(ToSylt, EncodingFollowsTheTagVersion)
     EXPECT_EQ(build("[00:01.00][00:02.00]\xC3\xA9", 3),
               Bytes("\x01" "eng" "\x02\x01", 6) + bom + desc + z2 + bom + z2 + be32(1000) +
                   bom + Bytes("\xE9\0", 2) + z2 + be32(2000));
-    // Text that is not UTF-8 comes from an 8-bit file: stored as it is.
-    EXPECT_EQ(build("[00:01.00]Caf\xE9", 3), Fixed + item("Caf\xE9", 1000));
+    // Bytes that are not UTF-8 are taken as Windows-1252.
+    EXPECT_EQ(build("[00:01.00]Caf\xE9 \x80", 4),
+              Bytes(1, '\3') + Fixed.substr(1) + item("Caf\xC3\xA9 \xE2\x82\xAC", 1000));
 }
 
 TEST_F(ToSylt, RoundTripsThroughEveryEncoding)

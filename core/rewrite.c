@@ -1,0 +1,196 @@
+/*
+ * rewrite.c - a new copy of a track: the old tag's header and frames less
+ * its SYLT frames, the new SYLT frame, then the old audio.  Strict where
+ * reading is lenient: whatever cannot be copied faithfully is refused.
+ */
+#define _POSIX_C_SOURCE 200809L /* fseeko, ftello */
+
+#include "internal.h"
+
+#include <assert.h>
+#include <stdlib.h>
+#include <string.h>
+
+#define COPY_BLOCK 65536
+
+static int write_all(FILE *fp, const void *p, size_t n)
+{
+    return n == 0 || fwrite(p, 1, n, fp) == n;
+}
+
+/* A block for copying len bytes: at most COPY_BLOCK; *n its size. */
+static unsigned char *copy_block(off_t len, size_t *n)
+{
+    *n = len < COPY_BLOCK ? (size_t)(len > 0 ? len : 1) : COPY_BLOCK;
+    return malloc(*n);
+}
+
+/* Copies len bytes of in, from offset pos, to out. */
+static int copy_range(FILE *in, off_t pos, off_t len, FILE *out)
+{
+    unsigned char *block;
+    size_t n, size;
+    int ok;
+
+    if (len == 0)
+        return 1;
+    if (fseeko(in, pos, SEEK_SET) != 0 || (block = copy_block(len, &size)) == NULL)
+        return 0;
+    for (ok = 1; ok && len > 0; len -= (off_t)n) {
+        n = len < (off_t)size ? (size_t)len : size;
+        ok = fread(block, 1, n, in) == n && write_all(out, block, n);
+    }
+    free(block);
+    return ok;
+}
+
+/* Whether the len bytes of fp from pos are all zero. */
+static int all_zero(FILE *fp, off_t pos, off_t len)
+{
+    unsigned char *block;
+    size_t n, size, i;
+    int ok;
+
+    if (len == 0)
+        return 1;
+    if (fseeko(fp, pos, SEEK_SET) != 0 || (block = copy_block(len, &size)) == NULL)
+        return 0;
+    for (ok = 1; ok && len > 0; len -= (off_t)n) {
+        n = len < (off_t)size ? (size_t)len : size;
+        ok = fread(block, 1, n, fp) == n;
+        for (i = 0; ok && i < n; i++)
+            ok = block[i] == 0;
+    }
+    free(block);
+    return ok;
+}
+
+/* Writes the new tag's size into its header, keeping the output position. */
+static int update_size(FILE *fp, Id3Tag *id3)
+{
+    unsigned char b[4];
+    off_t pos = ftello(fp);
+
+    setint32(b, (uint32_t)id3->size, 1);
+    return pos >= 0 && fseeko(fp, 6, SEEK_SET) == 0 && write_all(fp, b, 4) &&
+           fseeko(fp, pos, SEEK_SET) == 0 && !ferror(fp);
+}
+
+int id3_copytag(FILE *fp, Id3Tag *id3)
+{
+    static const unsigned char newtag[10] = {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 0};
+    TagInfo ti;
+    Walk w;
+    Frame f;
+    unsigned char header[10];
+    int r, plain;
+    off_t padding;
+    int64_t size;
+
+    assert(fp != NULL);
+    assert(id3 != NULL);
+    assert(id3->fp != NULL);
+    r = tag_open(id3->fp, &ti);
+    if (r == TAG_NONE) {
+        id3->size = 0;
+        id3->version = 4;
+        id3->flags = 0;
+        id3->plainsizes = 0;
+        return write_all(fp, newtag, 10) && !ferror(fp);
+    }
+    /* Copy only what can be copied faithfully: an unknown version, a tag
+     * longer than the file, unsynchronisation of the whole tag (neither
+     * undone nor applied here) or frames that do not walk cleanly would
+     * all be garbled.  Frames unsynchronised one by one (version 4) are
+     * copied byte for byte with their flags, which keeps them right. */
+    if (r != TAG_OK || ti.flags & 0x80 || ti.end > ti.fileend)
+        return 0;
+    plain = ti.version == 4 && id3->plainsizes;
+    r = walk_to_end(id3->fp, &ti, plain, &padding);
+    if (r == W_BAD)
+        return 0;
+    /* Padding is zero bytes.  Anything else where the frames end is data
+     * the tag's size claims, audio among it (some taggers write a size
+     * that runs into the audio): dropping it as padding would lose it. */
+    if (r == W_PADDING && !all_zero(id3->fp, padding, ti.end - padding))
+        return 0;
+    memcpy(header, ti.header, 10);
+    if (ti.version == 4)
+        header[5] &= ~0x10; /* the old footer is not carried over */
+    if (!write_all(fp, header, 10) || !copy_range(id3->fp, 10, ti.frames - 10, fp))
+        return 0;
+    size = ti.frames - 10;
+    walk_init(&w, id3->fp, &ti, plain);
+    while (walk_next(&w, &f) == W_FRAME) {
+        if (walk_is_sylt(ti.version, &f))
+            continue;
+        if (!write_all(fp, f.header, (size_t)f.hdrlen) ||
+            !copy_range(id3->fp, f.body, (off_t)f.size, fp))
+            return 0;
+        size += f.hdrlen + (int64_t)f.size;
+    }
+    id3->version = ti.version;
+    id3->flags = header[5];
+    id3->size = (int32_t)size;
+    return update_size(fp, id3);
+}
+
+int id3_writesylt(FILE *fp, Id3Tag *id3)
+{
+    unsigned char header[10];
+    int hdrlen;
+    int64_t size;
+
+    assert(fp != NULL);
+    assert(id3 != NULL);
+    assert(id3->version >= 2 && id3->version <= 4 && id3->size >= 0);
+    if (id3->sylt == NULL || id3->syltsize <= 0)
+        return 0;
+    if (id3->version == 2) {
+        if (id3->syltsize > 0xFFFFFF)
+            return 0;
+        memcpy(header, "SLT", 3);
+        header[3] = (unsigned char)(id3->syltsize >> 16);
+        header[4] = (unsigned char)(id3->syltsize >> 8);
+        header[5] = (unsigned char)id3->syltsize;
+        hdrlen = 6;
+    } else {
+        int syncsafe = id3->version == 4 && !id3->plainsizes;
+        if (syncsafe && id3->syltsize > SYNCSAFE_MAX)
+            return 0;
+        memcpy(header, "SYLT", 4);
+        setint32(header + 4, (uint32_t)id3->syltsize, syncsafe);
+        header[8] = header[9] = 0;
+        hdrlen = 10;
+    }
+    size = (int64_t)id3->size + hdrlen + id3->syltsize;
+    if (size > SYNCSAFE_MAX)
+        return 0; /* the tag's size field could not hold it */
+    if (!write_all(fp, header, (size_t)hdrlen) ||
+        !write_all(fp, id3->sylt, (size_t)id3->syltsize))
+        return 0;
+    id3->size = (int32_t)size;
+    return update_size(fp, id3);
+}
+
+int id3_appendmp3(FILE *fp, Id3Tag *id3)
+{
+    TagInfo ti;
+    unsigned char *block;
+    size_t n;
+    int r, ok = 1;
+
+    assert(fp != NULL);
+    assert(id3 != NULL);
+    assert(id3->fp != NULL);
+    r = tag_open(id3->fp, &ti);
+    if (fseeko(id3->fp, tag_audiostart(id3->fp, &ti, r != TAG_NONE), SEEK_SET) != 0)
+        return 0;
+    block = malloc(COPY_BLOCK);
+    if (block == NULL)
+        return 0;
+    while (ok && (n = fread(block, 1, COPY_BLOCK, id3->fp)) > 0)
+        ok = write_all(fp, block, n);
+    free(block);
+    return ok && !ferror(id3->fp) && !ferror(fp);
+}

@@ -1,0 +1,122 @@
+/*
+ * stamps.c - time-stamp text: "[mm:ss.xx]" line stamps, "<mm:ss.xx>" word
+ * stamps and the empty stamps "[]" and "<>".
+ */
+#include "internal.h"
+
+#include <assert.h>
+#include <string.h>
+
+int is_blank(int c)
+{
+    return c >= 1 && c <= 32;
+}
+
+int is_digit(int c)
+{
+    return c >= '0' && c <= '9';
+}
+
+void stamp_compose(char *out, size_t n, int32_t t, int line)
+{
+    int64_t h;
+
+    if (t < 0 || t == ID3_NOTIME) {
+        snprintf(out, n, "%s", line ? "[]" : "<>");
+        return;
+    }
+    h = ((int64_t)t + 5) / 10;
+    snprintf(out, n, line ? "[%02d:%02d.%02d]" : "<%02d:%02d.%02d>",
+             (int)(h / 6000), (int)(h / 100 % 60), (int)(h % 100));
+}
+
+void stamp_compose_exact(char *out, size_t n, int32_t t, int line)
+{
+    if (t < 0 || t == ID3_NOTIME || t % 10 == 0) {
+        stamp_compose(out, n, t, line);
+        return;
+    }
+    snprintf(out, n, line ? "[%02d:%02d.%03d]" : "<%02d:%02d.%03d>",
+             (int)(t / 60000), (int)(t / 1000 % 60), (int)(t % 1000));
+}
+
+/* Reads decimal digits, saturating far above any valid time. */
+static const char *read_digits(const char *p, int64_t *value)
+{
+    *value = 0;
+    for (; is_digit((unsigned char)*p); p++)
+        if (*value < 1000000000000LL)
+            *value = *value * 10 + (*p - '0');
+    return p;
+}
+
+int lrc_timestamp(const char *ptr, int32_t *time)
+{
+    const char *p = ptr;
+    char close;
+    int64_t minutes, seconds, fraction = 0, ms;
+    int negative = 0, n;
+
+    assert(ptr != NULL);
+    if (*p == '[')
+        close = ']';
+    else if (*p == '<')
+        close = '>';
+    else
+        return 0;
+    p++;
+    if (!is_digit((unsigned char)*p))
+        return 0;
+    p = read_digits(p, &minutes);
+    while (is_blank((unsigned char)*p))
+        p++;
+    if (*p++ != ':')
+        return 0;
+    /* The seconds follow strtol's rules: leading white space and a sign. */
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
+        p++;
+    if (*p == '+' || *p == '-')
+        negative = *p++ == '-';
+    if (!is_digit((unsigned char)*p))
+        return 0;
+    p = read_digits(p, &seconds);
+    if (negative)
+        seconds = -seconds;
+    while (is_blank((unsigned char)*p))
+        p++;
+    if (*p == '.') {
+        /* Only the digits right after the point count; the first three
+         * give the milliseconds, further ones are cut off. */
+        for (p++, n = 0; is_digit((unsigned char)*p); p++, n++)
+            if (n < 3)
+                fraction = fraction * 10 + (*p - '0');
+        for (; n < 3; n++)
+            fraction *= 10;
+        while (is_blank((unsigned char)*p))
+            p++;
+    } else if (seconds < 0 || seconds > 59) {
+        return 0;
+    }
+    if (*p != close)
+        return 0;
+    ms = minutes * 60000 + seconds * 1000 + fraction;
+    if (ms < 0 || ms >= ID3_NOTIME)
+        return 0; /* no time stamp can say this */
+    if (time != NULL)
+        *time = (int32_t)ms;
+    return 1;
+}
+
+size_t stamp_at(const char *s, int32_t *time)
+{
+    const char *close;
+
+    if ((s[0] == '[' && s[1] == ']') || (s[0] == '<' && s[1] == '>')) {
+        *time = ID3_NOTIME;
+        return 2;
+    }
+    if (!lrc_timestamp(s, time))
+        return 0;
+    close = strchr(s, s[0] == '[' ? ']' : '>');
+    return (size_t)(close - s) + 1;
+}

@@ -1,0 +1,413 @@
+/*
+ * tag.c - the tag context, the tag header, the frame walk and the frame
+ * bodies that id3_readsylt reads.
+ *
+ * Reading is layered so that no layer reads past what it checked:
+ *   1. the tag header (tag_open): magic, version, flags, sync-safe size,
+ *      extended header, file length;
+ *   2. the frame walk (walk_next), shared with the rewrite: one frame
+ *      header at a time, each checked against the tag's end and the file's;
+ *   3. frame bodies (read_body), which undo what the frame's flags did to
+ *      the payload and then work on bytes and a length only; text
+ *      encodings are decoded to UTF-8 once, at this boundary.
+ */
+#define _POSIX_C_SOURCE 200809L /* fseeko, ftello, fmemopen */
+
+#include "internal.h"
+
+#include <assert.h>
+#include <stdlib.h>
+#include <string.h>
+
+/* ------------------------------------------------------------------ */
+/* Layer 1: the tag header                                             */
+/* ------------------------------------------------------------------ */
+
+int read_at(FILE *fp, off_t pos, void *buf, size_t n)
+{
+    return fseeko(fp, pos, SEEK_SET) == 0 && fread(buf, 1, n, fp) == n;
+}
+
+int tag_open(FILE *fp, TagInfo *ti)
+{
+    unsigned char ext[4];
+    int64_t extlen;
+
+    memset(ti, 0, sizeof *ti);
+    ti->fileend = OFF_UNKNOWN;
+    if (fseeko(fp, 0, SEEK_END) == 0) {
+        off_t len = ftello(fp);
+        if (len >= 0)
+            ti->fileend = len;
+    }
+    if (!read_at(fp, 0, ti->header, 10) || memcmp(ti->header, "ID3", 3) != 0)
+        return TAG_NONE;
+    ti->version = ti->header[3];
+    ti->flags = ti->header[5];
+    ti->size = (int32_t)getint32(ti->header + 6, 1);
+    ti->frames = 10;
+    ti->end = 10 + (off_t)ti->size;
+    if (ti->version < 2 || ti->version > 4)
+        return TAG_UNSUPPORTED;
+    if (ti->version > 2 && (ti->flags & 0x40)) {
+        if (ti->size < 4 || !read_at(fp, 10, ext, 4))
+            return TAG_BAD;
+        if (ti->version == 3) /* the size field counts the bytes after it */
+            extlen = 4 + (int64_t)getint32(ext, 0);
+        else                  /* version 4: it counts itself, sync-safe */
+            extlen = getint32(ext, 1);
+        if (extlen < 4 || extlen > ti->size)
+            return TAG_BAD;
+        ti->frames = 10 + (off_t)extlen;
+    }
+    return TAG_OK;
+}
+
+off_t tag_audiostart(FILE *fp, const TagInfo *ti, int found)
+{
+    unsigned char footer[3];
+
+    if (!found)
+        return 0;
+    if (ti->version == 4 && (ti->flags & 0x10) &&
+        read_at(fp, ti->end, footer, 3) && memcmp(footer, "3DI", 3) == 0)
+        return ti->end + 10;
+    return ti->end;
+}
+
+/* ------------------------------------------------------------------ */
+/* Layer 2: the frame walk                                             */
+/* ------------------------------------------------------------------ */
+
+void walk_init(Walk *w, FILE *fp, const TagInfo *ti, int plain)
+{
+    w->fp = fp;
+    w->version = ti->version;
+    w->plain = plain;
+    w->pos = ti->frames;
+    w->end = ti->end;
+    w->fileend = ti->fileend;
+}
+
+static int valid_id(const unsigned char *p, int n)
+{
+    int i;
+
+    for (i = 0; i < n; i++)
+        if (!((p[i] >= 'A' && p[i] <= 'Z') || (p[i] >= '0' && p[i] <= '9')))
+            return 0;
+    return 1;
+}
+
+int walk_next(Walk *w, Frame *f)
+{
+    int idlen = w->version == 2 ? 3 : 4;
+    int i, zero = 1;
+    off_t left = w->end - w->pos;
+    size_t n;
+    int64_t size;
+
+    if (left == 0)
+        return W_END;
+    if (left < 0)
+        return W_BAD;
+    f->hdrlen = w->version == 2 ? 6 : 10;
+    n = left < f->hdrlen ? (size_t)left : (size_t)f->hdrlen;
+    if (!read_at(w->fp, w->pos, f->header, n))
+        return W_BAD;
+    for (i = 0; i < idlen && (size_t)i < n; i++)
+        if (f->header[i] != 0)
+            zero = 0;
+    if (zero)
+        return W_PADDING;
+    if (n < (size_t)f->hdrlen || !valid_id(f->header, idlen))
+        return W_BAD;
+    memcpy(f->id, f->header, idlen);
+    f->id[idlen] = '\0';
+    if (w->version == 2) {
+        size = getint24(f->header + 3);
+    } else if (w->version == 3 || w->plain) {
+        size = getint32(f->header + 4, 0);
+        if (size > INT32_MAX)
+            return W_BAD; /* negative as a signed size */
+    } else {
+        for (i = 4; i < 8; i++)
+            if (f->header[i] & 0x80)
+                return W_BAD; /* not a sync-safe integer */
+        size = getint32(f->header + 4, 1);
+    }
+    f->body = w->pos + f->hdrlen;
+    if (size > w->end - f->body || size > w->fileend - f->body)
+        return W_BAD;
+    f->size = (uint32_t)size;
+    w->pos = f->body + (off_t)size;
+    return W_FRAME;
+}
+
+int walk_to_end(FILE *fp, const TagInfo *ti, int plain, off_t *padding)
+{
+    Walk w;
+    Frame f;
+    int r;
+
+    walk_init(&w, fp, ti, plain);
+    while ((r = walk_next(&w, &f)) == W_FRAME)
+        ;
+    if (padding != NULL)
+        *padding = w.pos;
+    return r;
+}
+
+int walk_is_sylt(int version, const Frame *f)
+{
+    return strcmp(f->id, version == 2 ? "SLT" : "SYLT") == 0;
+}
+
+/* ------------------------------------------------------------------ */
+/* Layer 3: frame bodies                                               */
+/* ------------------------------------------------------------------ */
+
+/* Undoes unsynchronisation in place: every zero byte that a writer put
+ * after a 0xFF byte is dropped.  Returns the new length. */
+static size_t resync(unsigned char *p, size_t n)
+{
+    size_t i, j = 0;
+
+    for (i = 0; i < n; i++) {
+        p[j++] = p[i];
+        if (p[i] == 0xFF && i + 1 < n && p[i + 1] == 0)
+            i++;
+    }
+    return j;
+}
+
+enum { BODY_OK, BODY_SKIP, BODY_COMPRESSED, BODY_NOMEM };
+
+/* Reads the payload of f into a new block *body of *len bytes, as its
+ * flags leave it to be parsed: unsynchronisation undone (when the frame's
+ * flag or `unsync` says so) and the bytes that the flags add in front of
+ * the data (group, encryption method, data length) skipped.  BODY_SKIP
+ * for an encrypted frame, a compressed text frame, or a body too short
+ * for what its flags announce; BODY_COMPRESSED for a compressed frame
+ * that is not skipped; nothing is then kept. */
+static int read_body(FILE *fp, const Frame *f, int version, int unsync, int sylt,
+                     unsigned char **body, size_t *len)
+{
+    unsigned char fl = version == 2 ? 0 : f->header[9];
+    size_t skip = 0, n;
+    unsigned char *p;
+
+    *body = NULL;
+    if (version == 3) {
+        /* The second flags byte: 0x80 compressed (zlib, with a 4-byte
+         * size in front), 0x40 encrypted, 0x20 grouped (a group byte). */
+        if (fl & 0x40)
+            return BODY_SKIP;
+        if (fl & 0x80)
+            return sylt ? BODY_COMPRESSED : BODY_SKIP;
+        skip = fl & 0x20 ? 1 : 0;
+    } else if (version == 4) {
+        /* The format byte: 0x40 grouped, 0x08 compressed, 0x04 encrypted,
+         * 0x02 unsynchronised, 0x01 data length indicator (4 bytes). */
+        if (fl & 0x04)
+            return BODY_SKIP;
+        if (fl & 0x08)
+            return sylt ? BODY_COMPRESSED : BODY_SKIP;
+        skip = (fl & 0x40 ? 1 : 0) + (fl & 0x01 ? 4 : 0);
+        if (fl & 0x02)
+            unsync = 1;
+    }
+    p = malloc(f->size ? f->size : 1);
+    if (p == NULL)
+        return BODY_NOMEM;
+    if (!read_at(fp, f->body, p, f->size)) {
+        free(p);
+        return BODY_SKIP;
+    }
+    n = unsync ? resync(p, f->size) : f->size;
+    if (n < skip) {
+        free(p);
+        return BODY_SKIP;
+    }
+    memmove(p, p + skip, n - skip);
+    *body = p;
+    *len = n - skip;
+    return BODY_OK;
+}
+
+/* For a version-2 or -3 tag unsynchronised as a whole: a stream over a
+ * copy of the tag with the unsynchronisation undone, its header's size
+ * field telling the new length.  Null when memory runs out or the tag
+ * cannot be read; *block is then null too. */
+static FILE *open_resynced(FILE *fp, const TagInfo *ti, unsigned char **block)
+{
+    off_t end = ti->end < ti->fileend ? ti->end : ti->fileend;
+    size_t n = end > 10 ? (size_t)(end - 10) : 0;
+    unsigned char *p;
+    FILE *mem;
+
+    *block = NULL;
+    p = malloc(10 + n);
+    if (p == NULL)
+        return NULL;
+    if (!read_at(fp, 10, p + 10, n)) {
+        free(p);
+        return NULL;
+    }
+    memcpy(p, ti->header, 10);
+    n = resync(p + 10, n);
+    setint32(p + 6, (uint32_t)n, 1);
+    mem = fmemopen(p, 10 + n, "r");
+    if (mem == NULL) {
+        free(p);
+        return NULL;
+    }
+    *block = p;
+    return mem;
+}
+
+/* ------------------------------------------------------------------ */
+/* Opening, closing, reading the SYLT frame                            */
+/* ------------------------------------------------------------------ */
+
+int id3_init(FILE *fp, Id3Tag *id3)
+{
+    TagInfo ti;
+    int r;
+
+    assert(id3 != NULL);
+    memset(id3, 0, sizeof *id3);
+    id3->fp = fp;
+    if (fp == NULL)
+        return 0;
+    r = tag_open(fp, &ti);
+    if (r == TAG_NONE)
+        return 0;
+    id3->version = ti.version;
+    id3->flags = ti.flags;
+    id3->size = ti.size;
+    if (r != TAG_OK || ti.size == 0)
+        return 0;
+    /* Earlier versions of this program wrote version-4 frame sizes as plain
+     * integers: take them so only when the sync-safe walk fails and the
+     * plain one lands cleanly. */
+    if (ti.version == 4 && walk_to_end(fp, &ti, 0, NULL) == W_BAD &&
+        walk_to_end(fp, &ti, 1, NULL) != W_BAD)
+        id3->plainsizes = 1;
+    return fseeko(fp, ti.frames, SEEK_SET) == 0;
+}
+
+void id3_close(Id3Tag *id3)
+{
+    assert(id3 != NULL);
+    free(id3->sylt);
+    id3->sylt = NULL;
+    free(id3->lrc);
+    id3->lrc = NULL;
+    free(id3->title);
+    id3->title = NULL;
+    free(id3->artist);
+    id3->artist = NULL;
+    free(id3->album);
+    id3->album = NULL;
+}
+
+static char **text_field(Id3Tag *id3, int version, const Frame *f)
+{
+    static const char *const ids[2][3] = {
+        {"TT2", "TP1", "TAL"},
+        {"TIT2", "TPE1", "TALB"},
+    };
+    const char *const *row = ids[version == 2 ? 0 : 1];
+
+    if (strcmp(f->id, row[0]) == 0)
+        return &id3->title;
+    if (strcmp(f->id, row[1]) == 0)
+        return &id3->artist;
+    if (strcmp(f->id, row[2]) == 0)
+        return &id3->album;
+    return NULL;
+}
+
+/* The walk of id3_readsylt over the frames of a tag in fp. */
+static int read_frames(Id3Tag *id3, FILE *fp, const TagInfo *ti, int unsync)
+{
+    Walk w;
+    Frame f;
+    char **field, *text;
+    unsigned char *body;
+    size_t len;
+    int sylt, r;
+
+    walk_init(&w, fp, ti, ti->version == 4 && id3->plainsizes);
+    while (walk_next(&w, &f) == W_FRAME) {
+        sylt = walk_is_sylt(ti->version, &f);
+        field = sylt ? NULL : text_field(id3, ti->version, &f);
+        if (!sylt && (field == NULL || f.size == 0)) /* size 0: no text */
+            continue;
+        r = read_body(fp, &f, ti->version, unsync, sylt, &body, &len);
+        if (r == BODY_NOMEM)
+            return 0;
+        if (r == BODY_COMPRESSED) {
+            id3->syltcompressed = 1;
+            return 0;
+        }
+        if (r != BODY_OK)
+            continue;
+        if (sylt) {
+            if (len > INT32_MAX) {
+                free(body);
+                return 0;
+            }
+            free(id3->sylt);
+            id3->sylt = body;
+            id3->syltsize = (int32_t)len;
+            return 1;
+        }
+        text = enc_textframe(body, len);
+        free(body);
+        if (text != NULL) {
+            free(*field);
+            *field = text;
+        }
+    }
+    return 0;
+}
+
+int id3_readsylt(Id3Tag *id3)
+{
+    TagInfo ti, mi;
+    FILE *mem;
+    unsigned char *block;
+    int r;
+
+    assert(id3 != NULL);
+    assert(id3->fp != NULL);
+    assert(id3->version >= 2 && id3->version <= 4 && id3->size > 0);
+    id3->syltcompressed = 0;
+    if (tag_open(id3->fp, &ti) != TAG_OK)
+        return 0;
+    if (ti.version == 4 || !(ti.flags & 0x80))
+        /* Version 4 unsynchronises frame by frame; the tag's flag says
+         * that every frame is. */
+        return read_frames(id3, id3->fp, &ti, ti.version == 4 && (ti.flags & 0x80));
+
+    /* Versions 2 and 3 unsynchronise the tag as a whole, so the frame
+     * sizes count the bytes after it is undone.  Some writers count them
+     * before: when only that reading walks cleanly, take it, undoing the
+     * unsynchronisation frame by frame. */
+    mem = open_resynced(id3->fp, &ti, &block);
+    if (mem == NULL)
+        return 0;
+    if (tag_open(mem, &mi) == TAG_OK &&
+        (walk_to_end(mem, &mi, 0, NULL) != W_BAD || walk_to_end(id3->fp, &ti, 0, NULL) == W_BAD)) {
+        r = read_frames(id3, mem, &mi, 0);
+        if (fseeko(id3->fp, ti.end, SEEK_SET) != 0)
+            r = 0;
+    } else {
+        r = read_frames(id3, id3->fp, &ti, 1);
+    }
+    fclose(mem);
+    free(block);
+    return r;
+}
