@@ -84,8 +84,11 @@ int LyrasilFrameCode::UpdateTrackPosition()
         return 0;
     wxString text;
     long t = MakeTimeStamp(text, -1);
-    positionText->SetValue(text);
-    positionSlider->SetValue(static_cast<int>(t));
+    // ChangeValue: a display, with no text event to send on every tick.
+    if (positionText->GetValue() != text)
+        positionText->ChangeValue(text);
+    if (positionSlider->GetValue() != static_cast<int>(t))
+        positionSlider->SetValue(static_cast<int>(t));
     return static_cast<int>(t);
 }
 
@@ -94,8 +97,10 @@ void LyrasilFrameCode::PaintHighlight(int row, const Rgb& colour, bool inLyricsV
     if (row < 0)
         return;
     if (!inLyricsView) {
-        if (row < grid->GetNumberRows())
+        if (row < grid->GetNumberRows()) {
             PaintRowText(grid, row, ToColour(colour));
+            RefreshRowText(grid, row);
+        }
         return;
     }
     // Rows added since Play have no place in the view.
@@ -150,8 +155,6 @@ bool LyrasilFrameCode::MatchTimestamp(long ms)
             PaintHighlight(a.matchRow, kHighlightColour, true);
         }
     }
-    if (tableMode && (a.fadeRow >= 0 || a.clearRow >= 0 || a.matchRow >= 0))
-        grid->ForceRefresh();
     return a.matchRow >= 0;
 }
 

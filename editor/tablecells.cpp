@@ -48,3 +48,10 @@ void PaintRowText(wxGrid* grid, int row, const wxColour& colour)
 {
     grid->SetCellBackgroundColour(row, 1, colour);
 }
+
+void RefreshRowText(wxGrid* grid, int row)
+{
+    wxRect rect = grid->CellToRect(row, 1);
+    grid->CalcScrolledPosition(rect.x, rect.y, &rect.x, &rect.y);
+    grid->GetGridWindow()->RefreshRect(rect);
+}

@@ -29,4 +29,8 @@ void SetRowStamp(wxGrid* grid, int row, const wxString& stamp);
 // Sets the background of row's text cell (column 1).
 void PaintRowText(wxGrid* grid, int row, const wxColour& colour);
 
+// Repaints row's text cell only (a whole-table refresh on every timer tick
+// would cost the playing track its smoothness).
+void RefreshRowText(wxGrid* grid, int row);
+
 #endif

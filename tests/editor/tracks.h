@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "helpers.h"
+#include "silence.h"
 
 // A frame of the tag's version.
 inline Bytes FrameOf(int version, const char* id, const Bytes& body)
@@ -29,27 +30,6 @@ inline Bytes CoverFrame(int version)
 inline Bytes TrackAudio()
 {
     return audio(2000);
-}
-
-// Playable silence: MPEG-1 Layer III, 48 kHz, 64 kbit/s, mono, frames of
-// 192 bytes and 24 ms whose side information is all zero (the decoder's
-// silence).  The first frame carries an "Info" header with the frame count,
-// from which players know the length at once; without it they estimate it
-// only while playing.
-inline Bytes SilentMp3(int ms, bool infoHeader = true)
-{
-    const Bytes header("\xFF\xFB\x54\xC0", 4);
-    const int frames = ms / 24;
-    Bytes out;
-    for (int f = 0; f < frames; ++f) {
-        Bytes frame = header + Bytes(188, '\0');
-        if (f == 0 && infoHeader) {
-            // After the header and the 17 bytes of mono side information.
-            frame.replace(21, 12, "Info" + be32(1) + be32(static_cast<uint32_t>(frames - 1)));
-        }
-        out += frame;
-    }
-    return out;
 }
 
 // A tagged track: title, a cover, the given extra frames, padding, audio.

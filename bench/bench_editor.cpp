@@ -1,0 +1,280 @@
+// Benchmarks of the editor in its real window (run under xvfb-run):
+//
+//   bench_editor documents   opening and saving tracks of 1,000 and 10,000
+//                            rows (medians of 5 runs)
+//   bench_editor stamping    space presses at known moments during real
+//                            playback: the stored stamp against the media
+//                            position at the press and against the time
+//                            since playback began; then the editor's CPU
+//                            use while a track plays
+//
+// Prints one table per part.  Run by bench/run-editor.sh.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <wx/filename.h>
+#include <wx/grid.h>
+#include <wx/mediactrl.h>
+#include <wx/stopwatch.h>
+#include <wx/uiaction.h>
+#include <wx/wx.h>
+
+#include "lyrasilframecode.h"
+#include "silence.h"
+#include "stamps.h"
+#include "sylt.h"
+#include "wxkeyvale.h"
+
+// The window's state no widget shows (the class names this as a friend).
+struct FrameTestAccess {
+    static wxMediaCtrl* Media(LyrasilFrameCode* f) { return f->mediaCtrl; }
+    static long long TrackLength(LyrasilFrameCode* f) { return f->trackLength.GetValue(); }
+    static bool Playing(LyrasilFrameCode* f) { return f->playing; }
+    static wxGrid* Grid(LyrasilFrameCode* f) { return f->grid; }
+    static wxTimer* Timer(LyrasilFrameCode* f) { return f->updateTimer; }
+};
+
+namespace {
+
+class BenchApp : public wxApp {
+public:
+    bool OnInit() override { return true; }
+};
+
+void Pump(int ms)
+{
+    wxStopWatch sw;
+    do {
+        wxYield();
+        wxMilliSleep(2);
+    } while (sw.Time() < ms);
+}
+
+template <class F>
+bool PumpUntil(F done, int ms)
+{
+    wxStopWatch sw;
+    while (!done() && sw.Time() < ms)
+        Pump(2);
+    return done();
+}
+
+std::string Syncsafe(uint32_t n)
+{
+    return std::string{char(n >> 21 & 0x7F), char(n >> 14 & 0x7F), char(n >> 7 & 0x7F), char(n & 0x7F)};
+}
+
+// A version-2.4 track whose SYLT frame has `rows` items, a new line every
+// eighth, built with the core's own conversion.
+std::string TrackWithRows(int rows, const std::string& audio)
+{
+    std::string lrc;
+    char stamp[32];
+    for (int i = 0; i < rows; ++i) {
+        std::snprintf(stamp, sizeof stamp, i % 8 ? "<%02d:%02d.%02d>" : "[%02d:%02d.%02d]", i / 6000, i / 100 % 60,
+                      i % 100);
+        lrc += stamp;
+        lrc += i % 8 ? " word" : "\nLine";
+    }
+    Id3Tag t{};
+    t.version = 4;
+    t.lrc = static_cast<char*>(std::malloc(lrc.size() + 1));
+    std::copy(lrc.c_str(), lrc.c_str() + lrc.size() + 1, t.lrc);
+    lrc_tosylt(&t);
+    std::string payload(reinterpret_cast<char*>(t.sylt), static_cast<size_t>(t.syltsize));
+    id3_close(&t);
+    std::string frame = "SYLT" + Syncsafe(static_cast<uint32_t>(payload.size())) + std::string(2, '\0') + payload;
+    return "ID3" + std::string{4, 0, 0} + Syncsafe(static_cast<uint32_t>(frame.size())) + frame + audio;
+}
+
+void WriteFile(const wxString& path, const std::string& bytes)
+{
+    FILE* fp = std::fopen(path.utf8_str().data(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), fp);
+    std::fclose(fp);
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+void Documents(LyrasilFrameCode* frame, const wxString& dir)
+{
+    std::printf("| rows | open (median of 5) | save (median of 5) | rows/s open | rows/s save |\n");
+    std::printf("|---|---|---|---|---|\n");
+    for (int rows : {1000, 10000}) {
+        wxString path = dir + wxString::Format("/rows%d.mp3", rows);
+        WriteFile(path, TrackWithRows(rows, SilentMp3(2000)));
+        std::vector<double> open, save;
+        for (int run = 0; run < 5; ++run) {
+            wxStopWatch sw;
+            frame->OpenTrack(path);
+            open.push_back(sw.TimeInMicro().ToDouble() / 1e6);
+            Pump(100);
+            wxCommandEvent saveCommand(wxEVT_MENU, wxID_SAVE);
+            saveCommand.SetEventObject(frame);
+            sw.Start();
+            frame->ProcessWindowEvent(saveCommand);
+            save.push_back(sw.TimeInMicro().ToDouble() / 1e6);
+            Pump(100);
+        }
+        if (FrameTestAccess::Grid(frame)->GetNumberRows() != rows + 1)
+            std::printf("(the table had %d rows)\n", FrameTestAccess::Grid(frame)->GetNumberRows());
+        std::printf("| %d | %.3f s | %.3f s | %.0f | %.0f |\n", rows, Median(open), Median(save),
+                    rows / Median(open), rows / Median(save));
+    }
+}
+
+double CpuSeconds()
+{
+    struct rusage ru;
+    getrusage(RUSAGE_SELF, &ru);
+    return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+void Stamping(LyrasilFrameCode* frame, const wxString& dir)
+{
+    const int presses = 24;
+    wxString path = dir + "/silence.mp3";
+    WriteFile(path, TrackWithRows(1, SilentMp3(14000))); // a frame: no notice on opening
+    frame->OpenTrack(path);
+    if (!PumpUntil([&] { return FrameTestAccess::TrackLength(frame) > 0; }, 5000)) {
+        std::printf("the length was never measured\n");
+        return;
+    }
+    wxGrid* grid = FrameTestAccess::Grid(frame);
+    wxMediaCtrl* media = FrameTestAccess::Media(frame);
+    wxStopWatch sincePlay;
+    bool began = false;
+    auto onPlay = [&](wxMediaEvent& e) {
+        if (!began && FrameTestAccess::Playing(frame)) {
+            sincePlay.Start();
+            began = true;
+        }
+        e.Skip();
+    };
+    frame->Bind(wxEVT_MEDIA_PLAY, onPlay, ID_MEDIACTRL);
+    grid->SetGridCursor(0, 0);
+    wxCommandEvent play(wxEVT_BUTTON, ID_PLAY);
+    play.SetEventObject(frame->FindWindow(ID_PLAY));
+    frame->FindWindow(ID_PLAY)->ProcessWindowEvent(play);
+    PumpUntil([&] { return began; }, 2000);
+
+    // The position when the window handles the key, read just before the
+    // editor's own handler reads it.
+    long handled = -1;
+    auto onKey = [&](wxKeyEvent& e) {
+        if (e.GetKeyCode() == WXK_SPACE)
+            handled = static_cast<long>(media->Tell());
+        e.Skip();
+    };
+    frame->Bind(wxEVT_CHAR_HOOK, onKey);
+    std::vector<double> vsMedia, vsHandled, vsWall, latency;
+    wxUIActionSimulator sim;
+    for (int i = 0; i < presses; ++i) {
+        // Presses at irregular moments, as a singer's syllables come.
+        Pump(250 + (i * 37) % 130);
+        grid->SetFocus();
+        long wall = sincePlay.Time();
+        long position = static_cast<long>(media->Tell());
+        sim.Char(WXK_SPACE);
+        Pump(15);
+        int32_t stamp = 0;
+        if (!StampTime(grid->GetCellValue(i, 0), &stamp)) {
+            std::printf("press %d stamped nothing\n", i);
+            continue;
+        }
+        vsMedia.push_back(stamp - position);
+        vsHandled.push_back(stamp - handled);
+        latency.push_back(handled - position);
+        vsWall.push_back(stamp - wall);
+    }
+    frame->Unbind(wxEVT_MEDIA_PLAY, onPlay, ID_MEDIACTRL);
+    frame->Unbind(wxEVT_CHAR_HOOK, onKey);
+
+    // CPU while the rest of the track plays.
+    double cpu0 = CpuSeconds();
+    wxStopWatch wall;
+    Pump(4000);
+    double cpu = (CpuSeconds() - cpu0) / (wall.Time() / 1000.0);
+    // The media back end's own share: the same playback without the
+    // window's timer.
+    FrameTestAccess::Timer(frame)->Stop();
+    cpu0 = CpuSeconds();
+    wall.Start();
+    Pump(2000);
+    double backend = (CpuSeconds() - cpu0) / (wall.Time() / 1000.0);
+    FrameTestAccess::Timer(frame)->Start(100);
+    wxCommandEvent pause(wxEVT_BUTTON, ID_PAUSE);
+    pause.SetEventObject(frame->FindWindow(ID_PAUSE));
+    frame->FindWindow(ID_PAUSE)->ProcessWindowEvent(pause);
+    cpu0 = CpuSeconds();
+    wall.Start();
+    Pump(4000);
+    double idle = (CpuSeconds() - cpu0) / (wall.Time() / 1000.0);
+
+    auto abs = [](std::vector<double> v) {
+        for (double& x : v)
+            x = x < 0 ? -x : x;
+        return v;
+    };
+    auto row = [&](const char* what, const std::vector<double>& v) {
+        std::vector<double> a = abs(v);
+        std::printf("| %s | %zu | %+.0f ms | %.0f ms | %+.0f .. %+.0f ms |\n", what, v.size(), Median(v),
+                    *std::max_element(a.begin(), a.end()), *std::min_element(v.begin(), v.end()),
+                    *std::max_element(v.begin(), v.end()));
+    };
+    std::printf("| stamp minus | presses | median | worst (absolute) | range |\n|---|---|---|---|---|\n");
+    row("media position when the key is handled", vsHandled);
+    row("media position when the key is sent", vsMedia);
+    row("time since playback began", vsWall);
+    row("(handled minus sent: the input's own way)", latency);
+    std::printf("\nCPU while playing: %.2f %% of one core; without the window's timer %.2f %%; paused %.2f %%\n",
+                cpu * 100, backend * 100, idle * 100);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string part = argc > 1 ? argv[1] : "";
+    if (part != "documents" && part != "stamping") {
+        std::fprintf(stderr, "usage: bench_editor documents|stamping   (under xvfb-run)\n");
+        return 2;
+    }
+    setenv("GSETTINGS_BACKEND", "memory", 1);
+    wxApp::SetInstance(new BenchApp);
+    int one = 1;
+    char* args[] = {argv[0], nullptr};
+    if (!wxEntryStart(one, args))
+        return 2;
+    wxTheApp->CallOnInit();
+    // Notices would wait for a click: none may appear, so none is shown.
+    wxLog::EnableLogging(false);
+
+    char pattern[] = "/tmp/lyrasil-bench-XXXXXX";
+    wxString dir = mkdtemp(pattern);
+    Options options;
+    options.tipIndex = -1;
+    Keyvale settings(dir + "/lyrasil.ini");
+    auto* frame = new LyrasilFrameCode("Lyrasil", wxSize(720, 480), options, settings, dir);
+    frame->Show();
+    Pump(300);
+    if (part == "documents")
+        Documents(frame, dir);
+    else
+        Stamping(frame, dir);
+    frame->Destroy();
+    Pump(50);
+    wxFileName::Rmdir(dir, wxPATH_RMDIR_RECURSIVE);
+    wxTheApp->OnExit();
+    wxEntryCleanup();
+    return 0;
+}
