@@ -159,3 +159,14 @@ Notice SkippedLinesNotice(int lines)
         return {kNotice, "1 line without a readable time-stamp was skipped.", kNoticeStyle};
     return {kNotice, wxString::Format("%d lines without a readable time-stamp were skipped.", lines), kNoticeStyle};
 }
+
+Notice UserGuideMissingNotice(const wxString& path)
+{
+    return {kNotice, "The user guide " + Quoted(path) + " cannot be opened: it is not installed.", kNoticeStyle};
+}
+
+Notice NoPdfViewerNotice(const wxString& path)
+{
+    return {kNotice, "The user guide " + Quoted(path) + " cannot be opened: no program for PDF files is registered.",
+            kNoticeStyle};
+}

@@ -33,4 +33,8 @@ Notice UnsavedChangesQuestion();
 Notice UnsavedExportQuestion();
 Notice SkippedLinesNotice(int lines);
 
+// Help > User Guide: why the manual at path cannot be shown.
+Notice UserGuideMissingNotice(const wxString& path);
+Notice NoPdfViewerNotice(const wxString& path);
+
 #endif
