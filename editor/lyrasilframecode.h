@@ -21,6 +21,7 @@
 #include <wx/stopwatch.h>
 #include <wx/timer.h>
 
+#include "helpcmd.h"
 #include "lyrasilframe.h"
 #include "options.h"
 
@@ -138,6 +139,15 @@ protected:
     // (exclusive) as whole positions, both 0 for a row without text.
     std::vector<std::pair<long, long>> lyricsSpans;
     bool unplayable;             // the media control stopped without a length
+
+    // --- Options and help ---
+public:
+    // Where Help > User Guide looks for the PDF viewer: the system's places
+    // unless a test points the window at files of its own.
+    void SetViewerLookup(const ViewerLookup& lookup) { viewerLookup = lookup; }
+
+protected:
+    ViewerLookup viewerLookup = SystemViewerLookup();
 };
 
 #endif
