@@ -24,6 +24,7 @@ packages=(
   libwxgtk-media3.2-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   xvfb xauth
+  groff img2pdf poppler-utils
 )
 test_packages=(
   gcc-multilib g++-multilib

@@ -22,6 +22,7 @@
 #include <wx/stopwatch.h>
 #include <wx/timer.h>
 
+#include "helpcmd.h"
 #include "lyrasilframe.h"
 #include "options.h"
 #include "rows.h"
@@ -168,6 +169,15 @@ protected:
     bool awaitingPlay;           // Play was asked for; the back end has not begun
     long playStart;              // ms where the last Play started
     wxStopWatch playAsked;       // time since Play was asked for
+
+    // --- Options and help ---
+public:
+    // Where Help > User Guide looks for the PDF viewer: the system's places
+    // unless a test points the window at files of its own.
+    void SetViewerLookup(const ViewerLookup& lookup) { viewerLookup = lookup; }
+
+protected:
+    ViewerLookup viewerLookup = SystemViewerLookup();
 };
 
 #endif

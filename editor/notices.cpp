@@ -169,3 +169,14 @@ wxString UnplayableStatusText()
 {
     return "This track cannot be played.";
 }
+
+Notice UserGuideMissingNotice(const wxString& path)
+{
+    return {kNotice, "The user guide " + Quoted(path) + " cannot be opened: it is not installed.", kNoticeStyle};
+}
+
+Notice NoPdfViewerNotice(const wxString& path)
+{
+    return {kNotice, "The user guide " + Quoted(path) + " cannot be opened: no program for PDF files is registered.",
+            kNoticeStyle};
+}

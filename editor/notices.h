@@ -37,4 +37,8 @@ Notice PlayWithoutTrackNotice();
 // The status bar's text for a track the media back end cannot play.
 wxString UnplayableStatusText();
 
+// Help > User Guide: why the manual at path cannot be shown.
+Notice UserGuideMissingNotice(const wxString& path);
+Notice NoPdfViewerNotice(const wxString& path);
+
 #endif
