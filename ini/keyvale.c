@@ -195,6 +195,21 @@ static char *keyname(char *line, size_t *len, char **sep)
 
 /* --- reading --- */
 
+/* Whether fp stands at the start of a line.  A line longer than the buffer
+ * is read in pieces; only the piece that starts it is judged (a header, a
+ * key, a comment), the rest of it is text of that line, for every reader
+ * and the writer alike.  A failed seek counts as a start. */
+static int at_line_start(FILE *fp)
+{
+  long pos = ftell(fp);
+  int c;
+
+  if (pos <= 0 || fseek(fp, pos - 1, SEEK_SET) != 0)
+    return 1;
+  c = fgetc(fp);
+  return c == '\n' || c == EOF;
+}
+
 /* Reads lines from fp up to the wanted one: a section header (header
  * non-zero) or a key line of the current section (the next header ends the
  * search).  Wanted is line number idx of that kind when idx >= 0, else the
@@ -206,14 +221,17 @@ static char *findline(FILE *fp, char *LocalBuffer, int header, const char *name,
                       size_t *len, char **sep, long *mark)
 {
   size_t namelen = name != NULL ? strlen(name) : 0;
-  int n = -1;
+  int n = -1, start;
   char *sp;
 
   for (;;) {
     if (mark != NULL)
       *mark = ftell(fp);
+    start = at_line_start(fp);
     if (fgets(LocalBuffer, INI_LINE_BUFFER, fp) == NULL)
       return NULL;
+    if (!start)
+      continue;
     if (header)
       sp = headername(LocalBuffer, len);
     else if (*skipleading(LocalBuffer) == '[')
@@ -361,6 +379,7 @@ int ini_browse(IniBrowseCallback Callback, void *UserData, const char *Filename)
   size_t seclen = 0, keylen, room;
   enum quote_option quotes;
   FILE *fp;
+  int start;
 
   if (Callback == NULL || Filename == NULL || (fp = fopen(Filename, "rb")) == NULL)
     return 0;
@@ -370,8 +389,11 @@ int ini_browse(IniBrowseCallback Callback, void *UserData, const char *Filename)
      * so at least 3 bytes are left and every read makes progress. */
     line = LocalBuffer + seclen + 1;
     room = INI_LINE_BUFFER - (seclen + 1);
+    start = at_line_start(fp);
     if (fgets(line, (int)room, fp) == NULL)
       break;
+    if (!start)
+      continue;
     sp = skipleading(line);
     if (*sp == '\0' || *sp == ';' || *sp == '#')
       continue;
@@ -447,6 +469,7 @@ struct rewrite {
   long mark;     /* where the not yet copied text begins in rfp */
   long pending;  /* bytes from mark not yet copied, below INI_LINE_BUFFER */
   int failed;    /* a seek, read or write went wrong */
+  int linestart; /* the piece readline took last starts a line of the file */
 };
 
 /* Where the copy stopped, which says what the ending still has to add. */
@@ -463,6 +486,9 @@ static long readline(char *LocalBuffer, struct rewrite *rw)
 {
   long start = ftell(rw->rfp), end;
 
+  /* Only a piece that starts a line may be a stop of the copy, or text
+   * would be put into the middle of a line. */
+  rw->linestart = at_line_start(rw->rfp);
   if (fgets(LocalBuffer, INI_LINE_BUFFER, rw->rfp) == NULL)
     return 0;
   end = ftell(rw->rfp);
@@ -537,7 +563,7 @@ static int copy_to_section(char *LocalBuffer, struct rewrite *rw, const char *Se
     linelen = readline(LocalBuffer, rw);
     if (linelen == 0)
       return 0;
-    sp = headername(LocalBuffer, &len);
+    sp = rw->linestart ? headername(LocalBuffer, &len) : NULL;
     if (sp != NULL && namematch(sp, len, Section, seclen))
       break;
     keepline(LocalBuffer, linelen, rw);
@@ -565,9 +591,10 @@ static int copy_to_stop(char *LocalBuffer, struct rewrite *rw, const char *Key)
     linelen = readline(LocalBuffer, rw);
     if (linelen == 0)
       return 0;
-    if (*skipleading(LocalBuffer) == '[')
+    if (rw->linestart && *skipleading(LocalBuffer) == '[')
       return 1;
-    if (keylen > 0 && (sp = keyname(LocalBuffer, &len, &ep)) != NULL && namematch(sp, len, Key, keylen))
+    if (rw->linestart && keylen > 0 && (sp = keyname(LocalBuffer, &len, &ep)) != NULL &&
+        namematch(sp, len, Key, keylen))
       return 1;
     if (Key == NULL)
       dropline(rw);
@@ -598,6 +625,13 @@ static enum stop copy_with_change(char *LocalBuffer, struct rewrite *rw, const c
       keepline(LocalBuffer, linelen, rw);
     else
       dropline(rw);
+    /* The rest of an old key line longer than the buffer goes with it. */
+    if (*skipleading(LocalBuffer) != '[')
+      while (!rw->failed && LocalBuffer[linelen - 1] != '\n' &&
+             (linelen = readline(LocalBuffer, rw)) > 0 && !rw->linestart)
+        dropline(rw);
+    if (linelen > 0 && rw->linestart)
+      keepline(LocalBuffer, linelen, rw);
   }
   while ((linelen = readline(LocalBuffer, rw)) > 0)
     keepline(LocalBuffer, linelen, rw);

@@ -10,8 +10,10 @@
  *  - lines end with a line feed; a CR before it is white space, so CR LF files
  *    read like LF files.  White space is every byte from 1 to 32; bytes 128 to
  *    255 are ordinary characters, so UTF-8 names and values are never trimmed.
- *  - a line is read in pieces of at most 511 bytes; a longer line is taken as
- *    several lines, each judged by itself.
+ *  - a line is read in pieces of at most 511 bytes; a longer line is judged
+ *    by its first piece only (the rest is text of that line, never a header
+ *    or a key), so reading and writing agree and a rewrite never puts a
+ *    line into the middle of another.
  *  - "[name]" starts a section (the name between '[' and the first ']', taken
  *    as it stands); ';' or '#' first starts a comment line; any other line with
  *    '=' (or, when it has none, ':') is "key = value"; other lines are ignored.

@@ -164,7 +164,7 @@ TEST_F(Ini, LongLinesAreReadIn511BytePieces)
     std::string value(509, 'x');
     Write("k=" + value + std::string(80, 'y') + "c=7\n" + "short=" + std::string(100, 'z') + "\n");
     EXPECT_EQ(Gets(nullptr, "k"), value);
-    EXPECT_EQ(Gets(nullptr, std::string(80, 'y').append("c").c_str()), "7");   // the continuation is a key line
+    EXPECT_EQ(Gets(nullptr, std::string(80, 'y').append("c").c_str()), "?");   // the rest of a line is no key
     EXPECT_EQ(Gets(nullptr, "short", "?", 11), std::string(10, 'z'));            // cut to the buffer
     EXPECT_EQ(Gets(nullptr, "missing", "default", 4), "def");
 }
@@ -492,3 +492,31 @@ TEST_F(Ini, RandomWritesReadBack)
 }
 
 } // namespace
+
+// A line longer than the reading buffer is read in pieces, but a rewrite
+// only ever stops at the start of a line: it never puts a key into the
+// middle of one, nor splits one, nor leaves half of an old key line.
+TEST_F(Ini, RewritesNeverCutALongLine)
+{
+    const std::string x(511, 'x');
+    struct {
+        std::string before;
+        const char *section, *key, *value;
+        std::string after;
+    } cases[] = {
+        {"[Settings]\n" + x + "[Settings]\nkey=0\n", "Settings", "key", "v",
+         "[Settings]\n" + x + "[Settings]\nkey=v\n"},
+        {"[Settings]\n" + x + "key=0\n", "Settings", "key", "v", "[Settings]\n" + x + "key=0\nkey=v\n"},
+        {"[Settings]\nkey=" + x + "tail\nnext=1\n", "Settings", "key", "v", "[Settings]\nkey=v\nnext=1\n"},
+        {"[A]\n" + x + "[B]\n[B]\nb=1\n", "B", nullptr, nullptr, "[A]\n" + x + "[B]\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.before.substr(0, 20));
+        Write(c.before);
+        EXPECT_EQ(ini_puts(c.section, c.key, c.value, path.c_str()), 1);
+        EXPECT_EQ(Read(), c.after);
+        if (c.value != nullptr) {
+            EXPECT_EQ(Gets(c.section, c.key), c.value) << "what was written reads back";
+        }
+    }
+}
