@@ -195,6 +195,11 @@ void LyrasilFrame::CreateWidgets()
     transportSizer->Add(positionSlider, 1, wxALL, 5);
     positionText = new wxTextCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxSize(70, -1), wxTE_RIGHT);
     positionText->SetMaxLength(0);
+    // 70 pixels, or wider where the theme's font and frame need more to
+    // show a whole time ("100:00.00" for the longest tracks).
+    int textWidth = positionText->GetTextExtent("100:00.00").GetWidth() + 24;
+    if (textWidth > 70)
+        positionText->SetMinSize(wxSize(textWidth, -1));
     transportSizer->Add(positionText, 0, wxALL, 5);
     mainSizer->Add(transportSizer, 0, wxEXPAND, 5);
 

@@ -1,29 +1,47 @@
 #!/usr/bin/env bash
-# Screenshot of the editor's main window, made on a virtual X server:
-#   scripts/screenshot.sh BUILD-DIR [OUTPUT.png]    (default: doc/screenshot.png)
-# Needs xvfb-run and imagemagick's import. The editor runs with a throw-away
-# home folder whose settings give a fixed window size and no tip dialog.
+# Screenshots of the editor, made on a virtual X server with the demo track
+# open (its lyrics imported by lyrasil-import first):
+#   doc/screenshot.png   the main window with the track's table
+#   doc/lyricsview.png   the lyrics view during playback, a word highlighted
+#
+#   scripts/screenshot.sh BUILD-DIR [OUTPUT-FOLDER]    (default: doc/)
+#
+# Needs xvfb-run, imagemagick's import and xdotool.  The editor runs with a
+# throw-away home folder whose settings give a fixed window size and no tip
+# dialog; there is no window manager, so the window sits at the top left.
 set -euo pipefail
-build=${1:?usage: screenshot.sh BUILD-DIR [OUTPUT.png]}
+build=${1:?usage: screenshot.sh BUILD-DIR [OUTPUT-FOLDER]}
 top=$(cd "$(dirname "$0")/.." && pwd)
-out=${2:-$top/doc/screenshot.png}
-case "$out" in /*) ;; *) out="$PWD/$out" ;; esac
-editor="$(cd "$build" && pwd)/editor/lyrasil"
+out=${2:-$top/doc}
+out=$(cd "$out" && pwd)
+build=$(cd "$build" && pwd)
+editor="$build/editor/lyrasil"
 [ -x "$editor" ] || { echo "screenshot.sh: no editor at $editor" >&2; exit 1; }
 width=720 height=480
 
-home=$(mktemp -d)
-trap 'rm -rf "$home"' EXIT
-mkdir -p "$home/.lyrasil"
-printf '[Settings]\ntip=-1\n[Position]\nframe=%d %d\n' "$width" "$height" > "$home/.lyrasil/lyrasil.ini"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/home/.lyrasil"
+cp "$top/demo/demo.mp3" "$top/demo/demo.lrc" "$work/"
+(cd "$work" && "$build/tools/lyrasil-import" demo.mp3 >/dev/null)
 
-# Inside the virtual server: start the editor, give it time to draw (there is
-# no window manager, so it sits at the top left corner), grab, close.
-inner='
-  HOME="$1" GSETTINGS_BACKEND=memory "$2" & pid=$!
-  sleep 3
-  import -window root -crop "$4x$5+0+0" +repage "$3"
-  kill "$pid"; wait "$pid" 2>/dev/null || true
-'
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c "$inner" screenshot "$home" "$editor" "$out" "$width" "$height"
-echo "screenshot: $out"
+# shot SETTINGS OUTPUT SECONDS-OF-PLAY: starts the editor on the track, plays
+# for the given seconds when not empty (the play button is at the bottom
+# left), grabs the window, closes the editor.
+shot() {
+  printf '[Settings]\ntip=-1\n%b[Position]\nframe=%d %d\n' "$1" "$width" "$height" >"$work/home/.lyrasil/lyrasil.ini"
+  inner='
+    HOME="$1" GSETTINGS_BACKEND=memory ASAN_OPTIONS=detect_leaks=0 "$2" "$3" & pid=$!
+    sleep 4
+    if [ -n "$6" ]; then xdotool mousemove 22 $(( $5 - 45 )) click 1; sleep "$6"; fi
+    import -window root -crop "$4x$5+0+0" +repage "$7"
+    kill "$pid"; wait "$pid" 2>/dev/null || true
+  '
+  xvfb-run -a -s "-screen 0 1024x768x24" bash -c "$inner" shot "$work/home" "$editor" "$work/demo.mp3" \
+    "$width" "$height" "$3" "$2"
+  echo "screenshot: $2"
+}
+
+shot '' "$out/screenshot.png" ''
+# 3.05 s in: the word sung at 2.79 s is still in its full highlight.
+shot 'textwindow=1\nlyricsfont=Sans 16\n' "$out/lyricsview.png" 3.05
