@@ -23,20 +23,13 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 DEMO = os.path.join(HERE, "..", "..", "demo")
 REFUSED = 'The ID3 tag of "%s" cannot be copied safely. The track was not changed.\n'
 
+sys.path.insert(0, HERE)
+from test_tools import ToolTest, audio, syncsafe  # noqa: E402  (the shared builders and runner)
+
 try:
     from mutagen.id3 import ID3, SYLT, TIT2, Encoding
 except ImportError:  # the tests that need the peer are skipped
     ID3 = None
-
-
-def syncsafe(n):
-    return bytes([(n >> 21) & 0x7F, (n >> 14) & 0x7F, (n >> 7) & 0x7F, n & 0x7F])
-
-
-def audio(frames=3):
-    """MPEG-1 Layer III frames: a header, then bytes that are never 0xFF."""
-    return b"".join(b"\xff\xfb\x90\x64" + bytes((f * 31 + i) % 251 for i in range(413))
-                    for f in range(frames))
 
 
 def frame(version, ident, body, flags=b"\0\0", size=None):
@@ -79,32 +72,7 @@ def inline_lrc(items):
     return out
 
 
-class ReadingTest(unittest.TestCase):
-    def setUp(self):
-        self.tmp = tempfile.TemporaryDirectory(prefix="lyrasil-reading-")
-        self.dir = self.tmp.name
-
-    def tearDown(self):
-        self.tmp.cleanup()
-
-    def path(self, name):
-        return os.path.join(self.dir, name)
-
-    def write(self, name, data):
-        with open(self.path(name), "wb") as f:
-            f.write(data)
-        return data
-
-    def read(self, name):
-        with open(self.path(name), "rb") as f:
-            return f.read()
-
-    def run_tool(self, tool, *args):
-        proc = subprocess.run([tool] + list(args), cwd=self.dir, env=dict(os.environ, LC_ALL="C"),
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
-        self.assertEqual(proc.stderr, b"", proc.stderr.decode(errors="replace"))
-        return proc.returncode, proc.stdout.decode("utf-8")
-
+class ReadingTest(ToolTest):
     def needs_mutagen(self):
         if ID3 is None:
             self.skipTest("python3-mutagen is not installed")
