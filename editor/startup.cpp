@@ -65,3 +65,16 @@ wxString MakeWindowTitle(const wxString& trackPath)
         return kProgramName;
     return kProgramName + " - " + trackPath.AfterLast('/');
 }
+
+static int ClampWindowSide(int side)
+{
+    if (side < 1)
+        return 1;
+    return side > kMaxWindowSide ? static_cast<int>(kMaxWindowSide) : side;
+}
+
+void ClampWindowSize(int& width, int& height)
+{
+    width = ClampWindowSide(width);
+    height = ClampWindowSide(height);
+}

@@ -36,4 +36,8 @@ int SettingToInt(long value, int def);
 // (the part behind the last "/", all of it when there is none).
 wxString MakeWindowTitle(const wxString& trackPath);
 
+// A window size as the settings file can restore it: each side brought
+// into 1..kMaxWindowSide.
+void ClampWindowSize(int& width, int& height);
+
 #endif
