@@ -138,6 +138,12 @@ protected:
     // (exclusive) as whole positions, both 0 for a row without text.
     std::vector<std::pair<long, long>> lyricsSpans;
     bool unplayable;             // the media control stopped without a length
+
+    // --- Table editing: the context menu ---
+    // Connects the context menu's four commands to their handlers on the
+    // frame; connecting again has no further effect.
+    void ConnectTableMenu();
+    void DisconnectTableMenu();
 };
 
 #endif

@@ -48,3 +48,11 @@ void PaintRowText(wxGrid* grid, int row, const wxColour& colour)
 {
     grid->SetCellBackgroundColour(row, 1, colour);
 }
+
+void ClearStampsFrom(wxGrid* grid, int row)
+{
+    grid->BeginBatch();
+    for (int i = row; i < grid->GetNumberRows(); ++i)
+        grid->SetCellValue(i, 0, wxEmptyString);
+    grid->EndBatch();
+}

@@ -29,4 +29,7 @@ void SetRowStamp(wxGrid* grid, int row, const wxString& stamp);
 // Sets the background of row's text cell (column 1).
 void PaintRowText(wxGrid* grid, int row, const wxColour& colour);
 
+// Empties column 0 from row to the last row, in one batch; the texts stay.
+void ClearStampsFrom(wxGrid* grid, int row);
+
 #endif
