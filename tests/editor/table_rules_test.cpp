@@ -62,8 +62,8 @@ TEST(VerifyRowsTest, FirstFaultyCellAndItsMessageOrThePreviewLines)
         {"stamp without text", {{"00:01.00", "A"}, {"00:05.00", "  "}},
          RowFault::NoText, 1, 1, "No text/lyrics for time-stamp [00:05.00].\n. Remove row or enter text.", {"A"}},
         {"text without stamp", {{"", "la la"}, {"00:01.00", ""}},
-         RowFault::NoStamp, 0, 0, "No time-stamp for the row with lyrics \"la la\"\n. Remove row or enter a time-stamp.",
-         {}},
+         RowFault::NoStamp, 0, 0,
+         "No time-stamp for the row with lyrics \"la la\"\n. Remove row or enter a time-stamp.", {}},
         {"malformed stamp", {{"5", "x"}},
          RowFault::BadStamp, 0, 0,
          "The time-stamp [5] is invalid.\nPlease use the format mm:ss.dd where \"mm\" is the number of minutes, "
