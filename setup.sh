@@ -31,6 +31,7 @@ test_packages=(
   python3 python3-mutagen
   clang libclang-rt-14-dev
   valgrind
+  locales
 )
 
 as_root() {
@@ -62,6 +63,12 @@ if [ "$mode" = run ]; then
 fi
 
 install_packages "${packages[@]}" "${test_packages[@]}"
+# A locale with a decimal comma, for the tests that numbers typed into the
+# editor keep their decimal point whatever the locale.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf-\?8'; then
+  echo "== generating the de_DE.UTF-8 locale"
+  as_root localedef -i de_DE -f UTF-8 de_DE.UTF-8
+fi
 status=0
 
 # 1. Everything, under AddressSanitizer and UndefinedBehaviorSanitizer; the

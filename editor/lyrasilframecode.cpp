@@ -53,6 +53,7 @@ LyrasilFrameCode::~LyrasilFrameCode()
     Disconnect(ID_MEDIACTRL, wxEVT_MEDIA_LOADED, wxMediaEventHandler(LyrasilFrameCode::OnMediaLoaded));
     Disconnect(ID_TIMER, wxEVT_TIMER, wxTimerEventHandler(LyrasilFrameCode::OnTimer));
     Disconnect(wxEVT_CHAR_HOOK, wxKeyEventHandler(LyrasilFrameCode::OnHotKey));
+    DisconnectTableMenu();
     // Not a window: the frame owns it but does not delete it.
     delete updateTimer;
 }

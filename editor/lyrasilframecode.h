@@ -178,6 +178,12 @@ public:
 
 protected:
     ViewerLookup viewerLookup = SystemViewerLookup();
+
+    // --- Table editing: the context menu ---
+    // Connects the context menu's four commands to their handlers on the
+    // frame; connecting again has no further effect.
+    void ConnectTableMenu();
+    void DisconnectTableMenu();
 };
 
 #endif

@@ -180,3 +180,48 @@ Notice NoPdfViewerNotice(const wxString& path)
     return {kNotice, "The user guide " + Quoted(path) + " cannot be opened: no program for PDF files is registered.",
             kNoticeStyle};
 }
+
+// --- Table editing and verification ---
+
+Notice ClearTableQuestion()
+{
+    return {"Unsaved changes", "This operation erases the entire table.\nContinue?", kQuestionStyle};
+}
+
+Notice VerificationNotice(const RowsCheck& check)
+{
+    const Row& row = check.faulty;
+    switch (check.fault) {
+    case RowFault::NoText:
+        return {kError, "No text/lyrics for time-stamp [" + row.stamp + "].\n. Remove row or enter text.",
+                kErrorStyle};
+    case RowFault::NoStamp:
+        return {kError,
+                "No time-stamp for the row with lyrics \"" + row.text + "\"\n. Remove row or enter a time-stamp.",
+                kErrorStyle};
+    case RowFault::BadStamp:
+        return InvalidStampNotice("[" + row.stamp + "]");
+    case RowFault::Unsorted:
+    case RowFault::None:
+        break;
+    }
+    return {kError, "The time-stamps are not in sorted order.\n", kErrorStyle};
+}
+
+Notice PreviewDialogText()
+{
+    return {"Lyrics preview", "Verification completed successfully. No errors were found.", 0};
+}
+
+Notice OffsetPrompt()
+{
+    return {"Add a time offset",
+            "Enter the time (in seconds) to add to all time-stamps starting with\nthe current row. Use a negative "
+            "number to remove time.",
+            wxOK | wxCANCEL | wxCENTRE};
+}
+
+Notice InvalidOffsetNotice()
+{
+    return {kError, "Invalid time offset (must be in seconds)", kErrorStyle};
+}

@@ -11,6 +11,7 @@
 
 #include <wx/string.h>
 
+#include "rows.h"
 #include "trackio.h"
 
 struct Notice {
@@ -40,5 +41,19 @@ wxString UnplayableStatusText();
 // Help > User Guide: why the manual at path cannot be shown.
 Notice UserGuideMissingNotice(const wxString& path);
 Notice NoPdfViewerNotice(const wxString& path);
+
+// --- Table editing and verification ---
+
+Notice ClearTableQuestion();
+// The error of a failed verification; must not be called with
+// RowFault::None.
+Notice VerificationNotice(const RowsCheck& check);
+// Caption and message of the lyrics preview shown after a verification
+// passed (style 0: the dialog has its own).
+Notice PreviewDialogText();
+// Caption and message of the offset entry, with its style (OK, Cancel,
+// centred).
+Notice OffsetPrompt();
+Notice InvalidOffsetNotice();
 
 #endif

@@ -150,3 +150,39 @@ SaveText ComposeSaveText(const Rows& rows)
     }
     return out;
 }
+
+RowsCheck VerifyRows(const Rows& rows)
+{
+    RowsCheck check;
+    int64_t previous = -1;
+    wxString line;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const Row& row = rows[i];
+        if (IsEmptyRow(row))
+            continue;
+        int32_t ms = 0;
+        if (row.text.empty())
+            check.fault = RowFault::NoText, check.column = 1;
+        else if (row.stamp.empty())
+            check.fault = RowFault::NoStamp;
+        else if (!StampTime(row.stamp, &ms))
+            check.fault = RowFault::BadStamp;
+        else if (ms <= previous)
+            check.fault = RowFault::Unsorted;
+        if (check.fault != RowFault::None) {
+            check.row = i;
+            check.faulty = row;
+            break;
+        }
+        previous = ms;
+        JoinedText j = JoinRow(row.text, JoinReading::Display);
+        if (j.beginsLine && !line.empty()) {
+            check.preview.push_back(line);
+            line.clear();
+        }
+        line += j.text;
+    }
+    if (!line.empty())
+        check.preview.push_back(line);
+    return check;
+}

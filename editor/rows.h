@@ -83,4 +83,27 @@ struct SaveText {
 };
 SaveText ComposeSaveText(const Rows& rows);
 
+// --- Verification ---
+
+// The checks of a table before it is trusted, row by row, the first
+// failure ending them.  Rows that are empty once read (the entry row, rows
+// left empty) are skipped wherever they stand.  Within a row: a stamp
+// without text, a text without stamp (unlike a save, the verification
+// refuses an untimed item), a stamp lrc_timestamp refuses, a time not
+// above the previous row's (times must rise strictly).
+enum class RowFault { None, NoText, NoStamp, BadStamp, Unsorted };
+
+struct RowsCheck {
+    RowFault fault = RowFault::None;
+    size_t row = 0;     // the faulty row's index in the rows
+    int column = 0;     // its faulty cell: 0 the stamp, 1 the text
+    Row faulty;         // that row, as read
+    // The lyrics as they will read, one entry per line (JoinRow's display
+    // reading), for the rows checked; complete when fault is None.
+    std::vector<wxString> preview;
+};
+
+// rows as ReadRow reads them (ReadTableRows gives them so).
+RowsCheck VerifyRows(const Rows& rows);
+
 #endif

@@ -1,5 +1,7 @@
 #include "stamps.h"
 
+#include <string>
+
 #include "sylt.h"
 
 wxString FormatStamp(long long hundredths)
@@ -22,5 +24,116 @@ bool StampTime(const wxString& stamp, int32_t* ms)
         return false;
     if (ms != nullptr)
         *ms = value;
+    return true;
+}
+
+// --- Shifting time-stamps by an offset ---
+
+// A decimal number of seconds as whole milliseconds, truncated toward zero:
+// [+-] digits [. digits] [e [+-] digits], at least one digit before the
+// exponent, nothing else.  Digit by digit, so no binary fraction and no
+// locale has a say.  False for other text and for a result outside
+// 0..kMaxStampTime.
+static bool SecondsToMs(const char* p, int64_t* ms)
+{
+    bool negative = *p == '-';
+    if (*p == '+' || *p == '-')
+        ++p;
+    std::string digits;   // the significant digits, leading zeros dropped
+    long long scale = 0;  // digits x 10^scale is the number of seconds
+    bool any = false;
+    for (; *p >= '0' && *p <= '9'; ++p, any = true)
+        if (!digits.empty() || *p != '0')
+            digits += *p;
+    if (*p == '.') {
+        for (++p; *p >= '0' && *p <= '9'; ++p, any = true) {
+            if (!digits.empty() || *p != '0')
+                digits += *p;
+            --scale;
+        }
+    }
+    if (!any)
+        return false;
+    if (*p == 'e' || *p == 'E') {
+        ++p;
+        bool down = *p == '-';
+        if (*p == '+' || *p == '-')
+            ++p;
+        if (!(*p >= '0' && *p <= '9'))
+            return false;
+        long long exponent = 0;
+        for (; *p >= '0' && *p <= '9'; ++p)
+            if (exponent < 1000000) // far beyond any time either way
+                exponent = exponent * 10 + (*p - '0');
+        scale += down ? -exponent : exponent;
+    }
+    if (*p != '\0')
+        return false;
+    scale += 3; // seconds to milliseconds
+    if (scale < 0) {
+        // Truncation toward zero: the digits below a millisecond go.
+        long long keep = static_cast<long long>(digits.size()) + scale;
+        digits.resize(keep > 0 ? static_cast<size_t>(keep) : 0);
+    } else if (!digits.empty()) {
+        if (static_cast<long long>(digits.size()) + scale > 10)
+            return false; // more than ten digits: beyond any stamp
+        digits.append(static_cast<size_t>(scale), '0');
+    }
+    if (digits.size() > 10)
+        return false;
+    int64_t value = 0;
+    for (char c : digits)
+        value = value * 10 + (c - '0');
+    if (negative && value != 0)
+        return false; // a negative number of milliseconds is no time
+    if (value > kMaxStampTime)
+        return false;
+    *ms = value;
+    return true;
+}
+
+OffsetEntry ParseOffsetEntry(const wxString& entry, int64_t* ms)
+{
+    wxString value = entry;
+    value.Trim(true).Trim(false);
+    if (value.empty())
+        return OffsetEntry::Empty;
+    bool negative = value[0] == '-';
+    if (negative) {
+        value.erase(0, 1);
+        value.Trim(true).Trim(false);
+    }
+    int64_t offset = 0;
+    if (!SecondsToMs(value.utf8_str().data(), &offset)) {
+        int32_t stampMs = 0;
+        if (!StampTime(value, &stampMs))
+            return OffsetEntry::Invalid;
+        offset = stampMs;
+    }
+    *ms = negative ? -offset : offset;
+    return OffsetEntry::Valid;
+}
+
+bool ShiftStamp(const wxString& cell, int64_t offsetMs, wxString* shifted)
+{
+    wxString stamp = cell;
+    stamp.Trim(true).Trim(false);
+    int32_t ms = 0;
+    if (!StampTime(stamp, &ms))
+        return false;
+    // Any offset beyond the whole range clamps alike; the sum cannot wrap.
+    if (offsetMs > 2 * kMaxStampTime)
+        offsetMs = 2 * kMaxStampTime;
+    if (offsetMs < -2 * kMaxStampTime)
+        offsetMs = -2 * kMaxStampTime;
+    int64_t t = static_cast<int64_t>(ms) + offsetMs;
+    if (t < 0)
+        t = 0;
+    if (t > kMaxStampTime)
+        t = kMaxStampTime;
+    int64_t hundredths = (t + 5) / 10;
+    if (hundredths * 10 > kMaxStampTime)
+        hundredths = kMaxStampTime / 10; // rounding up would leave the range
+    *shifted = FormatStamp(hundredths);
     return true;
 }

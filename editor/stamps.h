@@ -22,4 +22,34 @@ bool StampTime(const wxString& stamp, int32_t* ms);
 // The same check on an already bracketed stamp ("[00:01.00]" or "<...>").
 bool BracketedStampValid(const wxString& bracketed);
 
+// --- Shifting time-stamps by an offset ---
+
+// The largest time a stamp can hold, in milliseconds (the next value is the
+// time of an item without a time).
+const int64_t kMaxStampTime = 2147483646;
+
+enum class OffsetEntry {
+    Empty,    // nothing entered: nothing to do
+    Invalid,  // neither a number of seconds nor a time-stamp
+    Valid,
+};
+
+// Reads the answer to "the time (in seconds) to add": white space at both
+// ends is ignored; a leading "-" (blanks may follow it) removes time.  The
+// rest is a decimal number of seconds in the C locale whatever the
+// process's locale ("1.5", ".5", "2e-3"; read digit by digit, so "1.001"
+// is exactly 1001 ms), truncated toward zero to whole milliseconds, or else
+// a time-stamp without brackets ("1:30", "01:30.50").  A number whose
+// milliseconds lie outside 0..kMaxStampTime ("1e300", or "--5") is
+// Invalid, as are "inf" and "nan".  *ms receives the signed offset when
+// Valid and is left alone otherwise.
+OffsetEntry ParseOffsetEntry(const wxString& entry, int64_t* ms);
+
+// The stamp cell's time moved by offsetMs and written as "mm:ss.dd": the
+// sum is kept within 0 and kMaxStampTime and rounded to the nearest
+// hundredth, halves up (the top hundredth that still fits at the upper
+// end).  Returns false, leaving *shifted alone, when the cell (white space
+// at both ends ignored) is no valid stamp.
+bool ShiftStamp(const wxString& cell, int64_t offsetMs, wxString* shifted);
+
 #endif

@@ -72,3 +72,16 @@ wxString TrackArgument(const wxString& arg, const wxString& cwd)
         return arg;
     return cwd.EndsWith("/") ? cwd + arg : cwd + "/" + arg;
 }
+
+static int ClampWindowSide(int side)
+{
+    if (side < 1)
+        return 1;
+    return side > kMaxWindowSide ? static_cast<int>(kMaxWindowSide) : side;
+}
+
+void ClampWindowSize(int& width, int& height)
+{
+    width = ClampWindowSide(width);
+    height = ClampWindowSide(height);
+}

@@ -39,5 +39,8 @@ wxString MakeWindowTitle(const wxString& trackPath);
 // The track named on the command line, made absolute against cwd so that
 // the document's folder is a real one.
 wxString TrackArgument(const wxString& arg, const wxString& cwd);
+// A window size as the settings file can restore it: each side brought
+// into 1..kMaxWindowSide.
+void ClampWindowSize(int& width, int& height);
 
 #endif

@@ -55,3 +55,11 @@ void RefreshRowText(wxGrid* grid, int row)
     grid->CalcScrolledPosition(rect.x, rect.y, &rect.x, &rect.y);
     grid->GetGridWindow()->RefreshRect(rect);
 }
+
+void ClearStampsFrom(wxGrid* grid, int row)
+{
+    grid->BeginBatch();
+    for (int i = row; i < grid->GetNumberRows(); ++i)
+        grid->SetCellValue(i, 0, wxEmptyString);
+    grid->EndBatch();
+}

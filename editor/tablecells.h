@@ -32,5 +32,7 @@ void PaintRowText(wxGrid* grid, int row, const wxColour& colour);
 // Repaints row's text cell only (a whole-table refresh on every timer tick
 // would cost the playing track its smoothness).
 void RefreshRowText(wxGrid* grid, int row);
+// Empties column 0 from row to the last row, in one batch; the texts stay.
+void ClearStampsFrom(wxGrid* grid, int row);
 
 #endif
