@@ -130,6 +130,10 @@ protected:
     void FinishMeasurement();
     // The track stopped playing (its end, or the back end gave up).
     void EndPlayback();
+    // Stops the media control, and playback with the transport row's
+    // state when it was playing (a command that stops it does not wait for
+    // the back end's word).
+    void StopPlayback();
 
     // Shows a message box for the notice, with this window as parent;
     // returns the button pressed (wxOK, wxYES or wxNO).

@@ -24,7 +24,7 @@ static wxString ProposedLrcName(const wxString& trackPath)
 
 void LyrasilFrameCode::OnOpen(wxCommandEvent&)
 {
-    mediaCtrl->Stop();
+    StopPlayback();
     RestoreTableView();
     if (!CheckSaveTrack())
         return;
@@ -164,8 +164,7 @@ void LyrasilFrameCode::OnClose(wxCommandEvent&)
 {
     CommitCellEditor();
     RestoreTableView();
-    playing = false;
-    mediaCtrl->Stop();
+    StopPlayback();
     RestoreVolume();
     measuring = false;
     trackLength = 0;

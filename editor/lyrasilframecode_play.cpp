@@ -361,6 +361,14 @@ void LyrasilFrameCode::OnMediaStop(wxMediaEvent& event)
     event.Skip();
 }
 
+void LyrasilFrameCode::StopPlayback()
+{
+    const bool wasPlaying = playing;
+    mediaCtrl->Stop();
+    if (wasPlaying)
+        EndPlayback();
+}
+
 void LyrasilFrameCode::EndPlayback()
 {
     stopwatch.Pause();

@@ -31,8 +31,7 @@ void LyrasilFrameCode::OnCellChange(wxGridEvent& event)
 void LyrasilFrameCode::OnClearTable(wxCommandEvent&)
 {
     RestoreTableView();
-    playing = false;
-    mediaCtrl->Stop();
+    StopPlayback();
     if (ShowNotice(ClearTableQuestion()) != wxYES)
         return;
     CommitCellEditor();

@@ -127,6 +127,14 @@ TEST_F(PlaybackTest, TheTransportRowFollowsPlayPauseAndTheEndOfTheTrack)
     Pump(300);
     EXPECT_NEAR(paused, Tell(), 30) << "paused means paused";
 
+    // Commands that stop playback leave the row ready to play again.
+    Click(ID_PLAY);
+    WaitUntilPlaying(100);
+    wxTEST_DIALOG(Command(ID_CLEARTABLE),
+                  ExpectQuestion("This operation erases the entire table.\nContinue?", wxID_NO));
+    EXPECT_FALSE(Playing());
+    EXPECT_EQ("P-S", Transport()) << "after Edit > Clear complete table";
+
     Click(ID_PLAY);
     ASSERT_TRUE(PumpUntil([&] { return !Playing(); }, 4000)) << "the end of the track was never reported";
     EXPECT_EQ("P-S", Transport()) << "at the end";
