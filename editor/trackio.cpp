@@ -29,32 +29,10 @@ FILE* OpenRegular(const wxString& path, TrackResult* r, struct stat* st = nullpt
     if (st == nullptr)
         st = &local;
     r->path = path;
-    int fd = open(Native(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        r->status = TrackStatus::OpenFailed;
-        r->err = errno;
-        return nullptr;
-    }
-    if (fstat(fd, st) != 0) {
-        r->status = TrackStatus::OpenFailed;
-        r->err = errno;
-        close(fd);
-        return nullptr;
-    }
-    if (!S_ISREG(st->st_mode)) {
-        r->status = TrackStatus::NotRegular;
-        r->err = S_ISDIR(st->st_mode) ? EISDIR : EINVAL;
-        close(fd);
-        return nullptr;
-    }
-    int flags = fcntl(fd, F_GETFL);
-    FILE* fp = nullptr;
-    if (flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0)
-        fp = fdopen(fd, "rb");
+    FILE* fp = replace_fopen_regular(Native(path).c_str(), st);
     if (fp == nullptr) {
-        r->status = TrackStatus::OpenFailed;
         r->err = errno;
-        close(fd);
+        r->status = errno == EISDIR || errno == EINVAL ? TrackStatus::NotRegular : TrackStatus::OpenFailed;
     }
     return fp;
 }

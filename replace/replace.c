@@ -501,3 +501,27 @@ void replace_free(Replace *r)
     r->target = NULL;
     r->tmpname = NULL;
 }
+
+FILE *replace_fopen_regular(const char *name, struct stat *st)
+{
+    FILE *fp = NULL;
+    int fd, flags, err = 0;
+
+    fd = open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return NULL;
+    if (fstat(fd, st) != 0)
+        err = errno;
+    else if (S_ISDIR(st->st_mode))
+        err = EISDIR;
+    else if (!S_ISREG(st->st_mode))
+        err = EINVAL;
+    else if ((flags = fcntl(fd, F_GETFL)) < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
+             (fp = fdopen(fd, "rb")) == NULL)
+        err = errno;
+    if (fp == NULL) {
+        close(fd);
+        errno = err;
+    }
+    return fp;
+}

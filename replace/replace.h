@@ -159,6 +159,15 @@ char *replace_tempname(const char *target, const char *suffix);
 /* Non-zero when a and b are the same file (device and inode). */
 int replace_same_file(const struct stat *a, const struct stat *b);
 
+/* --- reading the file to be replaced --- */
+
+/* Opens name for reading ("rb") only when it is a regular file, without
+ * ever waiting: a FIFO or a device under the name would block an ordinary
+ * open.  Stores its status in *st.  Returns null with errno set on failure:
+ * EISDIR for a folder, EINVAL for anything else that is not a regular
+ * file, the open's own errno otherwise. */
+FILE *replace_fopen_regular(const char *name, struct stat *st);
+
 #ifdef __cplusplus
 }
 #endif

@@ -37,36 +37,19 @@ int answer_options(int argc, char *argv[], void (*usage)(void), const char *vers
 
 FILE *open_track(const char *arg, char **name, struct stat *st)
 {
-    const char *reason = NULL;
-    FILE *fp = NULL;
-    int fd;
+    FILE *fp;
 
     *name = set_extension(arg, ".mp3", 0);
     if (*name == NULL) {
         puts("Insufficient memory.");
         return NULL;
     }
-    /* Opening a FIFO would wait for a writer: open without waiting, look at
-     * what it is, and only then read as usual. */
-    fd = open(*name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        printf("Error opening file \"%s\": %s.\n", *name, strerror(errno));
-        return NULL;
-    }
-    if (fstat(fd, st) != 0)
-        reason = strerror(errno);
-    else if (S_ISDIR(st->st_mode))
-        reason = strerror(EISDIR);
-    else if (!S_ISREG(st->st_mode))
-        reason = "not a regular file";
-    else if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
-             (fp = fdopen(fd, "rb")) == NULL)
-        reason = strerror(errno);
-    if (reason != NULL) {
-        printf("Error opening file \"%s\": %s.\n", *name, reason);
-        close(fd);
-        return NULL;
-    }
+    /* A FIFO would wait for a writer, and a folder or a device is no
+     * track: never read or replace one. */
+    fp = replace_fopen_regular(*name, st);
+    if (fp == NULL)
+        printf("Error opening file \"%s\": %s.\n", *name,
+               errno == EINVAL ? "not a regular file" : strerror(errno));
     return fp;
 }
 

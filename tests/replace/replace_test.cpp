@@ -253,3 +253,30 @@ TEST_F(ReplaceFile, FailuresLeaveTheTargetAndNoTemporaryFile)
 }
 
 }  // namespace
+
+// The file to be replaced is read only when it is a regular file, and a
+// FIFO never makes the reader wait.
+TEST_F(ReplaceFile, OnlyRegularFilesAreOpenedForReading)
+{
+    Write(target, "track");
+    ASSERT_EQ(0, mkfifo(Path("fifo.mp3").c_str(), 0600));
+    ASSERT_EQ(0, mkdir(Path("folder.mp3").c_str(), 0700));
+    const struct {
+        std::string name;
+        int err;
+    } cases[] = {{target, 0}, {Path("fifo.mp3"), EINVAL}, {Path("folder.mp3"), EISDIR}, {Path("none.mp3"), ENOENT}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        struct stat st;
+        errno = 0;
+        FILE* fp = replace_fopen_regular(c.name.c_str(), &st);
+        EXPECT_EQ(c.err == 0, fp != nullptr);
+        if (fp != nullptr) {
+            char buf[8] = {0};
+            EXPECT_EQ(5u, fread(buf, 1, sizeof buf, fp)) << "reads as usual, blocking cleared";
+            fclose(fp);
+        } else {
+            EXPECT_EQ(c.err, errno);
+        }
+    }
+}
