@@ -3,6 +3,8 @@
 #
 #   ./setup.sh run    install what is needed, build, and run Lyrasil on the demo
 #   ./setup.sh test   install what is needed, build, and run every test
+#   ./setup.sh package  install what is needed and build the Debian packages
+#                       into build/deb
 #
 # Works as root or through sudo; needs no display and no sound card (the
 # tests start their own virtual X server).
@@ -13,8 +15,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 mode=${1:-}
 case "$mode" in
-  run|test) ;;
-  *) echo "usage: ./setup.sh run|test" >&2; exit 2 ;;
+  run|test|package) ;;
+  *) echo "usage: ./setup.sh run|test|package" >&2; exit 2 ;;
 esac
 
 # --- packages ---------------------------------------------------------------
@@ -50,6 +52,41 @@ install_packages() {
   fi
 }
 
+# The Debian packages: the tools that build them and check them (the
+# packages' own build dependencies come from debian/control).
+package_packages=(
+  dpkg-dev debhelper lintian
+  desktop-file-utils appstream
+  xvfb xauth xdotool strace poppler-utils
+)
+
+# Builds the packages from a copy of the tree (dpkg-buildpackage writes its
+# results beside the tree it builds) and moves them into build/deb.
+build_packages() {
+  install_packages "${package_packages[@]}"
+  if ! dpkg-checkbuilddeps "$top/debian/control" 2>/dev/null; then
+    echo "== installing the build dependencies of debian/control"
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get build-dep -y -qq --no-install-recommends "$top"
+  fi
+  local out=$top/build/deb
+  local version; version=$(dpkg-parsechangelog -l "$top/debian/changelog" -S Version)
+  local src=$out/work/lyrasil-${version%-*}
+  rm -rf "$out" && mkdir -p "$src"
+  tar -C "$top" --exclude=./build --exclude=./.git --exclude='./obj-*' -cf - . | tar -C "$src" -xf -
+  echo "== dpkg-buildpackage -us -uc -b (log: $out/build.log)"
+  if ! (cd "$src" && DEB_BUILD_OPTIONS="parallel=$jobs" dpkg-buildpackage -us -uc -b) >"$out/build.log" 2>&1; then
+    tail -n 60 "$out/build.log"
+    echo "== the package build failed"
+    return 1
+  fi
+  tail -n 12 "$out/build.log"
+  mv "$out"/work/*.deb "$out"/work/*.changes "$out"/work/*.buildinfo "$out"/
+  rm -rf "$out/work"
+  echo "== packages:"
+  ls -1 "$out"/*.deb
+}
+
 configure_build() { # dir, cmake args...
   local dir=$1; shift
   cmake -S "$top" -B "$dir" "$@" >/dev/null
@@ -60,6 +97,11 @@ if [ "$mode" = run ]; then
   install_packages "${packages[@]}"
   configure_build build/release -DCMAKE_BUILD_TYPE=Release -DLYRASIL_TESTS=OFF -DLYRASIL_BENCH=OFF
   exec "$top/scripts/demo.sh" "$top/build/release"
+fi
+
+if [ "$mode" = package ]; then
+  build_packages
+  exit
 fi
 
 install_packages "${packages[@]}" "${test_packages[@]}"
@@ -102,6 +144,15 @@ if [ -f fuzz/CMakeLists.txt ]; then
     -DCMAKE_CXX_COMPILER=clang++ -DLYRASIL_FUZZ=ON -DLYRASIL_GUI=OFF -DLYRASIL_TESTS=OFF -DLYRASIL_BENCH=OFF
   echo "== fuzz corpora, then each target briefly"
   (cd build/fuzz/fuzz && ctest --output-on-failure -j "$jobs" -L fuzz --timeout 600) || status=1
+fi
+
+# 4. The Debian packages, built, checked by lintian and unpacked: the
+#    converters and the editor run from the unpacked tree.
+echo "== Debian packages"
+if build_packages; then
+  "$top/debian/check-packages.sh" "$top/build/deb" || status=1
+else
+  status=1
 fi
 
 if [ $status -ne 0 ]; then
