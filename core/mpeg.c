@@ -30,8 +30,7 @@ static long read_audio_start(FILE *fp, unsigned char **block)
         return -1;
     n = fread(*block, 1, MPEG_SCAN, fp);
     if (ferror(fp)) {
-        clearerr(fp);
-        free(*block);
+        free(*block); /* the stream keeps its error: the caller can tell */
         *block = NULL;
         return -1;
     }

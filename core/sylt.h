@@ -204,8 +204,8 @@ int lrc_tosylt(Id3Tag *id3);
  * audio frame header lies within its first 64 KiB and it does not start
  * with the signature of another container (RIFF, fLaC, OggS, or "ftyp" at
  * offset 4), and 1 when nothing follows the tag; 0 otherwise, and when the
- * track cannot be read or memory runs out.  The stream position is left
- * undefined. */
+ * track cannot be read (the stream's error indicator then stays set) or
+ * memory runs out.  The stream position is left undefined. */
 int id3_ismpeg(Id3Tag *id3);
 
 /* The three steps that write a new copy of the track to fp (opened "wb",

@@ -5,9 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "replace.h"
 #include "sylt.h"
@@ -111,8 +109,7 @@ ImportResult ImportLrcRows(const wxString& lrcPath)
 bool SameTrackFile(const wxString& a, const wxString& b)
 {
     struct stat sa, sb;
-    return stat(Native(a).c_str(), &sa) == 0 && stat(Native(b).c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
+    return stat(Native(a).c_str(), &sa) == 0 && stat(Native(b).c_str(), &sb) == 0 && replace_same_file(&sa, &sb);
 }
 
 namespace {
@@ -169,8 +166,12 @@ TrackResult SaveTrackFile(const wxString& source, const wxString& dest, const st
     id3_init(tf.fp, &tf.tag);
     // Whatever the name says, a WAV or a text file must not get a tag put
     // in front of it.
-    if (!id3_ismpeg(&tf.tag))
+    errno = 0;
+    if (!id3_ismpeg(&tf.tag)) {
+        if (ferror(tf.fp))
+            return Failed(TrackStatus::WriteFailed, source, errno != 0 ? errno : EIO);
         return Failed(TrackStatus::NotMp3, source, 0);
+    }
 
     if (payload != nullptr && !payload->empty()) {
         tf.tag.sylt = static_cast<unsigned char*>(std::malloc(payload->size()));

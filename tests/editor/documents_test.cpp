@@ -33,16 +33,8 @@ std::string InvalidStamp(const std::string& stamp)
            "of seconds and \"dd\" the hundreths of a second.";
 }
 
-class DocumentsTest : public EditorTest {
+class DocumentsTest : public WindowTest {
 protected:
-    void SetUp() override
-    {
-        EditorTest::SetUp();
-        WriteIni("[Settings]\ntip=-1\n");
-        StartQuietly();
-        ASSERT_TRUE(frame != nullptr);
-    }
-
     wxString Track(const wxString& name, const Bytes& bytes)
     {
         wxString path = Scratch(name);

@@ -13,18 +13,6 @@
 #include "lyrasilapp.h"
 #include "lyrasilframecode.h"
 
-template <class W>
-static W* FindChild(wxWindow* parent)
-{
-    for (wxWindow* child : parent->GetChildren()) {
-        if (W* w = dynamic_cast<W*>(child))
-            return w;
-        if (W* w = FindChild<W>(child))
-            return w;
-    }
-    return nullptr;
-}
-
 int ExpectTip::OnInvoked(wxDialog* dlg) const
 {
     wxCheckBox* box = FindChild<wxCheckBox>(dlg);

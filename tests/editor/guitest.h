@@ -161,6 +161,34 @@ protected:
     LyrasilFrameCode* frame = nullptr;
 };
 
+// A test that starts with the main window open: the settings file holds
+// `ini` (no tip dialog by default) and no dialog may appear at start-up.
+class WindowTest : public EditorTest {
+protected:
+    void SetUp() override
+    {
+        EditorTest::SetUp();
+        WriteIni(ini);
+        StartQuietly();
+        ASSERT_TRUE(frame != nullptr);
+    }
+
+    std::string ini = "[Settings]\ntip=-1\n";
+};
+
+// The first window of type W below parent, depth first.
+template <class W>
+W* FindChild(wxWindow* parent)
+{
+    for (wxWindow* child : parent->GetChildren()) {
+        if (W* w = dynamic_cast<W*>(child))
+            return w;
+        if (W* w = FindChild<W>(child))
+            return w;
+    }
+    return nullptr;
+}
+
 // The font the editor falls back to, as the settings file spells it.
 wxString SystemFontText();
 

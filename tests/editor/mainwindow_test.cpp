@@ -16,16 +16,7 @@ struct FramePeek : LyrasilFrameCode {
     static wxTimer* Timer(LyrasilFrameCode* f) { return f->*(&FramePeek::updateTimer); }
 };
 
-class MainWindowTest : public EditorTest {
-protected:
-    void SetUp() override
-    {
-        EditorTest::SetUp();
-        WriteIni("[Settings]\ntip=-1\n");
-        StartQuietly();
-        ASSERT_TRUE(frame != nullptr);
-    }
-};
+using MainWindowTest = WindowTest;
 
 struct MenuRow {
     int menu;

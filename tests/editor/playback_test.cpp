@@ -14,16 +14,8 @@
 
 namespace {
 
-class PlaybackTest : public EditorTest {
+class PlaybackTest : public WindowTest {
 protected:
-    void SetUp() override
-    {
-        EditorTest::SetUp();
-        WriteIni(ini);
-        StartQuietly();
-        ASSERT_TRUE(frame != nullptr);
-    }
-
     // Opens a silent track of ms with the given SYLT items and waits until
     // its length is measured.
     void OpenTrack(int ms, const std::vector<std::pair<std::string, uint32_t>>& items = {})
@@ -86,7 +78,6 @@ protected:
     }
     wxColour TextCellColour(int row) const { return Grid()->GetCellBackgroundColour(row, 1); }
 
-    std::string ini = "[Settings]\ntip=-1\n";
 };
 
 const wxColour kHighlight(192, 192, 255);

@@ -28,18 +28,6 @@ const char kClear[] = "This operation erases the entire table.\nContinue?";
 const char kOffsetPrompt[] = "Enter the time (in seconds) to add to all time-stamps starting with\nthe current row. "
                              "Use a negative number to remove time.";
 
-template <class W>
-W* FindChild(wxWindow* parent)
-{
-    for (wxWindow* child : parent->GetChildren()) {
-        if (W* w = dynamic_cast<W*>(child))
-            return w;
-        if (W* w = FindChild<W>(child))
-            return w;
-    }
-    return nullptr;
-}
-
 // A dialog's message as its lines of static text show it.
 wxString MessageOf(wxWindow* dlg)
 {
@@ -120,15 +108,9 @@ void PrintTo(const MenuLine& m, std::ostream* os)
     *os << "{" << m.id << ", \"" << m.label << "\", \"" << m.help << "\", " << m.enabled << "}";
 }
 
-class TableTest : public EditorTest {
+class TableTest : public WindowTest {
 protected:
-    void SetUp() override
-    {
-        EditorTest::SetUp();
-        WriteIni("[Settings]\ntip=-1\n[Position]\npreview=600 450\n");
-        StartQuietly();
-        ASSERT_TRUE(frame != nullptr);
-    }
+    TableTest() { ini = "[Settings]\ntip=-1\n[Position]\npreview=600 450\n"; }
 
     void OpenTrack()
     {
