@@ -96,7 +96,7 @@ TEST(VerifyRowsTest, FirstFaultyCellAndItsMessageOrThePreviewLines)
     }
 }
 
-const int64_t kTop = kMaxStampTime;
+const int64_t kTop = ID3_MAXTIME;
 
 TEST(ParseOffsetEntryTest, SecondsOrAStampSignedByALeadingMinus)
 {
