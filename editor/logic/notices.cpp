@@ -226,3 +226,18 @@ Notice InvalidOffsetNotice()
 {
     return {kError, "Invalid time offset (must be in seconds)", kErrorStyle};
 }
+
+// --- Playback options ---
+
+Notice StampLeadPrompt()
+{
+    return {"Stamp lead time",
+            "Milliseconds to take off each time-stamp of the space bar (0 to 1000),\nthe time between hearing a "
+            "syllable and pressing the key:",
+            wxOK | wxCANCEL | wxCENTRE};
+}
+
+Notice InvalidStampLeadNotice()
+{
+    return {kError, "Invalid stamp lead (must be a whole number of milliseconds from 0 to 1000)", kErrorStyle};
+}

@@ -1,12 +1,8 @@
-// Playback and synchronisation: the transport row, the length measurement,
+// Playback and synchronisation: the transport row and the Playback menu,
 // stamping with the space bar, and the highlighting of the current row in
-// the table or the lyrics view.
-//
-// How the media back end behaves here shapes the length measurement:
-// Length() is still 0 when a track reports it has loaded, and a file it
-// cannot play reports loaded and then stopped, without ever a length.  So
-// a newly opened track is measured by a short muted start from the timer,
-// and a stop before any length arrived marks the track as unplayable.
+// the table or the lyrics view.  The rules of playback are the transport's
+// (logic/transport.h): each handler hands it one input and carries out the
+// actions it answers with (Apply).
 #include "lyrasilframecode.h"
 
 #include "lyricsfont.h"
@@ -16,81 +12,97 @@
 
 namespace {
 
-// The longest the muted start may play while waiting for a length.
-const long kMeasureLimitMs = 3000;
-
 wxColour ToColour(const Rgb& c)
 {
     return wxColour(c.red, c.green, c.blue);
 }
 
+struct SpeedItem {
+    int id;
+    int percent;
+};
+const SpeedItem kSpeedItems[] = {{ID_SPEED100, 100}, {ID_SPEED75, 75}, {ID_SPEED50, 50}};
+
 } // namespace
 
-// --- Helpers ------------------------------------------------------------------
+// --- Carrying out the transport's actions ----------------------------------------
 
-void LyrasilFrameCode::LoadMedia(const wxString& path)
+long LyrasilFrameCode::Tell() const
 {
-    mediaCtrl->Load(path);
+    return static_cast<long>(mediaCtrl->Tell());
 }
 
-void LyrasilFrameCode::ResetStopwatch()
+long LyrasilFrameCode::SliderMs() const
 {
-    stopwatch.Start(0);
-    stopwatch.Pause();
+    return static_cast<long>(positionSlider->GetValue()) * 10;
 }
 
-void LyrasilFrameCode::RestoreVolume()
+void LyrasilFrameCode::Apply(const TransportActions& a, long tellMs)
 {
-    if (!muted)
-        return;
-    savedVolume = RestoredVolume(savedVolume);
-    mediaCtrl->SetVolume(savedVolume);
-    muted = false;
-}
-
-StampCell LyrasilFrameCode::GridStamps()
-{
-    return [this](int row) { return grid->GetCellValue(row, 0); };
-}
-
-void LyrasilFrameCode::InitTrackPosition()
-{
-    InitTrackPosition(mediaCtrl->Length());
-}
-
-void LyrasilFrameCode::InitTrackPosition(wxFileOffset length)
-{
-    positionSlider->SetValue(0);
-    // While a new track is being measured, a length not yet known keeps
-    // the measurement going.
-    if (length > 0 || trackLength != -1)
-        trackLength = length;
-    if (trackLength > 0)
-        positionSlider->SetRange(0, static_cast<int>(trackLength.GetValue() / 10));
-    positionText->SetValue("00:00.00");
-    if (trackLength > 0) {
-        wxString text;
-        MakeTimeStamp(text, static_cast<long>(trackLength.GetValue() / 10));
-        SetStatusText("Track length = " + text, 0);
+    if (a.mute) {
+        savedVolume = mediaCtrl->GetVolume();
+        mediaCtrl->SetVolume(0);
     }
-    playButton->Enable(true);
-    positionSlider->Enable(true);
-    positionText->Enable(true);
+    if (a.unmute) {
+        savedVolume = RestoredVolume(savedVolume);
+        mediaCtrl->SetVolume(savedVolume);
+    }
+    if (a.stop)
+        mediaCtrl->Stop();
+    if (a.pause)
+        mediaCtrl->Pause();
+    if (a.rate)
+        mediaCtrl->SetPlaybackRate(transport.Speed() / 100.0);
+    if (a.seek >= 0)
+        mediaCtrl->Seek(a.seek);
+    if (a.play)
+        mediaCtrl->Play();
+    if (a.lengthKnown)
+        ShowLength();
+    if (a.atZero)
+        ShowPosition(0);
+    if (a.unplayable)
+        SetStatusText(UnplayableStatusText(), 0);
+    if (a.started)
+        StartHighlighting(transport.Start());
+    if (a.showPosition)
+        ShowPosition(transport.Position(Now(), tellMs >= 0 ? tellMs : Tell()));
+    if (a.paused && match.highlightRow >= 0 && match.highlightRow < grid->GetNumberRows()) {
+        PaintRowText(grid, match.highlightRow, ToColour(kClearColour));
+        grid->ForceRefresh();
+    }
+    if (a.matchAt >= 0)
+        MatchTimestamp(a.matchAt);
+
+    const Controls c = transport.EnabledControls();
+    playButton->Enable(c.play);
+    pauseButton->Enable(c.pause);
+    positionSlider->Enable(c.slider);
+    positionText->Enable(c.position);
+    if (!c.position && !c.play) {
+        // No track, or none that plays.
+        positionSlider->SetValue(0);
+        positionText->ChangeValue(wxEmptyString);
+    }
 }
 
-int LyrasilFrameCode::UpdateTrackPosition()
+void LyrasilFrameCode::ShowPosition(long ms)
 {
-    if (!playing)
-        return 0;
-    wxString text;
-    long t = MakeTimeStamp(text, -1);
     // ChangeValue: a display, with no text event to send on every tick.
+    wxString text = FormatStamp(ms / 10);
     if (positionText->GetValue() != text)
         positionText->ChangeValue(text);
-    if (positionSlider->GetValue() != static_cast<int>(t))
-        positionSlider->SetValue(static_cast<int>(t));
-    return static_cast<int>(t);
+    if (positionSlider->GetValue() != static_cast<int>(ms / 10))
+        positionSlider->SetValue(static_cast<int>(ms / 10));
 }
+
+void LyrasilFrameCode::ShowLength()
+{
+    positionSlider->SetRange(0, static_cast<int>(transport.Length() / 10));
+    SetStatusText("Track length = " + FormatStamp(transport.Length() / 10), 0);
+}
+
+// --- Highlighting -----------------------------------------------------------------
 
 void LyrasilFrameCode::PaintHighlight(int row, const Rgb& colour, bool inLyricsView)
 {
@@ -119,25 +131,38 @@ void LyrasilFrameCode::MakeLineVisible(int row, bool force)
     lyricsView->ShowPosition(ScrollTarget(lyricsText, p));
 }
 
-void LyrasilFrameCode::InitTimestampMatch(long ms)
+void LyrasilFrameCode::StartHighlighting(long startMs)
 {
-    StartMatch(match, GridStamps(), grid->GetNumberRows(), ms);
+    lyricsSpans.clear();
+    lyricsText.clear();
+    if (options.textWindow) {
+        grid->Hide();
+        lyricsView->Show();
+        Layout();
+        lyricsView->Clear();
+        lyricsView->SetFont(LyricsFont(options.lyricsFont));
+        LyricsLayout layout = BuildLyricsLayout(doc.ReadRows());
+        lyricsView->SetValue(layout.text);
+        lyricsSpans = std::move(layout.spans);
+        lyricsText = std::move(layout.text);
+    }
+    StartMatch(match, doc.Times(), startMs);
     if (!options.textWindow)
         grid->MakeCellVisible(match.nextStampRow, 0);
     else if (!lyricsSpans.empty())
         MakeLineVisible(match.nextStampRow, true);
-}
-
-void LyrasilFrameCode::FindNextTimestamp(long ms)
-{
-    FindNextStamp(match, GridStamps(), grid->GetNumberRows(), ms);
+    // Neither button keeps the focus, so that no key can click them.
+    if (grid->IsShown())
+        grid->SetFocus();
+    else
+        lyricsView->SetFocus();
 }
 
 bool LyrasilFrameCode::MatchTimestamp(long ms)
 {
     const bool lyrics = options.textWindow && !lyricsSpans.empty();
     const bool tableMode = !options.textWindow;
-    TickActions a = MatchTick(match, ms, options.highlightTime, tableMode, GridStamps(), grid->GetNumberRows());
+    TickActions a = MatchTick(match, ms, options.highlightTime, tableMode, doc.Times());
     if (a.fadeRow >= 0 && (tableMode || lyrics))
         PaintHighlight(a.fadeRow, a.fadeColour, lyrics);
     if (a.cursorRow >= 0 && a.cursorRow < grid->GetNumberRows()) {
@@ -158,97 +183,70 @@ bool LyrasilFrameCode::MatchTimestamp(long ms)
     return a.matchRow >= 0;
 }
 
-// --- The transport row ----------------------------------------------------------
+// --- The transport row and the Playback menu ----------------------------------------
+
+bool LyrasilFrameCode::ReadyToPlay()
+{
+    CommitCellEditor();
+    if (doc.HasTrack())
+        return true;
+    ShowNotice(PlayWithoutTrackNotice());
+    return false;
+}
 
 void LyrasilFrameCode::OnPlay(wxCommandEvent&)
 {
-    CommitCellEditor();
-    if (trackPath.empty()) {
-        ShowNotice(PlayWithoutTrackNotice());
-        return;
-    }
-    // Play during the muted start takes over from it: no stop in between.
-    measuring = false;
-    if (trackLength == -1 || trackLength == 0)
-        InitTrackPosition();
-    if (trackLength == -1)
-        trackLength = 0;
-    RestoreVolume();
-
-    lyricsSpans.clear();
-    lyricsText.clear();
-    if (options.textWindow) {
-        grid->Hide();
-        lyricsView->Show();
-        Layout();
-        lyricsView->Clear();
-        lyricsView->SetFont(LyricsFont(options.lyricsFont));
-        LyricsLayout layout = BuildLyricsLayout(ReadTableRows(grid));
-        lyricsView->SetValue(layout.text);
-        lyricsSpans = std::move(layout.spans);
-        lyricsText = std::move(layout.text);
-    }
-
-    long start;
-    if (sliderMoved)
-        start = 0;
-    else if (options.syncTimer)
-        start = stopwatch.Time();
-    else
-        start = static_cast<long>(positionSlider->GetValue()) * 10;
-    mediaCtrl->Seek(start);
-    playStart = start;
-    awaitingPlay = true;
-    playAsked.Start();
-    mediaCtrl->Play();
-    stopwatch.Start(start);
-
-    playing = true;
-    sliderMoved = false;
-    positionSlider->Enable(false);
-    playButton->Enable(false);
-    pauseButton->Enable(true);
-    InitTimestampMatch(start);
-    // Neither button keeps the focus, so that no key can click them.
-    if (grid->IsShown())
-        grid->SetFocus();
-    else
-        lyricsView->SetFocus();
+    if (ReadyToPlay())
+        Apply(transport.Play(Now(), SliderMs()));
 }
 
 void LyrasilFrameCode::OnPause(wxCommandEvent&)
 {
-    awaitingPlay = false;
-    mediaCtrl->Pause();
-    stopwatch.Pause();
-    UpdateTrackPosition();
-    playing = false;
-    positionSlider->Enable(true);
-    playButton->Enable(true);
-    pauseButton->Enable(false);
-    if (match.highlightRow >= 0 && match.highlightRow < grid->GetNumberRows()) {
-        PaintRowText(grid, match.highlightRow, ToColour(kClearColour));
-        grid->ForceRefresh();
-    }
+    Apply(transport.Pause(Now()));
+}
+
+void LyrasilFrameCode::OnPlayPause(wxCommandEvent&)
+{
+    if (ReadyToPlay())
+        Apply(transport.PlayPause(Now(), SliderMs()));
+}
+
+void LyrasilFrameCode::OnPlayFromRow(wxCommandEvent&)
+{
+    if (ReadyToPlay())
+        Apply(transport.PlayFrom(Now(), ReplayStart(doc.Times(), grid->GetGridCursorRow())));
+}
+
+void LyrasilFrameCode::ShowSpeed()
+{
+    for (const SpeedItem& item : kSpeedItems)
+        if (item.percent == options.speed)
+            menuBar->Check(item.id, true);
+}
+
+void LyrasilFrameCode::OnSpeed(wxCommandEvent& event)
+{
+    for (const SpeedItem& item : kSpeedItems)
+        if (item.id == event.GetId())
+            options.speed = item.percent;
+    ShowSpeed();
+    Apply(transport.SetSpeed(options.speed, Now()));
 }
 
 void LyrasilFrameCode::OnScrollChanged(wxScrollEvent& event)
 {
-    if (options.syncTimer)
-        sliderMoved = true;
+    transport.SliderMoved();
     positionText->SetValue(FormatStamp(event.GetPosition()));
 }
 
 void LyrasilFrameCode::OnSeekTrack(wxScrollEvent& event)
 {
-    if (trackLength == -1 || trackLength == 0)
-        InitTrackPosition();
     OnScrollChanged(event);
 }
 
 void LyrasilFrameCode::OnCloseLyrics(wxMouseEvent&)
 {
-    if (!playing && !grid->IsShown())
+    if (transport.CurrentPhase() != Phase::Playing)
         RestoreTableView();
 }
 
@@ -256,133 +254,57 @@ void LyrasilFrameCode::OnCloseLyrics(wxMouseEvent&)
 
 void LyrasilFrameCode::OnTimer(wxTimerEvent&)
 {
-    int t = UpdateTrackPosition();
-    if (playing && !awaitingPlay)
-        MatchTimestamp(static_cast<long>(t) * 10);
-    // A Play the back end never began (it stopped at once) ends here.
-    if (playing && awaitingPlay && playAsked.Time() > kMeasureLimitMs &&
-        mediaCtrl->GetState() == wxMEDIASTATE_STOPPED)
-        EndPlayback();
-    if (trackLength != -1 || trackPath.empty() || unplayable || !mediaLoaded)
-        return;
-    if (!measuring) {
-        // Until the back end reports that playback began, the muted start
-        // is asked for again on every tick.
-        savedVolume = mediaCtrl->GetVolume();
-        mediaCtrl->SetVolume(0);
-        muted = true;
-        mediaCtrl->Play();
-    } else if (mediaCtrl->Length() > 0 || measureTime.Time() > kMeasureLimitMs) {
-        // Tracks without a length header get theirs only while they play,
-        // as an estimate; one that gives none keeps the length unknown.
-        FinishMeasurement();
-    }
+    const long tell = Tell();
+    Apply(transport.Tick(Now(), tell, static_cast<long>(mediaCtrl->Length()),
+                         mediaCtrl->GetState() == wxMEDIASTATE_STOPPED),
+          tell);
 }
 
 void LyrasilFrameCode::OnHotKey(wxKeyEvent& event)
 {
     // Only the space bar while the track plays, and never while a cell is
     // being typed into: every other key is the table's.
-    if (event.GetKeyCode() != WXK_SPACE || mediaCtrl->GetState() != wxMEDIASTATE_PLAYING || !playing ||
-        grid->IsCellEditControlShown()) {
+    if (event.GetKeyCode() != WXK_SPACE || !transport.CanStamp() || grid->IsCellEditControlShown()) {
         event.Skip();
         return;
     }
-    int r = grid->GetGridCursorRow();
-    if (r < 0)
-        r = 0;
-    wxString text;
-    long t = MakeTimeStamp(text, -1);
-    SetRowStamp(grid, r, text);
-    modified = true;
-    if (r + 1 >= grid->GetNumberRows()) {
-        insertingRow = true;
-        grid->InsertRows(r + 1, 1);
-        insertingRow = false;
-    }
+    const int r = grid->GetGridCursorRow() < 0 ? 0 : grid->GetGridCursorRow();
+    const long ms = LeadStamp(transport.Position(Now(), Tell()), options.stampLead, transport.Speed());
+    size_t next = 0;
+    ShowEdit(doc.Stamp(static_cast<size_t>(r), ms / 10, &next));
     if (match.highlightRow >= 0 && match.highlightRow < grid->GetNumberRows())
         PaintRowText(grid, match.highlightRow, ToColour(kClearColour));
     match.highlightRow = r;
     match.highlightCountdown = options.highlightTime > 0 ? options.highlightTime : 0;
     PaintRowText(grid, r, ToColour(kHighlightColour));
-    grid->SetGridCursor(r + 1, 0);
-    grid->MakeCellVisible(r + 1, 0);
+    grid->SetGridCursor(static_cast<int>(next), 0);
+    grid->MakeCellVisible(static_cast<int>(next), 0);
     grid->ForceRefresh();
-    FindNextTimestamp(t * 10);
 }
 
 // --- The media control -----------------------------------------------------------
 
-void LyrasilFrameCode::FinishMeasurement()
-{
-    // Once stopped, the back end no longer knows the length: read it first.
-    wxFileOffset length = mediaCtrl->Length();
-    measuring = false;
-    mediaCtrl->Stop();
-    mediaCtrl->Seek(0);
-    RestoreVolume();
-    InitTrackPosition(length);
-    if (trackLength == -1)
-        trackLength = 0; // read again at Play
-}
-
 void LyrasilFrameCode::OnMediaPlay(wxMediaEvent& event)
 {
-    awaitingPlay = false;
-    if (muted && !playing && !measuring) {
-        // The muted start has begun: finish at once when the length is
-        // known, otherwise on a later tick.
-        measuring = true;
-        measureTime.Start();
-        if (mediaCtrl->Length() > 0)
-            FinishMeasurement();
-    }
+    Apply(transport.MediaPlay(Now(), static_cast<long>(mediaCtrl->Length())));
     event.Skip();
 }
 
 void LyrasilFrameCode::OnMediaStop(wxMediaEvent& event)
 {
-    if (trackLength == -1 && !measuring && mediaLoaded && !trackPath.empty() && mediaCtrl->Length() <= 0) {
-        // Stopped without a length: the back end cannot play this file.
-        // The track stays open for its tag; only playing is impossible.
-        unplayable = true;
-        trackLength = 0;
-        RestoreVolume();
-        DisableTransport();
-        SetStatusText(UnplayableStatusText(), 0);
-    } else if (playing && !awaitingPlay) {
-        // The end of the track (reported more than once): handled once.
-        // A stop that arrives before the back end began to play is an
-        // earlier one's, late.
-        EndPlayback();
-    } else if (!unplayable && !trackPath.empty()) {
-        pauseButton->Enable(false);
-    }
+    Apply(transport.MediaStop(static_cast<long>(mediaCtrl->Length())));
     event.Skip();
 }
 
-void LyrasilFrameCode::StopPlayback()
+void LyrasilFrameCode::OnMediaFinished(wxMediaEvent& event)
 {
-    const bool wasPlaying = playing;
-    mediaCtrl->Stop();
-    if (wasPlaying)
-        EndPlayback();
-}
-
-void LyrasilFrameCode::EndPlayback()
-{
-    stopwatch.Pause();
-    UpdateTrackPosition();
-    playing = false;
-    awaitingPlay = false;
-    positionSlider->Enable(true);
-    playButton->Enable(true);
-    pauseButton->Enable(false);
+    Apply(transport.MediaFinished(Now()));
+    event.Skip();
 }
 
 void LyrasilFrameCode::OnMediaLoaded(wxMediaEvent&)
 {
     // The length is not known yet at this point (0, or even the previous
     // track's): the timer's muted start measures it.
-    mediaLoaded = true;
+    Apply(transport.MediaLoaded());
 }

@@ -1,47 +1,46 @@
 #include "tablecells.h"
 
-Row ReadTableRow(wxGrid* grid, int row)
-{
-    return ReadRow(grid->GetCellValue(row, 0), grid->GetCellValue(row, 1));
-}
+#include <set>
 
-Rows ReadTableRows(wxGrid* grid)
+void ShowChange(wxGrid* grid, const Document& doc, const Change& change)
 {
-    Rows rows;
-    int n = grid->GetNumberRows();
-    rows.reserve(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i)
-        rows.push_back(ReadTableRow(grid, i));
-    return rows;
-}
-
-void EmptyTable(wxGrid* grid)
-{
+    if (!change.changed)
+        return;
+    const int at = static_cast<int>(change.at);
+    const int removed = static_cast<int>(change.removed);
+    const int inserted = static_cast<int>(change.inserted);
     grid->BeginBatch();
-    grid->ClearGrid();
-    if (grid->GetNumberRows() > 1)
-        grid->DeleteRows(0, grid->GetNumberRows() - 1);
-    grid->SetCellBackgroundColour(0, 1, grid->GetDefaultCellBackgroundColour());
+    if (inserted > removed)
+        grid->InsertRows(at + removed, inserted - removed);
+    else if (removed > inserted)
+        grid->DeleteRows(at + inserted, removed - inserted);
+    for (int i = at; i < at + inserted; ++i)
+        ShowRow(grid, doc, i);
     grid->EndBatch();
 }
 
-void FillTable(wxGrid* grid, const Rows& rows)
+void ShowRow(wxGrid* grid, const Document& doc, int row)
 {
-    grid->BeginBatch();
-    EmptyTable(grid);
-    if (!rows.empty()) {
-        grid->InsertRows(0, static_cast<int>(rows.size()));
-        for (size_t i = 0; i < rows.size(); ++i) {
-            grid->SetCellValue(static_cast<int>(i), 0, rows[i].stamp);
-            grid->SetCellValue(static_cast<int>(i), 1, rows[i].text);
-        }
-    }
-    grid->EndBatch();
+    const Row& cells = doc.Cells(static_cast<size_t>(row));
+    grid->SetCellValue(row, 0, cells.stamp);
+    grid->SetCellValue(row, 1, cells.text);
 }
 
-void SetRowStamp(wxGrid* grid, int row, const wxString& stamp)
+wxString TypedValue(wxGrid* grid, int row, int col)
 {
-    grid->SetCellValue(row, 0, stamp);
+    return grid->GetCellValue(row, col);
+}
+
+std::vector<size_t> SelectedRows(wxGrid* grid)
+{
+    std::set<size_t> rows;
+    for (const wxGridBlockCoords& block : grid->GetSelectedBlocks())
+        for (int r = block.GetTopRow(); r <= block.GetBottomRow(); ++r)
+            if (r >= 0)
+                rows.insert(static_cast<size_t>(r));
+    if (rows.empty() && grid->GetGridCursorRow() >= 0)
+        rows.insert(static_cast<size_t>(grid->GetGridCursorRow()));
+    return std::vector<size_t>(rows.begin(), rows.end());
 }
 
 void PaintRowText(wxGrid* grid, int row, const wxColour& colour)
@@ -54,12 +53,4 @@ void RefreshRowText(wxGrid* grid, int row)
     wxRect rect = grid->CellToRect(row, 1);
     grid->CalcScrolledPosition(rect.x, rect.y, &rect.x, &rect.y);
     grid->GetGridWindow()->RefreshRect(rect);
-}
-
-void ClearStampsFrom(wxGrid* grid, int row)
-{
-    grid->BeginBatch();
-    for (int i = row; i < grid->GetNumberRows(); ++i)
-        grid->SetCellValue(i, 0, wxEmptyString);
-    grid->EndBatch();
 }

@@ -61,7 +61,7 @@ TEST_F(OptionsTest, MissingFileGivesTheDefaultsAndSavingWritesEveryKeyInOrder)
     o.frameHeight = 480;
     EXPECT_TRUE(o.Save(settings));
     EXPECT_EQ("[Settings]\ntip=0\nsynctimer=0\ntoolbar=1\ntextwindow=0\nhighlight=8\n"
-              "lyricsfont=Sans \xC3\x9Cn\xC3\xAF 10\n[Position]\nframe=640 480\npreview=320 240\n",
+              "lyricsfont=Sans \xC3\x9Cn\xC3\xAF 10\nspeed=100\nstamplead=0\n[Position]\nframe=640 480\npreview=320 240\n",
               Read());
     Options back;
     back.Load(settings);
@@ -109,6 +109,29 @@ TEST_F(OptionsTest, MalformedValuesFallBack)
     }
 }
 
+TEST_F(OptionsTest, SpeedAndStampLeadKeepOnlyTheirOwnValues)
+{
+    const struct {
+        const char* ini;
+        int speed, lead;
+    } cases[] = {
+        {"[Settings]\nspeed=75\nstamplead=200\n", 75, 200},
+        {"[Settings]\nspeed=50\nstamplead=1000\n", 50, 1000},
+        {"[Settings]\nspeed=60\nstamplead=1001\n", 100, 0},
+        {"[Settings]\nspeed=-50\nstamplead=-1\n", 100, 0},
+        {"[Settings]\nspeed=fast\nstamplead=soon\n", 100, 0},
+    };
+    Keyvale settings(path);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ini);
+        Write(c.ini);
+        Options o;
+        o.Load(settings);
+        EXPECT_EQ(c.speed, o.speed);
+        EXPECT_EQ(c.lead, o.stampLead);
+    }
+}
+
 TEST_F(OptionsTest, AFileThatCannotBeWrittenIsReported)
 {
     Keyvale settings(dir + "/no/such/folder/lyrasil.ini");
@@ -144,6 +167,29 @@ TEST(HighlightTimeTest, ReadsDecimalNumbersAndRefusesEverythingElse)
         int tenths = -12345;
         EXPECT_EQ(c.ok, ParseHighlightTime(c.text, &tenths));
         EXPECT_EQ(c.ok ? c.tenths : -12345, tenths);
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST(StampLeadTest, WholeMillisecondsFromZeroToOneThousand)
+{
+    const struct {
+        const char* text;
+        bool ok;
+        int ms;
+    } cases[] = {
+        {"200", true, 200}, {" 0 ", true, 0},     {"1000", true, 1000}, {"150.7", true, 150},
+        {"-0", true, 0},    {"1001", false, 0},   {"-5", false, 0},     {"", false, 0},
+        {"2e2", false, 0},  {"200ms", false, 0},  {"1,5", false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        int ms = -7;
+        EXPECT_EQ(c.ok, ParseStampLead(c.text, &ms));
+        EXPECT_EQ(c.ok ? c.ms : -7, ms);
     }
 }
 
