@@ -105,7 +105,7 @@ void Transport::ResetTrack(Phase to)
     sliderMoved = false;
     playStart = 0;
     loaded = muted = measureBegun = playWanted = false;
-    begun = stoppedSeen = false;
+    begun = stoppedSeen = seekedAgain = false;
 }
 
 TransportActions Transport::Open()
@@ -183,7 +183,7 @@ TransportActions Transport::StartAt(long now, long startMs)
     phase = Phase::Playing;
     sliderMoved = false;
     measureBegun = playWanted = false;
-    stoppedSeen = false;
+    stoppedSeen = seekedAgain = false;
     return a;
 }
 
@@ -283,10 +283,25 @@ TransportActions Transport::MediaLoaded()
     return TransportActions();
 }
 
-TransportActions Transport::MediaPlay(long now, long lengthMs)
+void Transport::NoteBegun(long tellMs, TransportActions& a)
 {
-    if (phase == Phase::Playing)
-        begun = true;
+    if (phase != Phase::Playing || begun || tellMs < playStart - kStartSlackMs || tellMs > playStart + kStartWindowMs)
+        return;
+    begun = true;
+    a.rate = speed != 100;
+}
+
+TransportActions Transport::MediaPlay(long now, long tellMs, long lengthMs)
+{
+    if (phase == Phase::Playing) {
+        TransportActions a;
+        NoteBegun(tellMs, a);
+        if (!begun && !seekedAgain) {
+            a.seek = playStart;
+            seekedAgain = true;
+        }
+        return a;
+    }
     if (phase != Phase::Measuring || !muted || measureBegun)
         return TransportActions();
     // The muted start has begun: the Play asked for meanwhile takes it
@@ -359,6 +374,7 @@ TransportActions Transport::Tick(long now, long tellMs, long lengthMs, bool back
     }
     a.showPosition = true;
     LearnLength(lengthMs, a);
+    NoteBegun(tellMs, a);
     if (begun)
         a.matchAt = Position(now, tellMs);
     return a;

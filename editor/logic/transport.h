@@ -13,15 +13,23 @@
 //    the back end reports PLAY, then read on the following ticks.  A file
 //    it cannot play reports LOADED, then STOP, without ever a length.
 //  - PLAY arrives some milliseconds after Play(); until then Tell() still
-//    gives the old place, so the position is the start asked for.
+//    gives the old place, so the position is the start asked for.  A PLAY
+//    can also arrive late, an earlier Play()'s (the muted start asks again
+//    on every tick): playback has begun only once the back end's position
+//    is near the start, at a PLAY or at a tick.  A PLAY far from the start
+//    may also be a seek the back end dropped: the start is asked for once
+//    more.
 //  - A STOP can arrive late, after a later Play(): a STOP is no end.  The
 //    end of the track is FINISHED (between two STOPs); a back end that
 //    stays stopped while it should play has given up.
+//  - Stop() and Load() set the back end's playback rate back to 1, and a
+//    Stop() still under way can do so after Play() set the rate: a speed
+//    other than 100% is set again once playback has begun.
 //  - Play during the measurement is kept and starts playback as soon as the
 //    muted start has begun: a press is never lost.
 //
 // Units: milliseconds of the track's own time, whatever the speed; `now`
-// is a monotonic wall clock in milliseconds.
+// is the window's wall clock in milliseconds.
 #ifndef LYRASIL_TRANSPORT_H
 #define LYRASIL_TRANSPORT_H
 
@@ -31,6 +39,11 @@ enum class Phase { NoTrack, Measuring, Stopped, Playing, Paused, AtEnd, Unplayab
 // longest the back end may stay stopped while it should play.
 const long kMeasureLimitMs = 3000;
 const long kGiveUpMs = 5000;
+// Where the back end's position is "near" the start of a Play: from a
+// little before it (the position lags a seek by some milliseconds) to a
+// while after it.
+const long kStartSlackMs = 100;
+const long kStartWindowMs = 2000;
 
 // The speeds offered, in percent of the track's own speed.
 const int kSpeeds[] = {100, 75, 50};
@@ -140,7 +153,7 @@ public:
 
     // The back end's events; lengthMs is its Length() at the event.
     TransportActions MediaLoaded();
-    TransportActions MediaPlay(long now, long lengthMs);
+    TransportActions MediaPlay(long now, long tellMs, long lengthMs);
     TransportActions MediaStop(long lengthMs);
     TransportActions MediaFinished(long now);
     // A timer tick: the back end's position, length and whether it is
@@ -156,6 +169,8 @@ private:
     void ResetTrack(Phase to);
     TransportActions EndPlayback(long now, Phase to);
     void LearnLength(long lengthMs, TransportActions& a);
+    // Playback has begun once the back end's position is near the start.
+    void NoteBegun(long tellMs, TransportActions& a);
 
     Phase phase = Phase::NoTrack;
     long length = 0;             // 0: not known
@@ -174,7 +189,8 @@ private:
     long wantedStart = 0;
 
     // Playing
-    bool begun = false;          // the back end reported PLAY since Play()
+    bool begun = false;          // the back end plays from near the start
+    bool seekedAgain = false;    // the start was asked for once more
     bool stoppedSeen = false;    // a tick found the back end stopped
     long stoppedSince = 0;
 };

@@ -286,7 +286,7 @@ void LyrasilFrameCode::OnHotKey(wxKeyEvent& event)
 
 void LyrasilFrameCode::OnMediaPlay(wxMediaEvent& event)
 {
-    Apply(transport.MediaPlay(Now(), static_cast<long>(mediaCtrl->Length())));
+    Apply(transport.MediaPlay(Now(), Tell(), static_cast<long>(mediaCtrl->Length())));
     event.Skip();
 }
 

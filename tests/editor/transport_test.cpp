@@ -26,7 +26,7 @@ Transport Muted(bool stopwatch = false)
 Transport Measured(bool stopwatch = false)
 {
     Transport t = Muted(stopwatch);
-    t.MediaPlay(10, 5000);
+    t.MediaPlay(10, 0, 5000);
     return t;
 }
 
@@ -40,7 +40,7 @@ TEST(TransportTest, ANewTrackIsMeasuredMutedAndThenReadyAtZero)
     TransportActions first = t.Tick(100, 0, 0, true), again = t.Tick(200, 0, 0, true);
     EXPECT_TRUE(first.mute && first.play);
     EXPECT_TRUE(again.play && !again.mute) << "asked again; the noted volume stays the one from before";
-    EXPECT_FALSE(t.MediaPlay(250, 0).stop) << "Length() is still 0 when PLAY arrives";
+    EXPECT_FALSE(t.MediaPlay(250, 0, 0).stop) << "Length() is still 0 when PLAY arrives";
     EXPECT_FALSE(t.Tick(300, 40, 0, false).stop);
     TransportActions done = t.Tick(400, 90, 5000, false);
     EXPECT_TRUE(done.stop && done.unmute && done.atZero && done.lengthKnown && done.seek == 0);
@@ -51,11 +51,10 @@ TEST(TransportTest, ANewTrackIsMeasuredMutedAndThenReadyAtZero)
 
     // No length ever: the measurement ends at its limit; playing gives one.
     Transport none = Muted();
-    none.MediaPlay(0, 0);
+    none.MediaPlay(0, 0, 0);
     EXPECT_FALSE(none.Tick(kMeasureLimitMs, 0, 0, false).stop);
     EXPECT_FALSE(none.Tick(kMeasureLimitMs + 100, 0, 0, false).lengthKnown);
     none.Play(4000, 0);
-    none.MediaPlay(4010, 0);
     EXPECT_TRUE(none.Tick(4100, 100, 61413, false).lengthKnown);
     EXPECT_EQ(61413, none.Length());
 }
@@ -82,7 +81,7 @@ TEST(TransportTest, PlayDuringTheMeasurementStartsAsSoonAsTheMutedStartHasBegun)
     EXPECT_EQ((Controls{false, true, false, false}), t.EnabledControls()) << "Pause takes it back";
     t.MediaLoaded();
     t.Tick(100, 0, 0, true);
-    TransportActions a = t.MediaPlay(150, 0);
+    TransportActions a = t.MediaPlay(150, 0, 0);
     EXPECT_TRUE(a.started && a.unmute && a.rate && a.seek == 0);
     EXPECT_GE(t.Tick(200, 50, 0, false).matchAt, 0) << "the media already plays";
 
@@ -90,7 +89,7 @@ TEST(TransportTest, PlayDuringTheMeasurementStartsAsSoonAsTheMutedStartHasBegun)
     Transport u = Muted();
     u.Play(10, 0);
     u.PlayPause(20, 0);
-    EXPECT_FALSE(u.MediaPlay(30, 0).started);
+    EXPECT_FALSE(u.MediaPlay(30, 0, 0).started);
     EXPECT_TRUE(u.PlayFrom(40, 1200).started);
     EXPECT_EQ(1200, u.Start());
 }
@@ -104,7 +103,10 @@ TEST(TransportTest, PlayPauseAndTheEndWithTheBackEndsLateAndDoubledEvents)
     EXPECT_EQ(1500, t.Position(1010, 90)) << "until PLAY, Tell() still gives the old place";
     EXPECT_LT(t.Tick(1050, 90, 5000, true).matchAt, 0) << "nothing is highlighted before PLAY";
     EXPECT_FALSE(t.MediaStop(5000).ended) << "a STOP is no end: it may be an earlier Stop()'s, late";
-    t.MediaPlay(1060, 5000);
+    EXPECT_EQ(1500, t.MediaPlay(1055, 17, 5000).seek) << "far from the start: an earlier PLAY, or a dropped seek";
+    EXPECT_EQ(-1, t.MediaPlay(1056, 17, 5000).seek) << "asked for once more, not forever";
+    EXPECT_LT(t.Tick(1058, 17, 5000, false).matchAt, 0);
+    EXPECT_FALSE(t.MediaPlay(1060, 1505, 5000).rate) << "at 100% the rate needs no second setting";
     EXPECT_EQ(1600, t.Tick(1150, 1600, 5000, false).matchAt);
 
     TransportActions pause = t.Pause(1200);
@@ -114,7 +116,7 @@ TEST(TransportTest, PlayPauseAndTheEndWithTheBackEndsLateAndDoubledEvents)
     EXPECT_FALSE(t.MediaFinished(1300).ended);
 
     t.Play(2000, 1650);
-    t.MediaPlay(2010, 5000);
+    EXPECT_EQ(1660, t.Tick(2100, 1660, 5000, false).matchAt) << "a tick near the start will do";
     TransportActions end = t.MediaFinished(5400);
     EXPECT_TRUE(end.ended && !end.paused);
     EXPECT_EQ(Phase::AtEnd, t.CurrentPhase());
@@ -164,6 +166,7 @@ TEST(TransportTest, TheStopwatchRunsFromEachStartAtThePlaybackSpeed)
     EXPECT_EQ(0, t.Start()) << "a moved slider starts at 0";
     EXPECT_FALSE(t.SetSpeed(60, 21000).rate);
     EXPECT_EQ(50, t.Speed());
+    EXPECT_TRUE(t.MediaPlay(21010, 0, 5000).rate) << "set again once begun: a late Stop() may have reset it";
 }
 
 TEST(TransportTest, TheStampLeadIsWallTimeTakenOffAtThePlaybackSpeed)
