@@ -9,6 +9,7 @@ static const char kNotice[] = "Notice";
 static const long kErrorStyle = wxOK | wxICON_ERROR;
 static const long kNoticeStyle = wxOK | wxICON_INFORMATION;
 static const long kQuestionStyle = wxYES_NO | wxICON_QUESTION;
+static const long kEntryStyle = wxOK | wxCANCEL | wxCENTRE; // a text entry
 
 static wxString Quoted(const wxString& path)
 {
@@ -219,7 +220,7 @@ Notice OffsetPrompt()
     return {"Add a time offset",
             "Enter the time (in seconds) to add to all time-stamps starting with\nthe current row. Use a negative "
             "number to remove time.",
-            wxOK | wxCANCEL | wxCENTRE};
+            kEntryStyle};
 }
 
 Notice InvalidOffsetNotice()
@@ -234,7 +235,7 @@ Notice StampLeadPrompt()
     return {"Stamp lead time",
             "Milliseconds to take off each time-stamp of the space bar (0 to 1000),\nthe time between hearing a "
             "syllable and pressing the key:",
-            wxOK | wxCANCEL | wxCENTRE};
+            kEntryStyle};
 }
 
 Notice InvalidStampLeadNotice()
