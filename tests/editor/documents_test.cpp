@@ -171,11 +171,13 @@ TEST_F(DocumentsTest, SaveAsWritesTheNewTrackAndMovesTheDocumentOnlyOnSuccess)
     wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", a));
     EditCell(0, 1, "New");
 
-    // No temporary file can be made (a folder holds its name): the
-    // document stays where it was.
+    // Something of another's holds the temporary name (here a folder): it
+    // stays, and so does the document.
     wxFileName::Mkdir(Scratch("b.mp$"));
     wxTEST_DIALOG(Command(wxID_SAVEAS), ExpectFile("Save file...", Scratch("b.mp3")),
-                  ExpectError("Failed to create temporary file \"" + Scratch("b.mp$") + "\"."));
+                  ExpectError("\"" + Scratch("b.mp$") +
+                              "\" is in the way: this program did not make it (it may be left from an "
+                              "interrupted run).\nRemove or rename it and try again.\nThe track was not changed."));
     EXPECT_FALSE(wxFileExists(Scratch("b.mp3")));
     wxFileName::Rmdir(Scratch("b.mp$"));
     EXPECT_EQ(a, FrameTestAccess::TrackPath(frame));

@@ -109,7 +109,9 @@ class EditorFiles(ToolTest):
         os.mkdir(self.path("song.mp$"))
         self.write("rows.tsv", b"00:01.00\tHello\n")
         status, out = self.trackio("save", "song.mp3", "rows.tsv")
-        self.assertEqual((status, out), (1, 'Failed to create temporary file "song.mp$".\n'))
+        self.assertEqual((status, out), (1, '"song.mp$" is in the way: this program did not make it '
+                                            '(it may be left from an interrupted run).\nRemove or rename '
+                                            'it and try again.\nThe track was not changed.\n'))
         os.rmdir(self.path("song.mp$"))
         self.write("song.wav", b"RIFF\x24\0\0\0WAVEfmt " + audio())
         status, out = self.trackio("save", "song.wav", "rows.tsv")

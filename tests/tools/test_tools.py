@@ -182,6 +182,29 @@ class ToolTest(unittest.TestCase):
         self.assertEqual(proc.stderr, b"", proc.stderr.decode(errors="replace"))
         return proc.returncode, proc.stdout.decode("utf-8")
 
+    def start_paused(self, at, tool, *args, preexec=None):
+        """Starts tool, which stops itself at its first call of at (flock or
+        fsync; see pause.c), and returns it stopped."""
+        env = dict(os.environ, LC_ALL="C", LD_PRELOAD=os.environ["LYRASIL_PAUSE_SHIM"],
+                   LYRASIL_PAUSE=at, ASAN_OPTIONS="verify_asan_link_order=0")
+        proc = subprocess.Popen([tool] + list(args), cwd=self.dir, env=env, preexec_fn=preexec,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        while True:
+            with open("/proc/%d/stat" % proc.pid) as f:
+                if f.read().rsplit(")", 1)[1].split()[0] in "TtZ":
+                    break
+        self.assertIsNone(proc.poll(), "the run ended before its pause")
+        return proc
+
+    def finish(self, proc):
+        out, err = proc.communicate(timeout=60)
+        self.assertEqual(err, b"")
+        return proc.returncode, out.decode()
+
+    def resume(self, proc):
+        os.kill(proc.pid, signal.SIGCONT)
+        return self.finish(proc)
+
     def export(self, *args, **kw):
         return self.run_tool(EXPORT, *args, **kw)
 
@@ -259,16 +282,13 @@ class CommandLine(ToolTest):
         self.assertEqual(self.import_("song", "empty"),
                          (1, "Invalid LRC file, or insufficient memory.\n"))
         os.mkdir(self.path("folder.lrc"))
-        status, out = self.import_("song", "folder")
-        self.assertEqual(status, 1)
-        self.assertTrue(out.startswith('Error reading file "folder.lrc"'), out)
-        # A folder under the temporary name cannot be replaced.
+        self.assertEqual(self.import_("song", "folder"),
+                         (1, 'Error opening file "folder.lrc": not a regular file.\n'))
+        # A folder under the temporary name is in the way.
         self.write("song.lrc", LRC)
         os.mkdir(self.path("song.mp$"))
         self.write("song.mp$/keep", b"x")
-        self.assertEqual(self.import_("song"), (1, 'Importing file "song.lrc".\n'
-                                                  'Error creating temporary file "song.mp$": '
-                                                  'Is a directory.\n'))
+        self.assertEqual(self.import_("song"), (1, 'Importing file "song.lrc".\n' + in_the_way("song.mp$")))
         self.assertEqual(self.read("song.mp$/keep"), b"x")
         self.assertEqual(self.read("song.mp3"), track)
 
@@ -406,7 +426,14 @@ class SafeReplace(ToolTest):
         os.symlink("real.mp3", self.path("link.mp3"))
         self.write("song.lrc", LRC)
         victim = self.write("victim", b"not ours")
-        os.symlink("victim", self.path("real.mp$"))
+        # Whatever stands under the temporary name stays as it is.
+        real = self.path("real.mp$")
+        for plant in (lambda: os.symlink("victim", real), lambda: self.write("real.mp$", b"stale")):
+            plant()
+            self.assertEqual(self.import_("link.mp3", "song"), (1, in_the_way(real)))
+            self.assertEqual(self.read("victim"), victim)
+            self.assertEqual(self.read("real.mp3"), v3_track())
+            os.unlink(real)
         self.assertImported(["link.mp3", "song"])
         self.assertTrue(os.path.islink(self.path("link.mp3")))
         self.assertEqual(os.stat(self.path("real.mp3")).st_mode & 0o7777, 0o640)
@@ -414,10 +441,6 @@ class SafeReplace(ToolTest):
         self.assertEqual(self.files(), ["link.mp3", "real.mp3", "song.lrc", "victim"])
         frames, _ = walk(self.read("real.mp3"))
         self.assertEqual(frames[-1][:4], b"SYLT")
-        # A stale copy is simply replaced.
-        self.write("real.mp$", b"stale")
-        self.assertImported(["real", "song"])
-        self.assertEqual(self.files(), ["link.mp3", "real.mp3", "song.lrc", "victim"])
         # An LRC name that is a link: the file it points to is written.
         os.symlink("victim", self.path("out.lrc"))
         self.assertExported(["real", "out"], "out.lrc")
@@ -432,6 +455,17 @@ class SafeReplace(ToolTest):
                              '"odd.mp$": that name is the track itself. '
                              'The track was not changed.\n'))
         self.assertEqual(self.read("odd.mp$"), track)
+
+
+def in_the_way(temp, what="track"):
+    return ('"%s" is in the way: this run did not make it (it may be left from an '
+            'interrupted run). Remove or rename it and try again. The %s was not changed.\n'
+            % (temp, what))
+
+
+def temp_busy(name, temp, what="track"):
+    return ('"%s" cannot be changed now: its temporary file "%s" is in use by another '
+            'program. The %s was not changed.\n' % (name, temp, what))
 
 
 def busy(name, what="track"):
@@ -562,33 +596,6 @@ class Concurrency(ToolTest):
                                   frame(3, b"SYLT", sylt_payload([(text, ms)], 0, DESCRIPTOR))])
         self.assertEqual(new[end:], sound, name)
 
-    def start(self, *args):
-        return subprocess.Popen([IMPORT] + list(args), cwd=self.dir,
-                                env=dict(os.environ, LC_ALL="C"),
-                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-
-    def finish(self, proc):
-        out, err = proc.communicate(timeout=60)
-        self.assertEqual(err, b"")
-        return proc.returncode, out.decode()
-
-    def start_stopped_while_writing(self, *args):
-        """An import stopped (SIGSTOP) while it writes its temporary file."""
-        temp = self.path("t.mp$")
-        for _ in range(50):  # a loaded machine may let a run end first
-            proc = self.start(*args)
-            while proc.poll() is None and not os.path.exists(temp):
-                pass
-            os.kill(proc.pid, signal.SIGSTOP)
-            with open("/proc/%d/stat" % proc.pid) as f:
-                state = f.read().rsplit(")", 1)[1].split()[0]
-            if state == "T" and os.path.exists(temp):
-                return proc
-            os.kill(proc.pid, signal.SIGCONT)
-            self.finish(proc)
-            self.write("t.mp3", self.originals["t.mp3"][0])   # it ended first: again
-        self.fail("the import always ended before it could be stopped")
-
     def test_a_second_run_while_the_first_writes(self):
         cases = [  # the second run's track, what then happens to the first
             ("t.mp3", signal.SIGCONT), ("t.mp3", signal.SIGKILL),
@@ -596,12 +603,13 @@ class Concurrency(ToolTest):
         ]
         for second, end in cases:
             with self.subTest(second=second, first_run=end.name):
-                self.track("t.mp3", 60000)
+                self.track("t.mp3", 3000)
                 self.track("t.mp2", 30)
-                first = self.start_stopped_while_writing("t.mp3", "first")
-                inode = os.lstat(self.path("t.mp$")).st_ino
-                self.assertEqual(self.import_(second, "second"), (1, busy(second)))
-                self.assertEqual(os.lstat(self.path("t.mp$")).st_ino, inode)
+                first = self.start_paused("fsync", IMPORT, "t.mp3", "first")
+                temp = self.read("t.mp$")
+                self.assertEqual(self.import_(second, "second"),
+                                 (1, busy(second) if second == "t.mp3" else temp_busy(second, "t.mp$")))
+                self.assertEqual(self.read("t.mp$"), temp)
                 self.assertTrack("t.mp3", None)
                 self.assertTrack("t.mp2", None)
                 os.kill(first.pid, end)
@@ -609,8 +617,11 @@ class Concurrency(ToolTest):
                     self.assertEqual(self.finish(first), (0, "Done\n"))
                 else:
                     first.communicate()
+                    # The killed run's copy stays until the user removes it.
+                    self.assertEqual(self.import_(second, "second"), (1, in_the_way("t.mp$")))
+                    self.assertEqual(self.read("t.mp$"), temp)
+                    os.unlink(self.path("t.mp$"))
                 self.assertTrack("t.mp3", self.FIRST if end == signal.SIGCONT else None)
-                # The second run, again: a leftover is no obstacle.
                 self.assertImported([second, "second"])
                 self.assertTrack(second, self.SECOND)
                 if second == "t.mp2":
@@ -618,25 +629,15 @@ class Concurrency(ToolTest):
                 self.assertEqual(self.files(), ["first.lrc", "second.lrc", "t.mp2", "t.mp3"])
 
     def test_a_track_replaced_after_it_was_read(self):
-        """The second run reads the track, then waits for its lyrics (a FIFO)
-        while the first one replaces the track: it must not put its copy of
-        the old track in place."""
+        """The second run has read the track and its lyrics when the first one
+        replaces the track: it must not put its copy of the old track in
+        place."""
         self.track("t.mp3", 30)
-        os.mkfifo(self.path("late.lrc"))
-        second = self.start("t.mp3", "late")
-        track = os.path.realpath(self.path("t.mp3"))
-        fds = "/proc/%d/fd" % second.pid
-        while not any(os.path.realpath(os.path.join(fds, fd)) == track
-                      for fd in os.listdir(fds)):
-            self.assertIsNone(second.poll())
-        os.kill(second.pid, signal.SIGSTOP)
+        second = self.start_paused("flock", IMPORT, "t.mp3", "second")
         self.assertImported(["t.mp3", "first"])
-        os.kill(second.pid, signal.SIGCONT)
-        with open(self.path("late.lrc"), "wb") as f:
-            f.write(self.SECOND)
-        self.assertEqual(self.finish(second), (1, busy("t.mp3")))
+        self.assertEqual(self.resume(second), (1, busy("t.mp3")))
         self.assertTrack("t.mp3", self.FIRST)
-        self.assertEqual(self.files(), ["first.lrc", "late.lrc", "second.lrc", "t.mp3"])
+        self.assertEqual(self.files(), ["first.lrc", "second.lrc", "t.mp3"])
 
 
 class Tags(ToolTest):
