@@ -14,6 +14,7 @@
 #include <wx/filename.h>
 
 #include "lyrasilframecode.h"
+#include "syncpoint.h"
 #include "tracks.h"
 
 namespace {
@@ -205,6 +206,24 @@ TEST_F(DocumentsTest, SaveAsWritesTheNewTrackAndMovesTheDocumentOnlyOnSuccess)
     struct stat st;
     ASSERT_EQ(0, lstat(Scratch("link.mp3").utf8_str().data(), &st));
     EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+// Another program writes the track while the save makes its new copy: the
+// save says so, the other program's version stays, the table stays
+// modified, and nothing is left behind.
+TEST_F(DocumentsTest, ATrackChangedDuringTheSaveIsKept)
+{
+    wxString a = Track("a.mp3", TaggedTrack(3, SyltFrame(3, {{"\nOld", 1000}})));
+    wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", a));
+    EditCell(0, 1, "New");
+    std::string theirs = ReadFile(a) + "more audio";
+    AtNextSync([&] { WriteFile(a, theirs); });
+    wxTEST_DIALOG(Command(wxID_SAVE),
+                  ExpectError("\"" + a + "\" was changed by another program while this one was rewriting it;\n"
+                              "the other program's version was kept."));
+    EXPECT_EQ(theirs, ReadFile(a));
+    EXPECT_TRUE(Modified());
+    EXPECT_TRUE(NoTemporaryFiles());
 }
 
 // Open, Close, closing the window and Exit all ask about unsaved changes;

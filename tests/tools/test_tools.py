@@ -11,6 +11,7 @@ writer.
 """
 import os
 import resource
+import shutil
 import signal
 import stat
 import struct
@@ -142,6 +143,19 @@ def unprivileged():
         os.setgroups([])
         os.setgid(65534)
         os.setuid(65534)
+    return setup
+
+
+def as_user(uid):
+    """Runs a program as uid (and its own group), with no other groups; None
+    for root, who stays root."""
+    if uid == 0:
+        return None
+
+    def setup():
+        os.setgroups([])
+        os.setgid(uid)
+        os.setuid(uid)
     return setup
 
 
@@ -794,6 +808,136 @@ class Interoperability(ToolTest):
                 self.assertEqual(self.read("m.lrc").decode("utf-8"),
                                  "[ti:Titel]\n[al:Älbum]\n[re:Quorvane Lyrasil]\n"
                                  "[00:00.00]Eins <00:32.00>zwei\n[01:04.00]drei\n[01:36.00]vier")
+
+
+class WorldMoves(ToolTest):
+    """Other programs at work in the same folder while a run rewrites a file:
+    each interleaving forced with the run stopped once its new file is
+    complete.  The other program's version is kept, the run says so and
+    fails, and no temporary file is left anywhere."""
+
+    def changed(self, name):
+        return (1, '"%s" was changed by another program while this one was rewriting it; '
+                   'the other program\'s version was kept.\n' % name)
+
+    def assertNoTemporaryFiles(self):
+        for folder, _, names in os.walk(self.dir):
+            self.assertEqual([n for n in names if n.endswith("$")], [], folder)
+
+    def test_the_track_changes_while_it_is_rewritten(self):
+        def in_place():   # a tagger saving into the file itself
+            with open(self.path("01.mp3"), "r+b") as f:
+                f.seek(10 + 10 + 1)
+                f.write(b"NEW TITLE")
+        def by_rename():  # a tagger saving a new file over it
+            self.write("new.tmp", b"theirs" + audio(2))
+            os.rename(self.path("new.tmp"), self.path("01.mp3"))
+        def swap():       # a file manager swapping two names
+            os.rename(self.path("01.mp3"), self.path("x"))
+            os.rename(self.path("02.mp3"), self.path("01.mp3"))
+            os.rename(self.path("x"), self.path("02.mp3"))
+        def grow():       # a download still going on
+            with open(self.path("01.mp3"), "ab") as f:
+                f.write(audio(5))
+        def move_folder():
+            os.rename(self.path("album"), self.path("moved"))
+        def remove_folder():
+            shutil.rmtree(self.path("album"))
+        cases = [("in place", "01.mp3", in_place), ("by rename", "01.mp3", by_rename),
+                 ("names swapped", "01.mp3", swap), ("growing", "01.mp3", grow),
+                 ("folder renamed", "album/01.mp3", move_folder),
+                 ("folder removed", "album/01.mp3", remove_folder)]
+        for what, track, change in cases:
+            with self.subTest(what):
+                shutil.rmtree(self.dir)
+                os.makedirs(self.path("album"))
+                self.write(track, v3_track())
+                self.write("02.mp3", tag(3, [text_frame(3, b"TIT2", "Track two")]) + audio(7))
+                self.write("01.lrc", LRC)
+                run = self.start_paused("fsync", IMPORT, track, "01.lrc")
+                change()
+                world = {name: self.read(name) for name in
+                         [os.path.relpath(os.path.join(d, n), self.dir)
+                          for d, _, names in os.walk(self.dir) for n in names]
+                         if not name.endswith("$")}
+                self.assertEqual(self.resume(run), self.changed(track))
+                self.assertEqual({name: self.read(name) for name in world}, world)
+                self.assertNoTemporaryFiles()
+
+    def test_the_lrc_file_changes_while_it_is_written(self):
+        self.write("song.mp3", v3_track())
+        self.write("song.lrc", b"[00:01.00]edited by hand\n")
+        run = self.start_paused("fsync", EXPORT, "song.mp3")
+        self.write("song.lrc", b"[00:01.00]edited again\n")
+        self.assertEqual(self.resume(run), self.changed("song.lrc"))
+        self.assertEqual(self.read("song.lrc"), b"[00:01.00]edited again\n")
+        self.assertNoTemporaryFiles()
+
+    def test_files_of_others_under_the_temporary_names_stay(self):
+        track = self.write("t.mp3", v3_track())
+        self.write("t.lrc", LRC)
+        for temp, tool, what in (("t.mp$", IMPORT, "track"), ("t.lr$", EXPORT, "LRC file")):
+            with self.subTest(temp):
+                mine = self.write(temp, b"the user's own file")
+                os.utime(self.path(temp), (1e9, 1e9))
+                self.assertEqual(self.run_tool(tool, "t.mp3", "t.lrc"), (1, in_the_way(temp, what)))
+                self.assertEqual(self.read(temp), mine)
+                self.assertEqual(os.stat(self.path(temp)).st_mtime, 1e9)
+                self.assertEqual(self.read("t.mp3"), track)
+                self.assertEqual(self.read("t.lrc"), LRC)
+
+    def test_links_planted_in_shared_folders_are_not_followed(self):
+        """A link in a sticky folder everyone may write, planted by another
+        user, as root and as an ordinary user: never followed, for the
+        track or the LRC file; a link of one's own is."""
+        if os.geteuid() != 0:
+            self.skipTest("planting links as other users needs root")
+        os.chmod(self.dir, 0o755)
+        os.mkdir(self.path("shared"), 0o1777)
+        os.chmod(self.path("shared"), 0o1777)
+        victim, track = b"[00:01.00]not to be touched\n", v3_track()
+        refused = ('"%s" is a link in a folder that others may write; it is not followed. '
+                   'The file was not changed.\n')
+        for runner in (0, 65533):
+            for planter in (65534, runner):
+                for link, tool, args, target in (
+                        ("shared/out.lrc", EXPORT, ["shared/song.mp3", "shared/out"], "victim.lrc"),
+                        ("shared/in.mp3", IMPORT, ["shared/in.mp3", "shared/victim.lrc"], "song.mp3")):
+                    with self.subTest(runner=runner, planter=planter, link=link):
+                        for name, data in (("shared/victim.lrc", victim), ("shared/song.mp3", track)):
+                            self.write(name, data)
+                            os.chown(self.path(name), runner, runner)
+                        os.symlink(target, self.path(link))
+                        os.lchown(self.path(link), planter, planter)
+                        status, out = self.run_tool(tool, *args, preexec=as_user(runner))
+                        if planter == runner:
+                            self.assertEqual(status, 0, out)
+                        else:
+                            self.assertEqual((status, out), (1, refused % link))
+                            self.assertEqual(self.read("shared/victim.lrc"), victim)
+                            self.assertEqual(self.read("shared/song.mp3"), track)
+                        os.unlink(self.path(link))
+        self.assertNoTemporaryFiles()
+
+    def test_permissions_stay_exactly_as_they_were(self):
+        self.write("song.lrc", LRC)
+        track = self.write("song.mp3", v3_track())
+        os.chmod(self.path("song.mp3"), 0o444)
+        self.assertEqual(self.import_("song"), (1, 'Importing file "song.lrc".\n'
+                                                  '"song.mp3" is read-only. The track was not changed.\n'))
+        self.assertEqual(self.read("song.mp3"), track)
+        os.chmod(self.path("song.mp3"), 0o640)
+        acl = "system.posix_acl_access"
+        if shutil.which("setfacl") is None or subprocess.run(
+                ["setfacl", "-d", "-m", "u:65534:---", self.dir]).returncode != 0:
+            self.skipTest("no setfacl, or no access lists here")
+        self.assertImported(["song"], 'Importing file "song.lrc".\n')
+        self.assertNotIn(acl, os.listxattr(self.path("song.mp3")))
+        self.assertEqual(os.stat(self.path("song.mp3")).st_mode & 0o7777, 0o640)
+        subprocess.run(["setfacl", "-m", "u:65534:r--", self.path("song.mp3")], check=True)
+        before = os.getxattr(self.path("song.mp3"), acl)
+        self.assertImported(["song"], 'Importing file "song.lrc".\n')
+        self.assertEqual(os.getxattr(self.path("song.mp3"), acl), before)
 
 
 if __name__ == "__main__":
