@@ -1,8 +1,6 @@
 #include "guitest.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include <wx/checkbox.h>
@@ -30,10 +28,7 @@ int ExpectTip::OnInvoked(wxDialog* dlg) const
 
 void EditorTest::SetUp()
 {
-    char pattern[] = "/tmp/lyrasil-gui-XXXXXX";
-    ASSERT_TRUE(mkdtemp(pattern) != nullptr);
-    home = pattern;
-    setenv("HOME", pattern, 1);
+    setenv("HOME", scratch.path().c_str(), 1);
 }
 
 void EditorTest::TearDown()
@@ -45,22 +40,12 @@ void EditorTest::TearDown()
     if (!windows.empty())
         Pump();
     frame = nullptr;
-    wxFileName::Rmdir(home, wxPATH_RMDIR_RECURSIVE);
 }
 
 void EditorTest::WriteIni(const std::string& text)
 {
     wxFileName::Mkdir(DataDir(), 0777, wxPATH_MKDIR_FULL);
-    std::ofstream out(IniPath().utf8_str().data(), std::ios::binary);
-    out << text;
-}
-
-std::string EditorTest::ReadIni() const
-{
-    std::ifstream in(IniPath().utf8_str().data(), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    WriteFile(IniPath(), text);
 }
 
 LyrasilFrameCode* EditorTest::Start()
@@ -204,14 +189,10 @@ void EditorTest::OpenThroughDialog(const wxString& path)
 
 std::string ReadFile(const wxString& path)
 {
-    std::ifstream in(path.utf8_str().data(), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return ReadFile(path.utf8_string());
 }
 
 void WriteFile(const wxString& path, const std::string& bytes)
 {
-    std::ofstream out(path.utf8_str().data(), std::ios::binary);
-    out << bytes;
+    WriteFile(path.utf8_string(), bytes);
 }

@@ -13,6 +13,8 @@
 #include <wx/grid.h>
 #include <wx/wx.h>
 
+#include "scratchdir.h"
+
 // A failed expectation becomes a test failure instead of an assert dialog,
 // and a dialog nobody expected is dismissed instead of shown.
 class GTestModalHook;
@@ -98,6 +100,10 @@ protected:
     int m_id;
 };
 
+// Whole files, byte for byte (scratchdir.h has them for UTF-8 paths).
+std::string ReadFile(const wxString& path);
+void WriteFile(const wxString& path, const std::string& bytes);
+
 class LyrasilFrameCode;
 
 // The window's state that no widget shows, for the tests' eyes only.
@@ -124,7 +130,7 @@ protected:
     wxString DataDir() const { return home + "/.lyrasil"; }
     wxString IniPath() const { return DataDir() + "/lyrasil.ini"; }
     void WriteIni(const std::string& text);
-    std::string ReadIni() const;
+    std::string ReadIni() const { return ReadFile(IniPath()); }
 
     // Runs the application's start-up; the caller answers the dialogs.
     LyrasilFrameCode* Start();
@@ -157,7 +163,8 @@ protected:
     // A file in the test's scratch folder (the home folder).
     wxString Scratch(const wxString& name) const { return home + "/" + name; }
 
-    wxString home;
+    ScratchDir scratch{"lyrasil-gui"};
+    const wxString home = wxString::FromUTF8(scratch.path().c_str());
     LyrasilFrameCode* frame = nullptr;
 };
 
@@ -191,9 +198,5 @@ W* FindChild(wxWindow* parent)
 
 // The font the editor falls back to, as the settings file spells it.
 wxString SystemFontText();
-
-// Whole files, byte for byte.
-std::string ReadFile(const wxString& path);
-void WriteFile(const wxString& path, const std::string& bytes);
 
 #endif

@@ -4,8 +4,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +14,7 @@
 #include <wx/stopwatch.h>
 
 #include "helpcmd.h"
+#include "scratchdir.h"
 
 namespace {
 
@@ -26,25 +25,19 @@ std::string Utf8(const wxString& s)
 
 void Write(const wxString& path, const std::string& bytes, mode_t mode = 0644)
 {
-    std::ofstream(Utf8(path), std::ios::binary) << bytes;
+    WriteFile(Utf8(path), bytes);
     chmod(Utf8(path).c_str(), mode);
 }
 
 std::string Read(const wxString& path)
 {
-    std::ifstream in(Utf8(path), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return ReadFile(Utf8(path));
 }
 
 class HelpCmdTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/lyrasil-help-XXXXXX";
-        ASSERT_TRUE(mkdtemp(pattern) != nullptr);
-        dir = pattern;
         record = dir + "/argv";
         viewer = dir + "/viewer";
         // Writes each argument followed by a NUL byte, so that any name,
@@ -53,7 +46,6 @@ protected:
               0755);
         lookup.mailcapPath = dir + "/mailcap";
     }
-    void TearDown() override { wxFileName::Rmdir(dir, wxPATH_RMDIR_RECURSIVE); }
 
     // A documentation folder named name, holding the manual.
     wxString Manual(const wxString& name)
@@ -80,7 +72,9 @@ protected:
         return args;
     }
 
-    wxString dir, record, viewer;
+    ScratchDir scratch{"lyrasil-help"};
+    const wxString dir = wxString::FromUTF8(scratch.path().c_str());
+    wxString record, viewer;
     ViewerLookup lookup;
 };
 

@@ -13,10 +13,10 @@
 #include <wx/stattext.h>
 #include <wx/uiaction.h>
 
+#include "id3build.h"
 #include "lyrasilapp.h"
 #include "lyrasilframecode.h"
 #include "tablecells.h"
-#include "tracks.h"
 
 namespace {
 
@@ -115,7 +115,7 @@ protected:
     void OpenTrack()
     {
         wxString path = Scratch("song.mp3");
-        WriteFile(path, TaggedTrack(3));
+        WriteFile(path, tagged_track(3));
         wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", path),
                       ExpectNotice("This track has no SYLT frame in its ID3 tag"));
         ASSERT_FALSE(FrameTestAccess::TrackPath(frame).empty());
