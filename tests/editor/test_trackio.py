@@ -9,7 +9,6 @@ LRC files in the encodings users have are imported and saved right.
     test_trackio.py TRACKIO IMPORT EXPORT [unittest arguments]
 """
 import os
-import subprocess
 import sys
 import unittest
 
@@ -18,15 +17,12 @@ import test_tools  # noqa: E402  (the runner)
 from test_tools import ToolTest  # noqa: E402
 from id3build import audio, cover_frame, frame, sylt_payload, tag, text_frame, walk  # noqa: E402
 
-TRACKIO = IMPORT = EXPORT = None
+TRACKIO = None
 
 
 class EditorFiles(ToolTest):
     def trackio(self, *args):
-        proc = subprocess.run([TRACKIO] + list(args), cwd=self.dir, stdout=subprocess.PIPE,
-                              stderr=subprocess.PIPE, timeout=60)
-        self.assertEqual(proc.stderr, b"", proc.stderr.decode(errors="replace"))
-        return proc.returncode, proc.stdout.decode("utf-8")
+        return self.run_tool(TRACKIO, *args)
 
     def rows(self, *args):
         status, out = self.trackio(*args)
@@ -69,13 +65,13 @@ class EditorFiles(ToolTest):
 
     def test_a_track_from_the_converter_opens_and_saves_unchanged(self):
         self.copy_demo()
-        self.assertEqual(self.run_tool(IMPORT, "demo.mp3")[0], 0)
-        self.assertEqual(self.run_tool(EXPORT, "demo.mp3", "before.lrc")[0], 0)
+        self.assertEqual(self.import_("demo.mp3")[0], 0)
+        self.assertEqual(self.export("demo.mp3", "before.lrc")[0], 0)
         loaded = self.rows("load", "demo.mp3")
         self.assertEqual(loaded, self.rows("import", "demo.lrc"))
         self.assertGreater(len(loaded), 20)
         self.save("demo.mp3", loaded)
-        self.assertEqual(self.run_tool(EXPORT, "demo.mp3", "after.lrc")[0], 0)
+        self.assertEqual(self.export("demo.mp3", "after.lrc")[0], 0)
         self.assertEqual(self.read("after.lrc"), self.read("before.lrc"))
 
     def test_lrc_files_as_users_have_them_are_imported_and_saved_right(self):
@@ -117,6 +113,5 @@ class EditorFiles(ToolTest):
 
 
 if __name__ == "__main__":
-    TRACKIO, IMPORT, EXPORT = sys.argv[1:4]
-    test_tools.EXPORT, test_tools.IMPORT = EXPORT, IMPORT
+    TRACKIO, test_tools.IMPORT, test_tools.EXPORT = sys.argv[1:4]
     unittest.main(argv=[sys.argv[0]] + sys.argv[4:], verbosity=2)
