@@ -3,11 +3,9 @@
 // message box is checked for its caption, text, icon and buttons.
 #include "guitest.h"
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstring>
 #include <unistd.h>
 
@@ -88,7 +86,7 @@ TEST_F(DocumentsTest, SavedRowsReloadWithTheirMarkers)
               saved.lrc);
     EXPECT_EQ(rows, TableRows()) << "the save leaves the table as typed";
 
-    wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", path));
+    OpenThroughDialog(path);
     Rows reloaded = rows;
     reloaded.back().second = " on"; // a double leading blank was saved as one
     EXPECT_EQ(reloaded, TableRows());
@@ -142,7 +140,7 @@ TEST_F(DocumentsTest, AnEmptyTableSavesTheTrackWithoutSyltFrame)
 {
     const Bytes frames = frame_of(3, "TIT2", text0("Song")) + cover_frame(3);
     wxString path = Track("song.mp3", make_tag(3, 0, frames + sylt_frame(3, {{"\nOld", 1000}}), 50) + audio(2000));
-    wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", path));
+    OpenThroughDialog(path);
     EXPECT_EQ((Rows{{"00:01.00", "Old"}}), TableRows());
     EditCell(0, 0, "");
     EditCell(0, 1, "");
@@ -169,7 +167,7 @@ TEST_F(DocumentsTest, SaveAsWritesTheNewTrackAndMovesTheDocumentOnlyOnSuccess)
 {
     wxString a = Track("a.mp3", tagged_track(3, sylt_frame(3, {{"\nOld", 1000}})));
     const std::string original = ReadFile(a);
-    wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", a));
+    OpenThroughDialog(a);
     EditCell(0, 1, "New");
 
     // No temporary file can be made (a folder holds its name): the
@@ -328,7 +326,7 @@ TEST_F(DocumentsTest, ExportWritesTheSavedFrameNotTheTable)
 {
     wxString track = Track("song.mp3", tagged_track(3, sylt_frame(3, {{"\nHello", 1000}, {" world", 1500}})));
     const std::string trackBytes = ReadFile(track);
-    wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", track));
+    OpenThroughDialog(track);
     EditCell(0, 1, "Unsaved");
 
     // Unsaved changes: No writes nothing.
@@ -412,38 +410,31 @@ TEST_F(DocumentsTest, AFullDiskLosesNothing)
 {
     wxString track = Track("song.mp3", tagged_track(3, sylt_frame(3, {{"\nHello", 1000}})));
     const std::string before = ReadFile(track);
-    wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", track));
+    OpenThroughDialog(track);
     EditCell(0, 1, "Changed");
 
-    struct rlimit old;
-    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old));
-    auto limit = [&](rlim_t bytes) {
-        struct rlimit small = old;
-        small.rlim_cur = bytes;
-        ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
-    };
-    signal(SIGXFSZ, SIG_IGN);
-    limit(500);
-    wxTEST_DIALOG(Command(wxID_SAVE), ExpectError("Failed to save \"" + track + "\": " +
-                                                  wxString::FromUTF8(strerror(EFBIG)) +
-                                                  ".\nThe track was not changed."));
-    setrlimit(RLIMIT_FSIZE, &old);
+    {
+        FileSizeLimit full(500);
+        wxTEST_DIALOG(Command(wxID_SAVE), ExpectError("Failed to save \"" + track + "\": " +
+                                                      wxString::FromUTF8(strerror(EFBIG)) +
+                                                      ".\nThe track was not changed."));
+    }
     EXPECT_EQ(before, ReadFile(track));
     EXPECT_TRUE(Modified());
     EXPECT_TRUE(NoTemporaryFiles());
 
     wxString lrc = Scratch("song.lrc");
     WriteFile(lrc, "[00:01.00]older\n");
-    limit(10);
-    wxTEST_DIALOG(Command(ID_EXPORT),
-                  ExpectQuestion("The SYLT data was modified since it was last saved.\nIf you continue, these changes "
-                                 "will not be exported.\nContinue?",
-                                 wxID_YES),
-                  ExpectFile("Export file...", lrc),
-                  ExpectError("Error writing output file \"" + lrc + "\": " + wxString::FromUTF8(strerror(EFBIG)) +
-                              "."));
-    setrlimit(RLIMIT_FSIZE, &old);
-    signal(SIGXFSZ, SIG_DFL);
+    {
+        FileSizeLimit full(10);
+        wxTEST_DIALOG(Command(ID_EXPORT),
+                      ExpectQuestion("The SYLT data was modified since it was last saved.\nIf you continue, these "
+                                     "changes will not be exported.\nContinue?",
+                                     wxID_YES),
+                      ExpectFile("Export file...", lrc),
+                      ExpectError("Error writing output file \"" + lrc + "\": " +
+                                  wxString::FromUTF8(strerror(EFBIG)) + "."));
+    }
     EXPECT_EQ("[00:01.00]older\n", ReadFile(lrc));
     EXPECT_TRUE(NoTemporaryFiles());
 }

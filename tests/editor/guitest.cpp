@@ -127,6 +127,25 @@ int ExpectFile::OnInvoked(wxFileDialog* dlg) const
     return wxID_OK;
 }
 
+int ExpectEntry::OnInvoked(wxTextEntryDialog* dlg) const
+{
+    EXPECT_EQ(m_caption, dlg->GetTitle());
+    EXPECT_EQ(m_message, MessageOf(dlg));
+    if (m_offered)
+        *m_offered = dlg->GetValue();
+    dlg->SetValue(m_answer);
+    return m_id;
+}
+
+wxString MessageOf(wxWindow* dlg)
+{
+    wxString text;
+    for (wxWindow* child : dlg->GetChildren())
+        if (wxStaticText* line = dynamic_cast<wxStaticText*>(child))
+            text += (text.empty() ? "" : "\n") + line->GetLabel();
+    return text;
+}
+
 // --- Peeking at the window ------------------------------------------------------
 
 bool FrameTestAccess::Modified(LyrasilFrameCode* f) { return f->modified; }

@@ -84,21 +84,25 @@ protected:
     wxString m_message, m_path;
 };
 
-// A text entry dialog answered with value (OK) or cancelled.
-class ExpectText : public wxExpectModalBase<wxTextEntryDialog, ExpectText> {
+// A text entry dialog with this caption and message, answered with answer
+// (wxID_OK) or cancelled; the value it offered goes to *offered.
+class ExpectEntry : public wxExpectModalBase<wxTextEntryDialog, ExpectEntry> {
 public:
-    explicit ExpectText(const wxString& value, int id = wxID_OK) : m_value(value), m_id(id) {}
+    ExpectEntry(const wxString& caption, const wxString& message, const wxString& answer, int id = wxID_OK,
+                wxString* offered = nullptr)
+        : m_caption(caption), m_message(message), m_answer(answer), m_id(id), m_offered(offered) {}
 
 protected:
-    int OnInvoked(wxTextEntryDialog* dlg) const override
-    {
-        dlg->SetValue(m_value);
-        return m_id;
-    }
+    int OnInvoked(wxTextEntryDialog* dlg) const override;
+    wxString GetDefaultDescription() const override { return "text entry \"" + m_caption + "\""; }
 
-    wxString m_value;
+    wxString m_caption, m_message, m_answer;
     int m_id;
+    wxString* m_offered;
 };
+
+// A dialog's message as its lines of static text show it.
+wxString MessageOf(wxWindow* dlg);
 
 // Whole files, byte for byte (scratchdir.h has them for UTF-8 paths).
 std::string ReadFile(const wxString& path);

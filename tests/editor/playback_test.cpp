@@ -29,7 +29,7 @@ protected:
             wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", path),
                           ExpectNotice("This track has no SYLT frame in its ID3 tag"));
         } else {
-            wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", path));
+            OpenThroughDialog(path);
         }
         ASSERT_TRUE(PumpUntil([this] { return FrameTestAccess::TrackLength(frame) > 0; }))
             << "the length was never measured";

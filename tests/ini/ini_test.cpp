@@ -3,13 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <map>
 #include <set>
 #include <string>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <utility>
 #include <vector>
@@ -362,27 +360,6 @@ TEST_F(Ini, LargeFilesAreCopiedExactly)
 }
 
 // --- failures leave the file as it was and no temporary file ---
-
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        previous = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previous);
-    }
-
-private:
-    rlimit saved;
-    void (*previous)(int);
-};
 
 TEST_F(Ini, FailedWritesLeaveTheFileAlone)
 {

@@ -1,14 +1,16 @@
-// A scratch folder per test, and whole files byte for byte: what the tests
-// of code that writes files share.  Paths are UTF-8.
+// A scratch folder per test, whole files byte for byte and a full disk:
+// what the tests of code that writes files share.  Paths are UTF-8.
 #ifndef LYRASIL_TESTS_SCRATCHDIR_H
 #define LYRASIL_TESTS_SCRATCHDIR_H
 
 #include <dirent.h>
 #include <ftw.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <set>
@@ -78,5 +80,30 @@ inline void WriteFile(const std::string& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
 }
+
+// A full disk, as the file-size limit makes it for this process while
+// the object lives: writes past `bytes` fail with EFBIG (no signal).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previous_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_;
+    void (*previous_)(int);
+};
 
 #endif
