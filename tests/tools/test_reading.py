@@ -10,15 +10,13 @@ results (and the same input tags) as an independent peer.
     test_reading.py EXPORT IMPORT [unittest arguments]
 """
 import os
-import struct
 import sys
-import unittest
 import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import test_tools  # noqa: E402  (the runner)
 from test_tools import ToolTest  # noqa: E402
-from id3build import (audio, frame, inline_lrc, sylt_payload, syncsafe, tag,  # noqa: E402
+from id3build import (audio, be32, frame, inline_lrc, sylt_payload, syncsafe, tag,  # noqa: E402
                       unsync)
 
 REFUSED = 'The ID3 tag of "%s" cannot be copied safely. The track was not changed.\n'
@@ -140,7 +138,7 @@ class OtherWriters(ToolTest):
         p = sylt_payload(self.ITEMS, 1, "d")
         z = zlib.compress(p)
         for version, body, flags in ((4, syncsafe(len(p)) + z, b"\0\x09"),
-                                     (3, struct.pack(">I", len(p)) + z, b"\0\x80")):
+                                     (3, be32(len(p)) + z, b"\0\x80")):
             with self.subTest(version=version):
                 self.write("z.mp3", tag(version, [frame(version, b"SYLT", body, flags)]) + audio())
                 self.assertEqual(ID3(self.path("z.mp3")).getall("SYLT")[0].text, self.ITEMS)

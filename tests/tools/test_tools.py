@@ -22,8 +22,8 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "support"))
-from id3build import (COVER, audio, cover_frame, frame, sylt_payload, syncsafe,  # noqa: E402
-                      tag, text_frame, walk)
+from id3build import (COVER, audio, be32, cover_frame, frame, sylt_payload,  # noqa: E402
+                      syncsafe, tag, text_frame, walk)
 
 EXPORT = IMPORT = None
 
@@ -614,7 +614,7 @@ class Tags(ToolTest):
                              b"[00:01.00]Hello <00:01.50>world\n[00:03.00]Next line\n")
 
     def test_extended_header_is_kept(self):
-        ext = struct.pack(">I", 6) + b"\0" * 6  # version 3: 6 bytes follow the size
+        ext = be32(6) + b"\0" * 6  # version 3: 6 bytes follow the size
         old = tag(3, [text_frame(3, b"TIT2", "T"), frame(3, b"SYLT", sylt_payload([("x", 1)]))],
                   flags=0x40, ext=ext) + audio()
         self.write("ext.mp3", old)
