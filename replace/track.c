@@ -53,6 +53,8 @@ static int replace_failed(Track *t, int result)
 
 int track_open(Track *t, const char *name, int mpeg)
 {
+    int result;
+
     assert(t != NULL && name != NULL);
     memset(t, 0, sizeof *t);
     t->out.targetfd = t->out.tmpfd = -1;
@@ -60,10 +62,13 @@ int track_open(Track *t, const char *name, int mpeg)
         t->err = ENOMEM;
         return TRACK_NOMEM;
     }
-    t->fp = replace_fopen_regular(name, &t->st);
-    if (t->fp == NULL) {
+    result = replace_read_open(name, &t->fp, &t->st, &t->out.target);
+    if (result == REPLACE_LINK)
+        return replace_failed(t, result);
+    if (result != REPLACE_OK) {
         t->err = errno;
-        return errno == EINVAL ? TRACK_NOTREG : TRACK_OPEN;
+        return result == REPLACE_NOTREG && errno == EINVAL ? TRACK_NOTREG
+               : result == REPLACE_NOMEM ? TRACK_NOMEM : TRACK_OPEN;
     }
     errno = 0;
     t->hastag = id3_init(t->fp, &t->tag);
@@ -98,7 +103,7 @@ int track_rewrite(Track *t, const char *dest)
      * under its name (source); a new name must not be the track. */
     replace_free(&t->out);
     result = replace_open(&t->out, dest != NULL ? dest : t->name, ".mp$",
-                          dest == NULL ? &t->st : NULL, &t->st);
+                          dest == NULL ? &t->st : NULL, &t->st, 0);
     if (result != REPLACE_OK)
         return replace_failed(t, result);
     errno = 0;
@@ -121,7 +126,7 @@ int track_writelrc(Track *t, const char *lrcname)
     if (stat(lrcname, &st) == 0 && replace_same_file(&st, &t->st))
         return TRACK_SAMEFILE;
     replace_free(&t->out);
-    result = replace_open(&t->out, lrcname, ".lr$", NULL, &t->st);
+    result = replace_open(&t->out, lrcname, ".lr$", NULL, &t->st, 0);
     if (result != REPLACE_OK)
         return replace_failed(t, result);
     errno = 0;
