@@ -4,11 +4,14 @@
  *
  * Counted calls: opening a file for writing (open, openat, creat, fopen,
  * fdopen, freopen in a writing mode), writing (write and pwrite on
- * descriptors above 2, fwrite, fputc, putc, fputs, fprintf, vfprintf on
- * streams opened for writing), positioning and flushing those streams
- * (fseek, fseeko, ftell, ftello, fflush), fchmod, ftruncate, fsync,
- * fdatasync, fclose of a writing stream, rename and renameat.  fchown is
- * not counted: changing the owner is best effort by design.
+ * descriptors above 2, copy_file_range, fwrite, fputc, putc, fputs,
+ * fprintf, vfprintf on streams opened for writing), positioning and
+ * flushing those streams (fseek, fseeko, ftell, ftello, fflush), fchmod,
+ * ftruncate, fsync, fdatasync, fclose of a writing stream, rename and
+ * renameat.  fchown is not counted: changing the owner is best effort by
+ * design; nor is the zero-length clone that asks whether a file system
+ * shares blocks, which writes nothing and whose failure only means a tag
+ * without padding.
  *
  *   FAULT_AT=0 (or unset)  count only
  *   FAULT_AT=n             the n-th counted call fails (ENOSPC for writes,
@@ -256,6 +259,15 @@ size_t fwrite(const void *buf, size_t size, size_t n, FILE *fp)
         return 0;
     }
     return real_fwrite(buf, size, n, fp);
+}
+
+ssize_t copy_file_range(int in, off64_t *inpos, int out, off64_t *outpos, size_t n,
+                        unsigned int flags)
+{
+    REAL(copy_file_range);
+    if (fail_now("copy_file_range", ENOSPC))
+        return -1;
+    return real_copy_file_range(in, inpos, out, outpos, n, flags);
 }
 
 #undef fwrite_unlocked /* a macro in optimised builds */
