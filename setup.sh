@@ -34,6 +34,7 @@ test_packages=(
   clang libclang-rt-14-dev
   valgrind
   locales
+  xfsprogs
 )
 
 as_root() {
