@@ -208,20 +208,20 @@ int id3_writesylt(FILE *fp, Id3Tag *id3)
     return 1;
 }
 
-/* Pads the new tag with zero bytes, where the caller named a block size,
- * so that it ends at the offset within a block where the old audio starts
- * (audio): every block of the old file after the one that holds the
- * audio's start then has its twin, at a block boundary, in the new file,
- * and a file system that shares blocks can share them.  Fewer than
- * blocksize bytes, counted in the tag's size; none where the size field
- * could not hold them. */
-static int pad_to_block(FILE *fp, Id3Tag *id3, off_t audio)
+/* Pads the new tag with zero bytes, where the caller named a block size
+ * and the old file has audio (from audio to fileend), so that the tag ends
+ * at the offset within a block where the old audio starts: every block of
+ * the old file after the one that holds the audio's start then has its
+ * twin, at a block boundary, in the new file, and a file system that
+ * shares blocks can share them.  Fewer than blocksize bytes, counted in
+ * the tag's size; none where the size field could not hold them. */
+static int pad_to_block(FILE *fp, Id3Tag *id3, off_t audio, off_t fileend)
 {
     static const unsigned char zeros[4096];
     uint32_t block = id3->blocksize;
     int64_t end = 10 + (int64_t)id3->size, pad, n;
 
-    if (block < 2 || block > ID3_MAXBLOCK)
+    if (block < 2 || block > ID3_MAXBLOCK || fileend == OFF_UNKNOWN || fileend <= audio)
         return 1;
     pad = ((int64_t)(audio % block) - end % block + block) % block;
     if (pad == 0 || id3->size + pad > SYNCSAFE_MAX)
@@ -285,7 +285,7 @@ int id3_appendmp3(FILE *fp, Id3Tag *id3)
     assert(id3->fp != NULL);
     r = tag_open(id3->fp, &ti);
     audio = tag_audiostart(id3->fp, &ti, r != TAG_NONE);
-    if (!pad_to_block(fp, id3, audio))
+    if (!pad_to_block(fp, id3, audio, ti.fileend))
         return failed(id3, ID3_EWRITE);
     if (ti.fileend != OFF_UNKNOWN && ti.fileend > audio &&
         (r = copy_by_system(id3->fp, audio, ti.fileend - audio, fp, id3->blocksize, &copied)) != ID3_OK)

@@ -273,10 +273,11 @@ int id3_ismpeg(Id3Tag *id3);
  *   Returns 0 when there is no payload (ID3_ENOSYLT) or the frame or the
  *   tag would outgrow its size field (ID3_ETOOBIG), nothing written then,
  *   or when a write fails (ID3_EWRITE).
- * id3_appendmp3: first, when `blocksize` is 2 to ID3_MAXBLOCK, zero bytes
- *   of padding (fewer than blocksize, counted in the tag's size; none when
- *   the size field could not hold them) that make the new tag end at the
- *   old audio's offset modulo blocksize; then everything of the old file
+ * id3_appendmp3: first, when `blocksize` is 2 to ID3_MAXBLOCK and audio
+ *   follows the old tag, zero bytes of padding (fewer than blocksize,
+ *   counted in the tag's size; none when the size field could not hold
+ *   them) that make the new tag end at the old audio's offset modulo
+ *   blocksize; then everything of the old file
  *   after its tag (and footer).  Where both streams have descriptors the
  *   system copies the audio (on Linux, copy_file_range: whole blocks are
  *   shared where the file system can, and with the padding their offsets
