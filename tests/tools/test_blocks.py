@@ -128,6 +128,26 @@ class Blocks(ToolTest):
                     self.assertEqual(self.run_tool(EXPORT, os.path.join(folder, "song.mp3"))[0], 0)
                 self.assertEqual(self.get(self.shared, "song.lrc"), self.get(self.plain, "song.lrc"))
 
+    def test_a_full_disk(self):
+        """With room for the tag but not the audio: the shared copy needs
+        none, the plain one fails cleanly in the middle of the copy."""
+        old = tag(3, [text_frame(3, b"TIT2", "Song")]) + audio(5000)
+        for folder in (self.shared, self.plain):
+            self.put(folder, "song.mp3", old)
+            self.put(folder, "song.lrc", LRC)
+            os.sync()
+            with open(os.path.join(folder, "filler"), "wb") as f:
+                room = os.statvfs(folder)
+                os.posix_fallocate(f.fileno(), 0, room.f_bavail * room.f_frsize - 512 * 1024)
+        self.assertEqual(self.run_tool(IMPORT, "song.mp3"), (0, 'Importing file "song.lrc".\nDone\n'))
+        self.assertTrue(self.get(self.shared, "song.mp3").endswith(audio(5000)))
+        status, out = self.run_tool(IMPORT, os.path.join(self.plain, "song.mp3"))
+        self.assertEqual((status, out.splitlines()[-1]),
+                         (1, 'Error writing temporary file "%s/song.mp$": No space left on device. '
+                             'The track was not changed.' % self.plain))
+        self.assertEqual(self.get(self.plain, "song.mp3"), old)
+        self.assertEqual(sorted(os.listdir(self.plain)), ["filler", "song.lrc", "song.mp3"])
+
 
 if __name__ == "__main__":
     if len(sys.argv) < 3:
