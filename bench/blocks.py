@@ -98,8 +98,10 @@ def measure(label, folder, env=None, with_dd=True):
     med_dd, med_imp = statistics.median(dd), statistics.median(imp)
     if with_dd:
         rows.append((label + ": dd bs=1M conv=fsync", ms(med_dd), "%s .. %s" % (ms(min(dd)), ms(max(dd))), "", ""))
+    ratio = statistics.median(i / d for i, d in zip(imp, dd))
     rows.append((label + ": lyrasil-import", ms(med_imp), "%s .. %s" % (ms(min(imp)), ms(max(imp))),
-                 "%.1f MB" % (rss / 1024), "%.2fx dd conv=fsync" % (med_imp / med_dd)))
+                 "%.1f MB" % (rss / 1024),
+                 "%.2fx dd conv=fsync (pair by pair: %.2fx)" % (med_imp / med_dd, ratio)))
 
 
 measure("XFS reflink", xfs)
