@@ -8,7 +8,7 @@
  *               id3_readsylt
  *   textenc.c   text encodings: decoding on read, UTF-16 and UTF-8 on write
  *   stamps.c    time-stamp text: lrc_timestamp and its helpers
- *   mpeg.c      the first MPEG audio frame after the tag; id3_ismpeg
+ *   mpeg.c      the first MPEG audio frames after the tag; id3_ismpeg
  *   fromsylt.c  SYLT payload to LRC text; lrc_fromsylt, lrc_write
  *   lrcread.c   LRC files; lrc_read
  *   tosylt.c    LRC text to SYLT payload; lrc_tosylt

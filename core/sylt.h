@@ -167,8 +167,9 @@ int id3_readsylt(Id3Tag *id3);
  * non-zero, the row form (one item per line, join markers " ", "_", "-",
  * "#" after the stamp) when it is 0.  A payload without items gives the
  * empty text.  Time stamps in MPEG frames (format 1) are turned into
- * milliseconds with the frame duration of the context's track, from the
- * first MPEG audio frame header in the 64 KiB after the tag.  Times that
+ * milliseconds with the frame duration of the context's track, from its
+ * first MPEG audio frame (see id3_ismpeg), or failing that the first frame
+ * header in the 64 KiB after the tag and any zero bytes.  Times that
  * are negative (top bit set) or too large for a stamp come out as the
  * empty stamp.  Returns 0 for a malformed payload or for MPEG-frame times
  * without a track or frame header (ID3_ESYLT), or for exhausted memory
@@ -238,12 +239,20 @@ int lrc_tosylt(Id3Tag *id3);
 /* --- rewriting a track --- */
 
 /* Whether what follows the tag (and a version-4 footer) of the context's
- * track is MPEG audio, for the programs that write tracks: 1 when an MPEG
- * audio frame header lies within its first 64 KiB and it does not start
- * with the signature of another container (RIFF, fLaC, OggS, or "ftyp" at
- * offset 4), and 1 when nothing follows the tag; 0 otherwise (ID3_ENOTMPEG),
- * and when the track cannot be read (ID3_EREAD) or memory runs out
- * (ID3_ENOMEM).  The stream position is left undefined. */
+ * track is MPEG audio, for the programs that write tracks.  1 when nothing
+ * follows the tag, and when it does not start with the signature of
+ * another container (RIFF or RF64, FORM, fLaC, OggS, "ftyp" at offset 4,
+ * "MAC ", wvpk, Matroska's 1A 45 DF A3, ASF's 30 26 B2 75 8E 66 CF 11,
+ * MThd, .snd, caff, MPCK or MP+, TTA1) and, within 64 KiB of its first byte
+ * that is not zero (zero bytes before the first frame are skipped, however
+ * many), holds an MPEG audio frame header that the next frame's header
+ * confirms: one of the same version, layer and sampling rate where the
+ * first frame's length says (anywhere in the next 2881 bytes for the free
+ * format), or the end of the file.  An AAC frame in ADTS (the MPEG sync
+ * with the layer bits 00) confirmed by the next one before that makes it no
+ * MPEG audio.  0 otherwise (ID3_ENOTMPEG), and when the track cannot be
+ * read (ID3_EREAD) or memory runs out (ID3_ENOMEM).  The stream position
+ * is left undefined. */
 int id3_ismpeg(Id3Tag *id3);
 
 /* The three steps that write a new copy of the track to fp (opened "wb",

@@ -313,6 +313,12 @@ TEST_F(Rewrite, RewrittenTrackReadsBack)
 TEST(AudioCheck, MpegAudioIsToldFromOtherContentAfterTheTag)
 {
     const Bytes tag = make_tag(3, 0, frame3("TIT2", text0("x")), 16);
+    // Free format (bit rate index 0): the frames do not say their length.
+    const Bytes free = Bytes("\xFF\xFB\x04\x64", 4) + Bytes(600, 'f');
+    // AAC in ADTS: the MPEG sync, layer bits 00, frames of 16 bytes.
+    Bytes adts;
+    for (int i = 0; i < 4; ++i)
+        adts += Bytes("\xFF\xF1\x50\x80\x02\x1F\xFC", 7) + Bytes(9, 'a');
     const struct {
         const char *what;
         Bytes file;
@@ -322,10 +328,17 @@ TEST(AudioCheck, MpegAudioIsToldFromOtherContentAfterTheTag)
         {"untagged MPEG audio", audio(), 1},
         {"junk before the first frame", tag + Bytes(100, 'j') + audio(), 1},
         {"a tag and nothing else", tag, 1},
+        {"70,000 zero bytes before the first frame", tag + Bytes(70000, '\0') + audio(), 1},
+        {"a track of one whole frame", audio(417), 1},
+        {"the free format", tag + free + free, 1},
+        {"a frame cut short", tag + audio(300), 0},
+        {"a lone frame header", tag + audio(4) + Bytes(2000, 'x'), 0},
+        {"a second header of another layer", audio(417) + "\xFF\xFD\x90\x64" + Bytes(500, 'x'), 0},
+        {"AAC in ADTS, then a stray header", adts + audio(), 0},
+        {"zero bytes only", tag + Bytes(1000, '\0'), 0},
         {"a WAV file", tag + "RIFF" + be32(36) + "WAVEfmt " + audio(), 0},
-        {"a FLAC file", "fLaC" + audio(), 0},
-        {"an Ogg file", tag + "OggS" + audio(), 0},
         {"an MP4 file", be32(24) + "ftypM4A " + audio(), 0},
+        {"a Matroska file", Bytes("\x1A\x45\xDF\xA3", 4) + audio(), 0},
         {"plain text", tag + "just some words\nand more\n", 0},
         {"a frame header beyond 64 KiB", tag + Bytes(65536, 'x') + audio(), 0},
     };
@@ -335,6 +348,7 @@ TEST(AudioCheck, MpegAudioIsToldFromOtherContentAfterTheTag)
         FILE *fp = open_bytes(c.file);
         id3_init(fp, &t);
         EXPECT_EQ(id3_ismpeg(&t), c.mpeg);
+        EXPECT_EQ(t.reason, c.mpeg ? ID3_OK : ID3_ENOTMPEG);
         id3_close(&t);
         fclose(fp);
     }
