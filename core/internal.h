@@ -121,6 +121,15 @@ int walk_to_end(FILE *fp, const TagInfo *ti, int plain, off_t *padding);
 
 int walk_is_sylt(int version, const Frame *f);
 
+/* Where the header of the SYLT frame that a rewrite replaces starts: the
+ * first SYLT frame holding lyrics (content type 1) or, when there is none,
+ * the first whose payload is the n bytes at payload (a frame saved again
+ * as it was read; none for a null payload).  -1 when no frame is replaced;
+ * -2 when reading fails (ferror) or memory runs out.  Frames whose content
+ * cannot be read (compressed, encrypted) are never replaced. */
+off_t tag_replaced_sylt(FILE *fp, const TagInfo *ti, int plain, const unsigned char *payload,
+                        size_t n);
+
 /* --- textenc.c: text encodings --- */
 
 enum { ENC_LATIN1, ENC_UTF16, ENC_UTF16BE, ENC_UTF8 };

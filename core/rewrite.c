@@ -1,13 +1,15 @@
 /*
- * rewrite.c - a new copy of a track: the old tag's header and frames less
- * its SYLT frames, the new SYLT frame, then the old audio.  Strict where
- * reading is lenient: whatever cannot be copied faithfully is refused.
+ * rewrite.c - a new copy of a track: the old tag's header and its frames
+ * other than SYLT frames, the new SYLT frame, the old SYLT frames but the
+ * one it replaces, then the old audio.  Strict where reading is lenient:
+ * whatever cannot be copied faithfully is refused.
  */
 #define _POSIX_C_SOURCE 200809L /* fseeko, ftello */
 
 #include "internal.h"
 
 #include <assert.h>
+#include <errno.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -94,15 +96,56 @@ static int update_size(FILE *fp, Id3Tag *id3)
            fseeko(fp, pos, SEEK_SET) == 0 && !ferror(fp);
 }
 
+/* Which frames of the old tag copy_frames copies. */
+enum { ALL_BUT_SYLT, ALL_BUT_REPLACED, SYLT_BUT_REPLACED };
+
+/* Copies the frames of the old tag in `in` that `which` names (the frame
+ * whose header is at `replaced` being the one replaced) to out, headers
+ * and payloads byte for byte, or only counts them when out is null;
+ * their bytes are added to *size.  A reason. */
+static int copy_frames(FILE *out, FILE *in, const TagInfo *ti, int plain, int which, off_t replaced,
+                       int64_t *size)
+{
+    Walk w;
+    Frame f;
+    int r, sylt;
+
+    walk_init(&w, in, ti, plain);
+    while (walk_next(&w, &f) == W_FRAME) {
+        sylt = walk_is_sylt(ti->version, &f);
+        if (sylt ? which == ALL_BUT_SYLT || f.body - f.hdrlen == replaced : which == SYLT_BUT_REPLACED)
+            continue;
+        if (out != NULL) {
+            if (!write_all(out, f.header, (size_t)f.hdrlen))
+                return ID3_EWRITE;
+            if ((r = copy_range(in, f.body, (off_t)f.size, out)) != ID3_OK)
+                return r;
+        }
+        *size += f.hdrlen + (int64_t)f.size;
+    }
+    return ferror(in) ? ID3_EREAD : ID3_OK;
+}
+
+/* The SYLT frame of the old tag that the new payload (null: none) replaces,
+ * or -1; -2 with *reason set when it cannot be told. */
+static off_t replaced_frame(Id3Tag *id3, const TagInfo *ti, int plain, int *reason)
+{
+    off_t at;
+
+    errno = 0;
+    at = tag_replaced_sylt(id3->fp, ti, plain, id3->sylt, id3->sylt ? (size_t)id3->syltsize : 0);
+    if (at == -2)
+        *reason = ferror(id3->fp) ? ID3_EREAD : ID3_ENOMEM;
+    return at;
+}
+
 int id3_copytag(FILE *fp, Id3Tag *id3)
 {
     static const unsigned char newtag[10] = {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 0};
     TagInfo ti;
-    Walk w;
-    Frame f;
     unsigned char header[10];
     int r, plain;
-    off_t padding;
+    off_t padding, replaced = -1;
     int64_t size;
 
     assert(fp != NULL);
@@ -139,6 +182,10 @@ int id3_copytag(FILE *fp, Id3Tag *id3)
      * that runs into the audio): dropping it as padding would lose it. */
     if (r == W_PADDING && (r = all_zero(id3->fp, padding, ti.end - padding)) != ID3_OK)
         return failed(id3, r);
+    /* Without a new payload the SYLT frames kept stay where they stand;
+     * with one, id3_writesylt puts them after the new frame. */
+    if (id3->sylt == NULL && (replaced = replaced_frame(id3, &ti, plain, &r)) == -2)
+        return failed(id3, r);
     memcpy(header, ti.header, 10);
     if (ti.version == 4)
         header[5] &= ~0x10; /* the old footer is not carried over */
@@ -147,16 +194,10 @@ int id3_copytag(FILE *fp, Id3Tag *id3)
     if ((r = copy_range(id3->fp, 10, ti.frames - 10, fp)) != ID3_OK)
         return failed(id3, r);
     size = ti.frames - 10;
-    walk_init(&w, id3->fp, &ti, plain);
-    while (walk_next(&w, &f) == W_FRAME) {
-        if (walk_is_sylt(ti.version, &f))
-            continue;
-        if (!write_all(fp, f.header, (size_t)f.hdrlen))
-            return failed(id3, ID3_EWRITE);
-        if ((r = copy_range(id3->fp, f.body, (off_t)f.size, fp)) != ID3_OK)
-            return failed(id3, r);
-        size += f.hdrlen + (int64_t)f.size;
-    }
+    r = copy_frames(fp, id3->fp, &ti, plain, id3->sylt == NULL ? ALL_BUT_REPLACED : ALL_BUT_SYLT,
+                    replaced, &size);
+    if (r != ID3_OK)
+        return failed(id3, r);
     id3->version = ti.version;
     id3->flags = header[5];
     id3->size = (int32_t)size;
@@ -168,12 +209,15 @@ int id3_copytag(FILE *fp, Id3Tag *id3)
 
 int id3_writesylt(FILE *fp, Id3Tag *id3)
 {
+    TagInfo ti;
     unsigned char header[10];
-    int hdrlen;
-    int64_t size;
+    int hdrlen, old, plain = 0, r = ID3_OK;
+    off_t replaced = -1;
+    int64_t size, kept = 0;
 
     assert(fp != NULL);
     assert(id3 != NULL);
+    assert(id3->fp != NULL);
     assert(id3->version >= 2 && id3->version <= 4 && id3->size >= 0);
     if (id3->sylt == NULL || id3->syltsize <= 0)
         return failed(id3, ID3_ENOSYLT);
@@ -194,12 +238,26 @@ int id3_writesylt(FILE *fp, Id3Tag *id3)
         header[8] = header[9] = 0;
         hdrlen = 10;
     }
-    size = (int64_t)id3->size + hdrlen + id3->syltsize;
+    /* The old tag's other SYLT frames follow the new one (id3_copytag
+     * copied that tag, so its frames walk cleanly). */
+    old = tag_open(id3->fp, &ti) == TAG_OK && ti.version == id3->version;
+    if (old) {
+        plain = ti.version == 4 && id3->plainsizes;
+        if ((replaced = replaced_frame(id3, &ti, plain, &r)) == -2 ||
+            (r = copy_frames(NULL, id3->fp, &ti, plain, SYLT_BUT_REPLACED, replaced, &kept)) != ID3_OK)
+            return failed(id3, r);
+    } else if (ferror(id3->fp)) {
+        return failed(id3, ID3_EREAD);
+    }
+    size = (int64_t)id3->size + hdrlen + id3->syltsize + kept;
     if (size > SYNCSAFE_MAX)
         return failed(id3, ID3_ETOOBIG); /* the tag's size field could not hold it */
     if (!write_all(fp, header, (size_t)hdrlen) ||
         !write_all(fp, id3->sylt, (size_t)id3->syltsize))
         return failed(id3, ID3_EWRITE);
+    kept = 0;
+    if (old && (r = copy_frames(fp, id3->fp, &ti, plain, SYLT_BUT_REPLACED, replaced, &kept)) != ID3_OK)
+        return failed(id3, r);
     id3->size = (int32_t)size;
     if (!update_size(fp, id3))
         return failed(id3, ID3_EWRITE);

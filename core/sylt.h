@@ -78,7 +78,8 @@ enum {
     ID3_ENOSYLT,     /* id3_readsylt: no SYLT frame before the tag's
                         padding or end, or a damaged frame first;
                         id3_writesylt: no payload to write */
-    ID3_ECOMPRESSED, /* id3_readsylt: the first SYLT frame is compressed */
+    ID3_ECOMPRESSED, /* id3_readsylt: the first SYLT frame is compressed
+                        and none holds lyrics */
     ID3_ESYLT,       /* lrc_fromsylt: a malformed payload, or MPEG-frame
                         times without a readable frame header */
     ID3_ENOTMPEG,    /* id3_ismpeg: what follows the tag is not MPEG audio */
@@ -143,17 +144,21 @@ int id3_setsylt(Id3Tag *id3, const void *payload, size_t size);
 /* Walks the frames of a tag opened by id3_init (result 1), from its first
  * frame whatever the stream position, keeping the title, artist and album
  * texts it passes (decoded to UTF-8; a text frame of size 0 changes
- * nothing), and loads the payload of the first SYLT (version 2: SLT) frame
- * into sylt/syltsize, the old sylt freed; the stream then stands after
- * that frame (after the tag when the tag is unsynchronised as a whole).
+ * nothing), and loads into sylt/syltsize, the old sylt freed, the payload
+ * of the frame a rewrite replaces: the first SYLT (version 2: SLT) frame
+ * holding lyrics (content type 1), its walk ending there; or, when no
+ * frame holds lyrics, the first SYLT frame of any content, after a walk
+ * over the whole tag.  The stream then stands after the frame loaded
+ * (after the tag when the tag is unsynchronised as a whole).
  * Payloads are taken as a reader must parse them: unsynchronisation is
  * undone (a version-2 or -3 tag's as a whole, its frame sizes counting the
  * bytes after that, or before it where only that walks cleanly; a
  * version-4 frame's when its format flag or the tag's flag says so), and
  * the bytes that frame flags add in front of the data (group byte,
  * version-4 data length indicator) are skipped.  Encrypted frames are
- * passed over, and so are compressed text frames; a compressed SYLT frame
- * ends the walk (result 0, ID3_ECOMPRESSED).  Returns 1 when a frame was
+ * passed over, and so are compressed frames, whose content cannot be read;
+ * when the first SYLT frame is compressed and no frame holds lyrics, the
+ * result is 0 (ID3_ECOMPRESSED).  Returns 1 when a frame was
  * loaded; 0 when the tag has none before its padding or end, or a damaged
  * frame (a bad identifier, a size that is negative or runs past the tag or
  * the file) ends the walk first (ID3_ENOSYLT), when reading fails
@@ -261,23 +266,36 @@ int id3_ismpeg(Id3Tag *id3);
  *
  * id3_copytag: the tag header (the old one, or a new version-4 header when
  *   the track does not start with "ID3"), the old extended header, and
- *   every old frame but the SYLT frames; the old padding is dropped, and so
- *   is a version-4 footer (its flag cleared).  Returns 0, having written
- *   nothing worth keeping, when the old tag cannot be copied faithfully
- *   (an unsupported version, an extended header that does not fit, frames
- *   that do not walk cleanly to padding or to the tag's exact end, padding
- *   that holds anything but zero bytes, more bytes claimed than the file
- *   holds, or the tag's unsynchronisation flag: ID3_ETAG; an unsupported
- *   version: ID3_EVERSION) or when a read or write fails (ID3_EREAD,
- *   ID3_EWRITE, ID3_ENOMEM).  Frames with flags of their own (version-4
+ *   every old frame but the SYLT frames, or, when the context holds no
+ *   payload, every old frame but the SYLT frame replaced (see below); the
+ *   old padding is dropped, and so is a version-4 footer (its flag
+ *   cleared).  Returns 0, having written nothing worth keeping, when the
+ *   old tag cannot be copied faithfully (an unsupported version, an
+ *   extended header that does not fit, frames that do not walk cleanly to
+ *   padding or to the tag's exact end, padding that holds anything but
+ *   zero bytes, more bytes claimed than the file holds, or the tag's
+ *   unsynchronisation flag: ID3_ETAG; an unsupported version:
+ *   ID3_EVERSION) or when a read or write fails (ID3_EREAD, ID3_EWRITE,
+ *   ID3_ENOMEM).  Frames with flags of their own (version-4
  *   unsynchronisation, compression, encryption) are copied byte for byte
  *   with their flags.
- * id3_writesylt: the new SYLT frame, coded like the frames around it.
- *   Returns 0 when there is no payload (ID3_ENOSYLT) or the frame or the
- *   tag would outgrow its size field (ID3_ETOOBIG), nothing written then,
- *   or when a write fails (ID3_EWRITE).
+ * id3_writesylt: the new SYLT frame, coded like the frames around it, then
+ *   the old SYLT frames kept.  Returns 0 when there is no payload
+ *   (ID3_ENOSYLT) or the frame or the tag would outgrow its size field
+ *   (ID3_ETOOBIG), nothing written then, or when a read or write fails
+ *   (ID3_EREAD, ID3_EWRITE, ID3_ENOMEM).
  * id3_appendmp3: everything of the old file after its tag (and footer), in
  *   64 KiB blocks.  Returns 0 when a read or write fails.
+ *
+ * The SYLT frame replaced is the first SYLT frame of the old tag holding
+ * lyrics (content type 1) or, when there is none, the first whose payload
+ * is the new one byte for byte (a frame read and saved again as it was);
+ * otherwise none.  Every other SYLT frame is kept byte for byte, in its
+ * order (compressed and encrypted ones among them, as their content cannot
+ * be read); the new frame is the first SYLT frame of the new tag, so that
+ * id3_readsylt reads it back.  So the new tag holds the old frames other
+ * than SYLT frames, the new SYLT frame, then the SYLT frames kept; without
+ * a new payload, the old frames less the one replaced, in their order.
  *
  * None of them closes a stream; the caller checks its own flush and close
  * before it puts the new file in place of the old one. */
@@ -286,8 +304,9 @@ int id3_writesylt(FILE *fp, Id3Tag *id3);
 int id3_appendmp3(FILE *fp, Id3Tag *id3);
 
 /* The three steps above in their order, the SYLT frame written only when
- * the context holds a payload (a track saved without lyrics keeps no SYLT
- * frame).  Returns 1, or 0 with the failed step's reason. */
+ * the context holds a payload (a track saved without lyrics keeps no
+ * lyrics frame, and every other SYLT frame).  Returns 1, or 0 with the
+ * failed step's reason. */
 int id3_rewrite(FILE *fp, Id3Tag *id3);
 
 #ifdef __cplusplus
