@@ -21,6 +21,7 @@
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <string.h>
 #include <sys/types.h>
 
 #include "sylt.h"
@@ -147,12 +148,31 @@ int str_reserve(Str *s, size_t extra);
 /* Appends cp as UTF-8; room for 4 bytes must be reserved. */
 void str_putcp(Str *s, uint32_t cp);
 
+/* Output built twice by the same code: counted while p is null, then
+ * written into a block of the counted size. */
+typedef struct Sink {
+    char *p;
+    size_t len;
+} Sink;
+
+static inline void sink_put(Sink *o, const void *s, size_t n)
+{
+    if (o->p != NULL)
+        memcpy(o->p + o->len, s, n);
+    o->len += n;
+}
+
 /* Decodes one UTF-8 sequence at p (n > 0 bytes available).  Returns its
  * length and stores the code point, or returns 0 for an invalid sequence
  * (overlong forms, surrogates and values above U+10FFFF included). */
 size_t utf8_next(const unsigned char *p, size_t n, uint32_t *cp);
 
 int utf8_valid(const unsigned char *p, size_t n);
+
+/* Decodes one UTF-16 character at p (n bytes available) in the byte order
+ * be (1: big-endian): a surrogate pair, or one code unit (a lone surrogate
+ * giving U+FFFD).  Returns the bytes it took, 0 when fewer than 2 remain. */
+size_t utf16_next(const unsigned char *p, size_t n, int be, uint32_t *cp);
 
 /* The character of a Windows-1252 byte; U+FFFD for the five bytes the code
  * page leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D). */

@@ -55,7 +55,7 @@ int lrc_timestamp(const char *ptr, int32_t *time)
     const char *p = ptr;
     char close;
     int64_t minutes, seconds, fraction = 0, ms;
-    int negative = 0, n;
+    int n;
 
     assert(ptr != NULL);
     if (*p == '[')
@@ -72,16 +72,13 @@ int lrc_timestamp(const char *ptr, int32_t *time)
         p++;
     if (*p++ != ':')
         return 0;
-    /* The seconds follow strtol's rules: leading white space and a sign. */
+    /* White space may come before the seconds; a sign may not: "01:-1.00"
+     * is no time (59 seconds were never meant). */
     while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
         p++;
-    if (*p == '+' || *p == '-')
-        negative = *p++ == '-';
     if (!is_digit((unsigned char)*p))
         return 0;
     p = read_digits(p, &seconds);
-    if (negative)
-        seconds = -seconds;
     while (is_blank((unsigned char)*p))
         p++;
     if (*p == '.') {
@@ -94,13 +91,13 @@ int lrc_timestamp(const char *ptr, int32_t *time)
             fraction *= 10;
         while (is_blank((unsigned char)*p))
             p++;
-    } else if (seconds < 0 || seconds > 59) {
+    } else if (seconds > 59) {
         return 0;
     }
     if (*p != close)
         return 0;
     ms = minutes * 60000 + seconds * 1000 + fraction;
-    if (ms < 0 || ms >= ID3_NOTIME)
+    if (ms >= ID3_NOTIME)
         return 0; /* no time stamp can say this */
     if (time != NULL)
         *time = (int32_t)ms;

@@ -27,11 +27,11 @@
  * Texts: every text in and out of the core is UTF-8.  Title, artist, album
  * and SYLT item texts are decoded from the encoding their frame declares
  * (ISO-8859-1 or UTF-8 text that is valid UTF-8 is taken as UTF-8; invalid
- * UTF-16 gives U+FFFD).  LRC files are decoded by lrc_read (UTF-16 with a
- * byte order mark, UTF-8, Windows-1252 lines).  A new SYLT payload declares
- * ISO-8859-1 when all its text is ASCII, UTF-8 for a version-4 (or new)
- * tag, and UTF-16 with byte order marks for a version-2 or version-3 tag
- * (see lrc_tosylt).
+ * UTF-16 gives U+FFFD).  LRC files are decoded by lrc_read (UTF-16 with or
+ * without a byte order mark, UTF-8 with Windows-1252 bytes among it).  A
+ * new SYLT payload declares ISO-8859-1 when all its text is ASCII, UTF-8
+ * for a version-4 (or new) tag, and UTF-16 with byte order marks for a
+ * version-2 or version-3 tag (see lrc_tosylt).
  *
  * Integer codings: the tag size is always sync-safe.  Frame sizes are 24-bit
  * in version 2, plain 32-bit in version 3 and sync-safe in version 4 (with
@@ -83,7 +83,9 @@ enum {
     ID3_ESYLT,       /* lrc_fromsylt: a malformed payload, or MPEG-frame
                         times without a readable frame header */
     ID3_ENOTMPEG,    /* id3_ismpeg: what follows the tag is not MPEG audio */
-    ID3_ETOOBIG,     /* id3_writesylt: the frame would outgrow a size field */
+    ID3_ETOOBIG,     /* id3_writesylt: the frame would outgrow a size field;
+                        lrc_read, lrc_tosylt: the text or the payload
+                        would be larger than any tag can be */
     ID3_EREAD,       /* reading the track or the LRC file failed */
     ID3_EWRITE,      /* writing the output stream failed */
     ID3_ENOMEM       /* memory ran out */
@@ -191,7 +193,8 @@ int lrc_write(FILE *fp, Id3Tag *id3);
  * Returns 1 and stores its value in milliseconds through time (when not
  * null); 0 otherwise, storing nothing.  The fraction is the digits right
  * after the point (the first three count); without a point the seconds
- * must be 0 to 59.  Values below 0 or from 2147483647 up are refused.
+ * must be 0 to 59.  A sign is no part of a stamp ("[01:-1.00]" is
+ * refused); values from 2147483647 up are refused.
  * The empty stamps "[]" and "<>" are not accepted here. */
 int lrc_timestamp(const char *ptr, int32_t *time);
 
@@ -203,22 +206,29 @@ int lrc_timestamp(const char *ptr, int32_t *time);
  * stamp) into lrc, and the count of the other lines into skipped.
  *
  * Decoding: a file starting with a UTF-16 byte order mark (FF FE or FE FF)
- * is UTF-16 of that order; otherwise a UTF-8 byte order mark is skipped,
- * and each line that is not valid UTF-8 is taken as Windows-1252 (the five
- * bytes that code page leaves undefined give U+FFFD).  Lines end at LF,
- * CR LF or a lone CR; no CR reaches lrc.  NUL bytes are dropped, the rest
- * of their line kept.  Leading blanks are skipped; lines of any length are
- * read whole.
+ * is UTF-16 of that order, and so is a file without one whose first 4 KiB
+ * hold NUL bytes in every other position (at least 4, in a quarter of the
+ * byte pairs, and four times as many as in the other positions): ASCII
+ * stamps in UTF-16, little-endian when the NULs stand second.  In UTF-16
+ * an odd last byte is dropped, a lone surrogate gives U+FFFD and a byte
+ * order mark of the other order turns the order from there on.  Any other
+ * file is read as UTF-8 where its bytes form valid UTF-8 sequences, each
+ * other byte as its Windows-1252 character (the five bytes that code page
+ * leaves undefined give U+FFFD).  NUL characters and byte order marks
+ * (U+FEFF, also where two files were joined) are dropped wherever they
+ * stand, the rest of their line kept.  Lines end at LF, CR LF or a lone
+ * CR; no CR reaches lrc.  Leading blanks are skipped; lines of any length
+ * are read whole.
  *
  * Line stamps: the form lrc_timestamp accepts, and, with blanks inside the
  * brackets allowed, "[mm:ss:xx]" and "[mm:ss,xx]" (the last number the
  * fraction) and "[h:mm:ss.xx]" (minutes and seconds below 60); a stamp of
  * those other forms is stored as "[mm:ss.xx]" (three fraction digits where
- * the time needs them).  A line that starts with several line stamps
- * ("[00:12.00][01:30.00]Chorus") stands for one line per stamp (up to 64),
- * each with the text after the stamps; word stamps in it belong to its
- * first stamp and move with each copy by the difference between the copy's
- * stamp and the first.  The lines are then put in the order of their
+ * the time needs them).  No field may carry a sign.  A line that starts
+ * with several line stamps ("[00:12.00][01:30.00]Chorus") stands for one
+ * line per stamp, however many, each with the text after the stamps; word
+ * stamps in it belong to its first stamp and move with each copy by the
+ * difference between the copy's stamp and the first.  The lines are then put in the order of their
  * stamps (stably, so a file in order keeps its order), each ending with a
  * line feed except the file's last line where it had none.
  *
@@ -226,9 +236,14 @@ int lrc_timestamp(const char *ptr, int32_t *time);
  * row per word stamp, otherwise, where a line whose text begins with " ",
  * "-" or "_" gets the "#" marker.
  *
+ * Cost: the text is counted before it is built, so memory stays within a
+ * few times the file's size and the text's.  Text longer than 256 MiB - 1
+ * bytes (what a tag can hold at most) is refused before anything is built.
+ *
  * Returns 1 (lrc is left as it was when the file holds no lyrics line); 0
- * when a read fails (ID3_EREAD) or memory runs out (ID3_ENOMEM), lrc and
- * skipped then unchanged. */
+ * when a read fails (ID3_EREAD), memory runs out (ID3_ENOMEM) or the text
+ * would be too long (ID3_ETOOBIG), lrc and skipped then unchanged (title,
+ * artist and album may have been read). */
 int lrc_read(FILE *fp, Id3Tag *id3, int wordstamps);
 
 /* Builds a new SYLT payload from the inline-form text in lrc (which must be
@@ -238,7 +253,9 @@ int lrc_read(FILE *fp, Id3Tag *id3, int wordstamps);
  * byte order mark on every string) for versions 2 and 3.  lrc should be
  * UTF-8 (lrc_read's always is); a byte that is not part of a valid UTF-8
  * sequence is taken as its Windows-1252 character, lrc itself unchanged.
- * Returns 0 when memory runs out (ID3_ENOMEM; sylt is then null). */
+ * The payload is counted before it is built.  Returns 0, sylt then null,
+ * when it would be larger than a tag can be, 256 MiB - 1 bytes
+ * (ID3_ETOOBIG), or memory runs out (ID3_ENOMEM). */
 int lrc_tosylt(Id3Tag *id3);
 
 /* --- rewriting a track --- */
