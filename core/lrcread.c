@@ -433,6 +433,7 @@ static int read_line(Reader *r, const char *s, int lf)
             if (!compose(r, stamp, k, exact, time, rest, (int64_t)time - first, lf))
                 return ID3_ENOMEM;
             put_copy(r, &o);
+            sink_put(&o, "\n", lf ? 0 : 1); /* where it moves up (build_text) */
             if (o.len > LRC_MAXTEXT - r->size)
                 return ID3_ETOOBIG;
             r->size += o.len;
@@ -471,9 +472,9 @@ static int by_time(const void *a, const void *b)
     return x->stamp < y->stamp ? -1 : x->stamp > y->stamp;
 }
 
-/* The copies in the order of their stamps, into a new block *text; the
- * size counted has room for the line feed that the file's last line, when
- * it had none, gets where it moves up.  A reason. */
+/* The copies in the order of their stamps, into a new block *text of the
+ * size counted (which has room for the line feed that a copy of the file's
+ * last line, when it had none, gets where it moves up).  A reason. */
 static int build_text(Reader *r, char **text)
 {
     Sink o = {NULL, 0};
@@ -482,7 +483,7 @@ static int build_text(Reader *r, char **text)
     int32_t time;
 
     qsort(r->copies, r->ncopies, sizeof *r->copies, by_time);
-    if ((o.p = malloc(r->size + 2)) == NULL)
+    if ((o.p = malloc(r->size + 1)) == NULL)
         return ID3_ENOMEM;
     for (i = 0; i < r->ncopies; i++) {
         const Copy *c = &r->copies[i];
@@ -498,7 +499,7 @@ static int build_text(Reader *r, char **text)
         if (i + 1 < r->ncopies && !l->lf)
             sink_put(&o, "\n", 1);
     }
-    assert(o.len <= r->size + 1);
+    assert(o.len <= r->size);
     o.p[o.len] = '\0';
     *text = o.p;
     return ID3_OK;

@@ -200,6 +200,8 @@ TEST_F(LrcRead, LinesWithSeveralStampsAreRepeatedInTimeOrder)
         // The last line, without a line feed, gets one where it moves up.
         {"[00:03.00]c\n[00:01.00]a", 0, "[00:01.00]a\n[00:03.00]c\n"},
         {"[00:01.00][00:02.00]x", 0, "[00:01.00]x\n[00:02.00]x"},
+        {"[00:04.00]y\n[00:05.00][00:01.00][00:03.00]x", 0,
+         "[00:01.00]x\n[00:03.00]x\n[00:04.00]y\n[00:05.00]x"},
         // Word stamps move with each copy of the line.
         {"[00:10.00][01:00.00]la <00:10.50>la<>\n", 0,
          "[00:10.00]la <00:10.50>la<>\n[01:00.00]la <01:00.50>la<>\n"},
