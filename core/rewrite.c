@@ -34,12 +34,14 @@ static unsigned char *copy_block(off_t len, size_t *n)
     return malloc(*n);
 }
 
-/* Copies len bytes of in, from offset pos, to out.  A reason: ID3_OK,
- * ID3_EREAD (also for a file that ends early), ID3_EWRITE, ID3_ENOMEM. */
+/* Copies len bytes of in, from offset pos, to out; with a null out, only
+ * checks that they are all zero (padding).  A reason: ID3_OK, ID3_EREAD
+ * (also for a file that ends early), ID3_EWRITE, ID3_ETAG (a byte that is
+ * not zero), ID3_ENOMEM. */
 static int copy_range(FILE *in, off_t pos, off_t len, FILE *out)
 {
     unsigned char *block;
-    size_t n, size;
+    size_t n, size, i;
     int r = ID3_OK;
 
     if (len == 0)
@@ -52,32 +54,9 @@ static int copy_range(FILE *in, off_t pos, off_t len, FILE *out)
         n = len < (off_t)size ? (size_t)len : size;
         if (fread(block, 1, n, in) != n)
             r = ID3_EREAD;
-        else if (!write_all(out, block, n))
+        else if (out != NULL && !write_all(out, block, n))
             r = ID3_EWRITE;
-    }
-    free(block);
-    return r;
-}
-
-/* Whether the len bytes of fp from pos are all zero: ID3_OK when they
- * are, ID3_ETAG when they are not, or why they could not be read. */
-static int all_zero(FILE *fp, off_t pos, off_t len)
-{
-    unsigned char *block;
-    size_t n, size, i;
-    int r = ID3_OK;
-
-    if (len == 0)
-        return ID3_OK;
-    if (fseeko(fp, pos, SEEK_SET) != 0)
-        return ID3_EREAD;
-    if ((block = copy_block(len, &size)) == NULL)
-        return ID3_ENOMEM;
-    for (; r == ID3_OK && len > 0; len -= (off_t)n) {
-        n = len < (off_t)size ? (size_t)len : size;
-        if (fread(block, 1, n, fp) != n)
-            r = ID3_EREAD;
-        for (i = 0; r == ID3_OK && i < n; i++)
+        for (i = 0; out == NULL && r == ID3_OK && i < n; i++)
             if (block[i] != 0)
                 r = ID3_ETAG;
     }
@@ -85,15 +64,20 @@ static int all_zero(FILE *fp, off_t pos, off_t len)
     return r;
 }
 
-/* Writes the new tag's size into its header, keeping the output position. */
-static int update_size(FILE *fp, Id3Tag *id3)
+/* Ends a step that wrote part of the new tag: its size so far goes into
+ * the context and into the tag's header, the output position kept. */
+static int update_size(FILE *fp, Id3Tag *id3, int64_t size)
 {
     unsigned char b[4];
     off_t pos = ftello(fp);
 
-    setint32(b, (uint32_t)id3->size, 1);
-    return pos >= 0 && fseeko(fp, 6, SEEK_SET) == 0 && write_all(fp, b, 4) &&
-           fseeko(fp, pos, SEEK_SET) == 0 && !ferror(fp);
+    id3->size = (int32_t)size;
+    setint32(b, (uint32_t)size, 1);
+    if (pos < 0 || fseeko(fp, 6, SEEK_SET) != 0 || !write_all(fp, b, 4) ||
+        fseeko(fp, pos, SEEK_SET) != 0 || ferror(fp))
+        return failed(id3, ID3_EWRITE);
+    id3->reason = ID3_OK;
+    return 1;
 }
 
 /* Which frames of the old tag copy_frames copies. */
@@ -180,7 +164,7 @@ int id3_copytag(FILE *fp, Id3Tag *id3)
     /* Padding is zero bytes.  Anything else where the frames end is data
      * the tag's size claims, audio among it (some taggers write a size
      * that runs into the audio): dropping it as padding would lose it. */
-    if (r == W_PADDING && (r = all_zero(id3->fp, padding, ti.end - padding)) != ID3_OK)
+    if (r == W_PADDING && (r = copy_range(id3->fp, padding, ti.end - padding, NULL)) != ID3_OK)
         return failed(id3, r);
     /* Without a new payload the SYLT frames kept stay where they stand;
      * with one, id3_writesylt puts them after the new frame. */
@@ -200,11 +184,7 @@ int id3_copytag(FILE *fp, Id3Tag *id3)
         return failed(id3, r);
     id3->version = ti.version;
     id3->flags = header[5];
-    id3->size = (int32_t)size;
-    if (!update_size(fp, id3))
-        return failed(id3, ID3_EWRITE);
-    id3->reason = ID3_OK;
-    return 1;
+    return update_size(fp, id3, size);
 }
 
 int id3_writesylt(FILE *fp, Id3Tag *id3)
@@ -258,11 +238,7 @@ int id3_writesylt(FILE *fp, Id3Tag *id3)
     kept = 0;
     if (old && (r = copy_frames(fp, id3->fp, &ti, plain, SYLT_BUT_REPLACED, replaced, &kept)) != ID3_OK)
         return failed(id3, r);
-    id3->size = (int32_t)size;
-    if (!update_size(fp, id3))
-        return failed(id3, ID3_EWRITE);
-    id3->reason = ID3_OK;
-    return 1;
+    return update_size(fp, id3, size);
 }
 
 int id3_appendmp3(FILE *fp, Id3Tag *id3)

@@ -40,13 +40,17 @@ void stamp_compose_exact(char *out, size_t n, int32_t t, int line)
              (int)(t / 60000), (int)(t / 1000 % 60), (int)(t % 1000));
 }
 
-/* Reads decimal digits, saturating far above any valid time. */
-static const char *read_digits(const char *p, int64_t *value)
+/* Reads a field of decimal digits (saturating far above any valid time)
+ * and the blanks after it; null when no digit starts at p. */
+static const char *read_field(const char *p, int64_t *value)
 {
-    *value = 0;
-    for (; is_digit((unsigned char)*p); p++)
+    if (!is_digit((unsigned char)*p))
+        return NULL;
+    for (*value = 0; is_digit((unsigned char)*p); p++)
         if (*value < 1000000000000LL)
             *value = *value * 10 + (*p - '0');
+    while (is_blank((unsigned char)*p))
+        p++;
     return p;
 }
 
@@ -64,23 +68,14 @@ int lrc_timestamp(const char *ptr, int32_t *time)
         close = '>';
     else
         return 0;
-    p++;
-    if (!is_digit((unsigned char)*p))
-        return 0;
-    p = read_digits(p, &minutes);
-    while (is_blank((unsigned char)*p))
-        p++;
-    if (*p++ != ':')
+    if ((p = read_field(p + 1, &minutes)) == NULL || *p++ != ':')
         return 0;
     /* White space may come before the seconds; a sign may not: "01:-1.00"
      * is no time (59 seconds were never meant). */
     while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
         p++;
-    if (!is_digit((unsigned char)*p))
+    if ((p = read_field(p, &seconds)) == NULL)
         return 0;
-    p = read_digits(p, &seconds);
-    while (is_blank((unsigned char)*p))
-        p++;
     if (*p == '.') {
         /* Only the digits right after the point count; the first three
          * give the milliseconds, further ones are cut off. */
