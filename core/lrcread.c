@@ -413,6 +413,8 @@ static int read_line(Reader *r, const char *s, int lf)
         }
         return ID3_OK;
     }
+    if ((uint64_t)(rest - s) > UINT32_MAX)
+        return ID3_ETOOBIG; /* gigabytes of stamps (blanks inside them) */
     if (r->lines != NULL) {
         Lyric *l = &r->lines[r->nlines];
         l->at = (size_t)(s - r->text);
@@ -525,7 +527,7 @@ int lrc_read(FILE *fp, Id3Tag *id3, int wordstamps)
     reason = read_lines(&r, len);
     if (reason == ID3_OK && r.ncopies > 0) {
         size_t lines = r.nlines, copies = r.ncopies;
-        if (copies > SIZE_MAX / sizeof *r.copies ||
+        if (copies > SIZE_MAX / sizeof *r.copies || lines > SIZE_MAX / sizeof *r.lines ||
             (r.lines = malloc(lines * sizeof *r.lines)) == NULL ||
             (r.copies = malloc(copies * sizeof *r.copies)) == NULL)
             reason = ID3_ENOMEM;

@@ -17,9 +17,9 @@
 #include <string.h>
 
 #define MPEG_SCAN 65536 /* bytes searched for the first audio frame */
+#define MPEG_MAXFRAME 2881 /* the longest frame: layer II, 160 kbit/s, 8 kHz */
 /* A header found in the scan and the one after it must both lie in the
- * block: the longest MPEG frame is 2881 bytes, the longest ADTS frame
- * 8191. */
+ * block; the longest ADTS frame is 8191 bytes. */
 #define SCAN_BLOCK (MPEG_SCAN + 8192 + 8)
 
 /* The audio after the tag as read for the checks. */
@@ -127,7 +127,7 @@ static int frame_confirmed(const Audio *a, size_t i, const Header *h)
     size_t j, end;
 
     if (h->length == 0) {
-        end = i + 2881 + 4 < a->n ? i + 2881 + 4 : a->n;
+        end = i + MPEG_MAXFRAME + 4 < a->n ? i + MPEG_MAXFRAME + 4 : a->n;
         for (j = i + 4; j + 4 <= end; j++)
             if (p[j] == 0xFF && (p[j + 1] & 0xFE) == (p[i + 1] & 0xFE) &&
                 (p[j + 2] & 0xFC) == (p[i + 2] & 0xFC) && (p[j + 3] & 3) != 2)
