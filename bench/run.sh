@@ -29,24 +29,8 @@ data=$(mktemp -d "${TMPDIR:-/tmp}/lyrasil-bench.XXXXXX")
 trap 'rm -rf "$data"' EXIT
 cd "$data"
 
-# Tracks: a version-2.4 tag with title, artist and album and no padding,
-# then MPEG audio (the demo's, repeated) to 1 MB and to 200 MB.
-/usr/bin/python3 - "$top/demo/demo.mp3" <<'PY'
-import struct, sys
-demo = open(sys.argv[1], "rb").read()
-size = (demo[6] << 21) | (demo[7] << 14) | (demo[8] << 7) | demo[9]
-audio = demo[10 + size:]
-def ss(n): return bytes([(n >> 21) & 127, (n >> 14) & 127, (n >> 7) & 127, n & 127])
-def frame(i, t): body = b"\x03" + t.encode(); return i.encode() + ss(len(body)) + b"\0\0" + body
-frames = frame("TIT2", "Morning at the Caf\u00e9") + frame("TPE1", "Lyrasil Demo Voice") + frame("TALB", "Lyrasil Demo")
-tag = b"ID3\x04\x00\x00" + ss(len(frames)) + frames
-for name, mb in (("t1.orig", 1), ("t200.orig", 200)):
-    with open(name, "wb") as f:
-        f.write(tag)
-        left = mb * 1000000 - len(tag)
-        while left > 0:
-            f.write(audio[:left]); left -= len(audio)
-PY
+# Tracks of 1 MB and 200 MB (see tracks.py).
+/usr/bin/python3 "$top/bench/tracks.py" "$top/demo/demo.mp3" t1.orig:1 t200.orig:200
 cp "$top/demo/demo.lrc" lyrics.lrc
 for t in t1 t200; do
   cp $t.orig $t.lyr.mp3; "$import" $t.lyr.mp3 lyrics.lrc >/dev/null   # with lyrics, for exporting

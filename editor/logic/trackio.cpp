@@ -56,8 +56,9 @@ TrackStatus StatusOf(int result, const Track& t)
         return TrackStatus::NoMemory;
     case TRACK_VERSION:
     case TRACK_TAG:
-    case TRACK_TOOBIG:
         return TrackStatus::TagRefused;
+    case TRACK_TOOBIG:
+        return TrackStatus::TooBig;
     case TRACK_SAMEFILE:
         return TrackStatus::SameFile;
     case TRACK_REPLACE:
@@ -75,6 +76,14 @@ TrackStatus StatusOf(int result, const Track& t)
         case REPLACE_CLASH:
         case REPLACE_CREATE:
             return TrackStatus::TempFailed;
+        case REPLACE_CHANGED:
+            return TrackStatus::Changed;
+        case REPLACE_INWAY:
+            return TrackStatus::InTheWay;
+        case REPLACE_TEMPBUSY:
+            return TrackStatus::TempBusy;
+        case REPLACE_LINK:
+            return TrackStatus::PlantedLink;
         default:
             return TrackStatus::WriteFailed;
         }
@@ -92,6 +101,9 @@ TrackResult Result(int result, const Track& t, const wxString& path)
     r.err = t.err;
     if (result == TRACK_REPLACE && t.out.tmpname != nullptr)
         r.tempPath = wxString::FromUTF8(t.out.tmpname);
+    // A link not followed is named as the link.
+    if (r.status == TrackStatus::PlantedLink && t.out.target != nullptr)
+        r.path = wxString::FromUTF8(t.out.target);
     return r;
 }
 
@@ -123,18 +135,23 @@ LoadResult LoadTrackRows(const wxString& trackPath)
 ImportResult ImportLrcRows(const wxString& lrcPath)
 {
     ImportResult r;
-    r.path = lrcPath;
     struct stat st;
-    FILE* fp = replace_fopen_regular(Native(lrcPath).c_str(), &st);
-    if (fp == nullptr) {
+    FILE* fp = nullptr;
+    char* link = nullptr;
+    int result = replace_read_open(Native(lrcPath).c_str(), &fp, &st, &link);
+    if (result != REPLACE_OK) {
         r.err = errno;
-        r.status = errno == EISDIR || errno == EINVAL ? TrackStatus::NotRegular : TrackStatus::OpenFailed;
+        r.status = result == REPLACE_LINK ? TrackStatus::PlantedLink
+                   : result == REPLACE_NOTREG ? TrackStatus::NotRegular : TrackStatus::OpenFailed;
+        r.path = link != nullptr ? wxString::FromUTF8(link) : lrcPath;
+        std::free(link);
         return r;
     }
+    r.path = lrcPath;
     Id3Tag tag;
     id3_init(nullptr, &tag);
     if (!lrc_read(fp, &tag, 1))
-        r.status = TrackStatus::LrcInvalid;
+        r.status = tag.reason == ID3_ETOOBIG ? TrackStatus::TooBig : TrackStatus::LrcInvalid;
     else if (tag.lrc != nullptr)
         r.rows = RowsFromText(tag.lrc);
     r.skipped = tag.skipped;
@@ -168,6 +185,8 @@ TrackResult SaveTrackFile(const wxString& source, const wxString& dest, const st
             return Result(TRACK_NOMEM, ot.t, dest);
         std::memcpy(tag.lrc, text.c_str(), text.size() + 1);
         if (!lrc_tosylt(&tag)) {
+            if (tag.reason == ID3_ETOOBIG)
+                return Result(TRACK_TOOBIG, ot.t, source);
             TrackResult r;
             r.status = TrackStatus::ConvertFailed;
             r.path = dest;
@@ -176,7 +195,8 @@ TrackResult SaveTrackFile(const wxString& source, const wxString& dest, const st
     }
     result = track_rewrite(&ot.t, dest == source ? nullptr : Native(dest).c_str());
     // The core's judgement of the old tag is about the track read.
-    return Result(result, ot.t, StatusOf(result, ot.t) == TrackStatus::TagRefused ? source : dest);
+    TrackStatus status = StatusOf(result, ot.t);
+    return Result(result, ot.t, status == TrackStatus::TagRefused || status == TrackStatus::TooBig ? source : dest);
 }
 
 TrackResult ExportLrcFile(const wxString& trackPath, const wxString& lrcPath)

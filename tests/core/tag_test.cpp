@@ -104,6 +104,30 @@ TEST_F(Tag, ReadsTextFramesBeforeTheFirstSyltFrame)
                               frame3("SYLT", payload0(item("two", 2))).size());
 }
 
+// The frame read is the one a rewrite replaces: the first holding lyrics
+// (content type 1); without one, the first SYLT frame of any content.
+TEST_F(Tag, TheLyricsFrameIsReadBeforeOtherSyltFrames)
+{
+    Bytes lyrics = payload0(item("words", 1000)), chords = lyrics, other = lyrics;
+    chords[5] = 5;
+    other[5] = 0;
+    Bytes tit2 = frame3("TIT2", text0("Song")), tpe1 = frame3("TPE1", text0("Band"));
+    struct { Bytes frames; Bytes sylt; const char *artist; const char *what; } cases[] = {
+        {frame3("SYLT", chords) + tit2 + frame3("SYLT", lyrics) + tpe1, lyrics, nullptr,
+         "chords first"},
+        {frame3("SYLT", chords) + tit2 + frame3("SYLT", other) + tpe1, chords, "Band",
+         "no lyrics: the first"},
+        {frame3("SYLT", lyrics) + tit2 + frame3("SYLT", chords), lyrics, nullptr, "lyrics first"},
+    };
+    for (auto &c : cases) {
+        ASSERT_EQ(open(make_tag(3, 0, c.frames, 10) + audio()), 1) << c.what;
+        ASSERT_EQ(id3_readsylt(&t), 1) << c.what;
+        EXPECT_EQ(sylt_of(t), c.sylt) << c.what;
+        EXPECT_STREQ(t.artist, c.artist) << c.what;
+        EXPECT_EQ(t.reason, ID3_OK) << c.what;
+    }
+}
+
 TEST_F(Tag, Version2Frames)
 {
     Bytes p = payload0(item("x", 5));
@@ -139,50 +163,35 @@ TEST_F(Tag, TextFrameOfSizeZeroYieldsNoText)
     EXPECT_EQ(t.title, nullptr);
 }
 
-// Frame sizes follow the version, not the unsynchronisation flag.
-TEST_F(Tag, Version4SyncSafeSizesPastALargeFrame)
+// Frame sizes follow the version, not the unsynchronisation flag: sync-safe
+// in version 4, plain in version 3 and in the version-4 tags that earlier
+// versions of this program wrote (plain sizes, flag clear).
+TEST_F(Tag, FrameSizesFollowTheVersion)
 {
-    Bytes art = Bytes(1, '\0') + "image/png" + Bytes(1, '\0') + '\3' + Bytes(1, '\0') + Bytes(300, '\x89');
-    Bytes p = payload0(item("la", 10));
-    Bytes frames = frame4("APIC", art) + frame4("TIT2", text0("Song")) + frame4("SYLT", p);
-    ASSERT_EQ(frames.substr(4, 4), Bytes("\x00\x00\x02\x39", 4)); // 313, sync-safe
-    ASSERT_EQ(open(make_tag(4, 0, frames, 64) + audio()), 1);
-    EXPECT_EQ(t.plainsizes, 0);
-    ASSERT_EQ(id3_readsylt(&t), 1);
-    EXPECT_STREQ(t.title, "Song");
-    EXPECT_EQ(sylt_of(t), p);
-}
-
-TEST_F(Tag, LegacyPlainVersion4Tag)
-{
-    // Written by earlier versions of this program: plain sizes, flag clear.
-    Bytes art = Bytes(200, 'A');
-    Bytes p = payload0(item("la", 10));
-    Bytes frames = frame3("PRIV", art) + frame3("TIT2", text0("Old")) + frame3("SYLT", p);
-    for (size_t padding : {0, 40}) {
-        ASSERT_EQ(open(make_tag(4, 0, frames, padding)), 1);
-        EXPECT_EQ(t.plainsizes, 1) << padding;
+    const Bytes p = payload0(item("la", 10)), p3 = payload0(item("x", 0x01020304));
+    const Bytes art = Bytes(1, '\0') + "image/png" + Bytes(1, '\0') + '\3' + Bytes(1, '\0') + Bytes(300, '\x89');
+    const Bytes v4 = frame4("APIC", art) + frame4("TIT2", text0("Song")) + frame4("SYLT", p);
+    ASSERT_EQ(v4.substr(4, 4), Bytes("\x00\x00\x02\x39", 4)); // 313, sync-safe
+    const Bytes legacy = frame3("PRIV", Bytes(200, 'A')) + frame3("TIT2", text0("Song")) + frame3("SYLT", p);
+    const struct { Bytes file; Bytes sylt; const char *title; int plainsizes; const char *what; } cases[] = {
+        {make_tag(4, 0, v4, 64) + audio(), p, "Song", 0, "version 4, past a large frame"},
+        {make_tag(4, 0, legacy), p, "Song", 1, "legacy version 4"},
+        {make_tag(4, 0, legacy, 40), p, "Song", 1, "legacy version 4 with padding"},
+        // Sizes below 128 code the same both ways: the tag counts as sync-safe.
+        {make_tag(4, 0, frame4("TIT2", text0("Song")) + frame4("SYLT", p), 10), p, "Song", 0, "small frames"},
+        {make_tag(3, 0x80, frame3("PRIV", Bytes(130, 'z')) + frame3("SYLT", p3)), p3, nullptr, -1,
+         "version 3 with the unsynchronisation flag"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(open(c.file), 1);
+        if (c.plainsizes >= 0) {
+            EXPECT_EQ(t.plainsizes, c.plainsizes);
+        }
         ASSERT_EQ(id3_readsylt(&t), 1);
-        EXPECT_STREQ(t.title, "Old");
-        EXPECT_EQ(sylt_of(t), p);
+        EXPECT_STREQ(t.title, c.title);
+        EXPECT_EQ(sylt_of(t), c.sylt);
     }
-}
-
-TEST_F(Tag, SmallFramesReadAlikeEitherWay)
-{
-    // Sizes below 128 code the same both ways: the tag counts as sync-safe.
-    Bytes frames = frame4("TIT2", text0("s")) + frame4("SYLT", payload0(item("a", 1)));
-    ASSERT_EQ(open(make_tag(4, 0, frames, 10)), 1);
-    EXPECT_EQ(t.plainsizes, 0);
-}
-
-TEST_F(Tag, Version3WithUnsynchronisationFlagKeepsPlainSizes)
-{
-    Bytes p = payload0(item("x", 0x01020304));
-    Bytes frames = frame3("PRIV", Bytes(130, 'z')) + frame3("SYLT", p);
-    ASSERT_EQ(open(make_tag(3, 0x80, frames)), 1);
-    ASSERT_EQ(id3_readsylt(&t), 1);
-    EXPECT_EQ(sylt_of(t), p);
 }
 
 // Damaged tags end the walk, never read out of bounds.
@@ -316,11 +325,15 @@ TEST_F(Tag, FramesReadThroughTheirFlags)
 
 TEST_F(Tag, CompressedFrames)
 {
-    Bytes p = payload0(item("a", 1));
+    Bytes p = payload0(item("a", 1)), chords = payload(0, 2, Bytes("c\0", 2), item("Am", 1));
+    chords[5] = 5;
     Bytes z = be32(100) + "x\x9C compressed";
     struct { Bytes file; int found; const char *what; } cases[] = {
-        {make_tag(3, 0, framef("SYLT", be32(z.size()), "\0\x80", z) + frame3("SYLT", p)), 0,
-         "version 3"},
+        // The frame a rewrite replaces is the readable lyrics frame.
+        {make_tag(3, 0, framef("SYLT", be32(z.size()), "\0\x80", z) + frame3("SYLT", p)), 1,
+         "version 3, lyrics after it"},
+        {make_tag(3, 0, framef("SYLT", be32(z.size()), "\0\x80", z) + frame3("SYLT", chords)), 0,
+         "version 3, chords after it"},
         {make_tag(4, 0, framef("SYLT", syncsafe(z.size()), "\0\x09", z)), 0, "version 4"},
         // A compressed text frame is passed over.
         {make_tag(4, 0, framef("TIT2", syncsafe(z.size()), "\0\x09", z) + frame4("SYLT", p)), 1,

@@ -13,10 +13,11 @@
 #include <wx/slider.h>
 #include <wx/uiaction.h>
 
+#include "id3build.h"
 #include "lyrasilapp.h"
 #include "lyrasilframecode.h"
+#include "notices.h"
 #include "stamps.h"
-#include "tracks.h"
 
 namespace {
 
@@ -28,16 +29,16 @@ protected:
     // its length is measured.
     void OpenTrack(int ms, const std::vector<std::pair<std::string, uint32_t>>& items = {}, bool wait = true)
     {
-        Bytes frames = FrameOf(3, "TIT2", text0("Silence"));
+        Bytes frames = frame_of(3, "TIT2", text0("Silence"));
         if (!items.empty())
-            frames += SyltFrame(3, items);
+            frames += sylt_frame(3, items);
         wxString path = Scratch("silence.mp3");
-        WriteFile(path, make_tag(3, 0, frames) + SilentMp3(ms));
+        WriteFile(path, make_tag(3, 0, frames) + silent_mp3(ms));
         if (items.empty()) {
             wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", path),
                           ExpectNotice("This track has no SYLT frame in its ID3 tag"));
         } else {
-            wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", path));
+            OpenThroughDialog(path);
         }
         if (wait) {
             ASSERT_TRUE(PumpUntil([this] { return FrameTestAccess::TrackLength(frame) > 0; }, kPatience))
@@ -195,7 +196,7 @@ TEST_F(PlaybackTest, StampsLandAtTheTracksTimeWhateverTheSpeedAndLessTheLead)
         SCOPED_TRACE(testing::Message() << c.percent << "%, lead " << c.lead);
         Command(c.speedId);
         EXPECT_TRUE(frame->GetMenuBar()->IsChecked(c.speedId));
-        wxTEST_DIALOG(Command(ID_STAMPLEAD), ExpectText(c.lead));
+        wxTEST_DIALOG(Command(ID_STAMPLEAD), ExpectEntry(StampLeadPrompt().caption, StampLeadPrompt().text, c.lead));
         const long lead = theApp->options.stampLead * c.percent / 100;
         Load({}); // the last case's table is given up without a question
         OpenTrack(10000);
@@ -344,7 +345,7 @@ TEST_F(PlaybackTest, AStampIsUndoneAndRedoneWithTheKeys)
 TEST_F(PlaybackTest, ATrackTheBackEndCannotPlayStaysOpenForItsTag)
 {
     wxString path = Scratch("text.mp3");
-    WriteFile(path, make_tag(3, 0, FrameOf(3, "TIT2", text0("Not audio"))) + "just some words, no audio\n");
+    WriteFile(path, make_tag(3, 0, frame_of(3, "TIT2", text0("Not audio"))) + "just some words, no audio\n");
     wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", path),
                   ExpectNotice("This track has no SYLT frame in its ID3 tag"));
     ASSERT_TRUE(PumpUntil([&] { return frame->GetStatusBar()->GetStatusText(0) == "This track cannot be played."; },

@@ -9,24 +9,20 @@ LRC files in the encodings users have are imported and saved right.
     test_trackio.py TRACKIO IMPORT EXPORT [unittest arguments]
 """
 import os
-import subprocess
 import sys
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
-import test_tools  # noqa: E402  (the track builders)
-from test_tools import ToolTest, audio, cover_frame, frame, mutagen_id3, tag, text_frame, walk  # noqa: E402
+import test_tools  # noqa: E402  (the runner)
+from test_tools import ToolTest  # noqa: E402
+from id3build import audio, cover_frame, frame, sylt_payload, tag, text_frame, walk  # noqa: E402
 
-TRACKIO = IMPORT = EXPORT = None
-DEMO = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "demo")
+TRACKIO = None
 
 
 class EditorFiles(ToolTest):
     def trackio(self, *args):
-        proc = subprocess.run([TRACKIO] + list(args), cwd=self.dir, stdout=subprocess.PIPE,
-                              stderr=subprocess.PIPE, timeout=60)
-        self.assertEqual(proc.stderr, b"", proc.stderr.decode(errors="replace"))
-        return proc.returncode, proc.stdout.decode("utf-8")
+        return self.run_tool(TRACKIO, *args)
 
     def rows(self, *args):
         status, out = self.trackio(*args)
@@ -39,7 +35,7 @@ class EditorFiles(ToolTest):
         self.assertEqual(self.trackio(*args), (0, "Done\n"))
 
     def sylt(self, name):
-        tags = mutagen_id3()(self.path(name))
+        tags = self.mutagen().ID3(self.path(name))
         frames = tags.getall("SYLT")
         self.assertEqual(len(frames), 1)
         return frames[0]
@@ -53,7 +49,7 @@ class EditorFiles(ToolTest):
             with self.subTest(version=version):
                 others = [text_frame(version, b"TIT2", "Song"), cover_frame(version),
                           frame(version, b"TXXX", b"\0key\0value")]
-                old = tag(version, others + [frame(version, b"SYLT", b"\0eng\x02\x01\0old\0\0\0\0\0")],
+                old = tag(version, others + [frame(version, b"SYLT", sylt_payload([("old", 0)]))],
                           padding=64) + audio()
                 self.write("song.mp3", old)
                 self.save("song.mp3", rows)
@@ -67,18 +63,38 @@ class EditorFiles(ToolTest):
                 self.assertEqual(new[end:], audio(), "the audio byte for byte")
                 self.assertEqual(self.rows("load", "song.mp3"), rows)
 
+    def test_other_sylt_frames_survive_a_save(self):
+        """Chords and a translation stay byte for byte after the lyrics the
+        editor shows; a frame of another writer's kind (mutagen's default
+        type 0) saved unchanged is not doubled."""
+        chords = frame(4, b"SYLT", sylt_payload([("Am", 1000)], 3, "chords", kind=5))
+        german = frame(4, b"SYLT", sylt_payload([("\nHallo", 1000)], 3, "", lang=b"deu"))
+        title = text_frame(4, b"TIT2", "Song")
+        self.write("song.mp3", tag(4, [chords, title, frame(4, b"SYLT", sylt_payload([("\nOld", 500)])),
+                                       german]) + audio())
+        self.assertEqual(self.rows("load", "song.mp3"), [("00:00.50", "Old")])
+        self.save("song.mp3", [("00:01.00", "New")])
+        frames = walk(self.read("song.mp3"))[0]
+        self.assertEqual([frames[0]] + frames[2:], [title, chords, german])
+        self.assertEqual(self.rows("load", "song.mp3"), [("00:01.00", "New")])
+        sylt = self.mutagen().ID3(self.path("song.mp3")).getall("SYLT")
+        self.assertEqual([(f.type, f.lang, list(f.text)) for f in sylt],
+                         [(1, "eng", [("\nNew", 1000)]), (5, "eng", [("Am", 1000)]), (1, "deu", [("\nHallo", 1000)])])
+
+        other = tag(4, [title, frame(4, b"SYLT", sylt_payload([("\nTheirs", 700)], kind=0))]) + audio()
+        self.write("other.mp3", other)
+        self.save("other.mp3", self.rows("load", "other.mp3"))
+        self.assertEqual(self.read("other.mp3"), other)
+
     def test_a_track_from_the_converter_opens_and_saves_unchanged(self):
-        with open(os.path.join(DEMO, "demo.mp3"), "rb") as f:
-            self.write("demo.mp3", f.read())
-        with open(os.path.join(DEMO, "demo.lrc"), "rb") as f:
-            self.write("demo.lrc", f.read())
-        self.assertEqual(self.run_tool(IMPORT, "demo.mp3")[0], 0)
-        self.assertEqual(self.run_tool(EXPORT, "demo.mp3", "before.lrc")[0], 0)
+        self.copy_demo()
+        self.assertEqual(self.import_("demo.mp3")[0], 0)
+        self.assertEqual(self.export("demo.mp3", "before.lrc")[0], 0)
         loaded = self.rows("load", "demo.mp3")
         self.assertEqual(loaded, self.rows("import", "demo.lrc"))
         self.assertGreater(len(loaded), 20)
         self.save("demo.mp3", loaded)
-        self.assertEqual(self.run_tool(EXPORT, "demo.mp3", "after.lrc")[0], 0)
+        self.assertEqual(self.export("demo.mp3", "after.lrc")[0], 0)
         self.assertEqual(self.read("after.lrc"), self.read("before.lrc"))
 
     def test_lrc_files_as_users_have_them_are_imported_and_saved_right(self):
@@ -98,6 +114,11 @@ class EditorFiles(ToolTest):
                 self.assertEqual(list(self.sylt("song.mp3").text),
                                  [("\nCafé", 1000), (" €5", 1500), ("\nGrüße", 3000)])
 
+        # Lyrics more than a tag could hold are refused, at little cost.
+        self.write("big.lrc", b"[00:00.00]" * 1000 + b"la " * 100000 + b"\n")
+        self.assertEqual(self.trackio("import", "big.lrc"),
+                         (1, 'The lyrics in "big.lrc" are more than an ID3 tag can hold.\n'))
+
         # A chorus stamped twice is two lines, in time order.
         self.write("words.lrc", b"[00:12.00][00:30.00]Chorus\n[00:20.00]Verse\n")
         rows = self.rows("import", "words.lrc")
@@ -109,7 +130,9 @@ class EditorFiles(ToolTest):
         os.mkdir(self.path("song.mp$"))
         self.write("rows.tsv", b"00:01.00\tHello\n")
         status, out = self.trackio("save", "song.mp3", "rows.tsv")
-        self.assertEqual((status, out), (1, 'Failed to create temporary file "song.mp$".\n'))
+        self.assertEqual((status, out), (1, '"song.mp$" is in the way: this program did not make it '
+                                            '(it may be left from an interrupted run).\nRemove or rename '
+                                            'it and try again.\nThe track was not changed.\n'))
         os.rmdir(self.path("song.mp$"))
         self.write("song.wav", b"RIFF\x24\0\0\0WAVEfmt " + audio())
         status, out = self.trackio("save", "song.wav", "rows.tsv")
@@ -119,7 +142,40 @@ class EditorFiles(ToolTest):
         self.assertEqual(self.files(), ["rows.tsv", "song.mp3", "song.wav"])
 
 
+    def test_the_world_moving_during_a_save_or_export(self):
+        """Another program at work while the editor writes: its version is
+        kept and the editor says so; a file of another's under the temporary
+        name stays; nothing is left behind."""
+        changed = ('"%s" was changed by another program while this one was rewriting it;\n'
+                   "the other program's version was kept.\n")
+        self.write("rows.tsv", b"00:01.00\tHello\n")
+        cases = [  # what is written, the file the other program changes
+            (["save", "song.mp3", "rows.tsv"], "song.mp3"),
+            (["save", "song.mp3", "rows.tsv", "copy.mp3"], "copy.mp3"),
+            (["export", "song.mp3", "out.lrc"], "out.lrc"),
+        ]
+        for args, victim in cases:
+            with self.subTest(args=args):
+                track = self.write("song.mp3", tag(3, [text_frame(3, b"TIT2", "Song"),
+                                                       frame(3, b"SYLT", b"\0eng\x02\x01\0a\0\0\0\0\x10")])
+                                   + audio())
+                if victim != "song.mp3":
+                    self.write(victim, b"the other program's")
+                run = self.start_paused("fsync", TRACKIO, *args)
+                theirs = self.write(victim, b"the other program's, changed")
+                self.assertEqual(self.resume(run), (1, changed % victim))
+                self.assertEqual(self.read(victim), theirs)
+                temp = victim[:-4] + (".lr$" if victim.endswith(".lrc") else ".mp$")
+                self.assertFalse(os.path.exists(self.path(temp)))
+                self.write("song.mp3", track)
+                mine = self.write(temp, b"mine")
+                status, out = self.trackio(*args)
+                self.assertEqual(status, 1)
+                self.assertTrue(out.startswith('"%s" is in the way' % temp), out)
+                self.assertEqual(self.read(temp), mine)
+                os.unlink(self.path(temp))
+
+
 if __name__ == "__main__":
-    TRACKIO, IMPORT, EXPORT = sys.argv[1:4]
-    test_tools.EXPORT, test_tools.IMPORT = EXPORT, IMPORT
+    TRACKIO, test_tools.IMPORT, test_tools.EXPORT = sys.argv[1:4]
     unittest.main(argv=[sys.argv[0]] + sys.argv[4:], verbosity=2)
