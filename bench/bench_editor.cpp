@@ -17,15 +17,15 @@
 #include <string>
 #include <vector>
 
-#include <wx/filename.h>
 #include <wx/grid.h>
 #include <wx/mediactrl.h>
 #include <wx/stopwatch.h>
 #include <wx/uiaction.h>
 #include <wx/wx.h>
 
+#include "id3build.h"
 #include "lyrasilframecode.h"
-#include "silence.h"
+#include "scratchdir.h"
 #include "stamps.h"
 #include "sylt.h"
 #include "wxkeyvale.h"
@@ -64,11 +64,6 @@ bool PumpUntil(F done, int ms)
     return done();
 }
 
-std::string Syncsafe(uint32_t n)
-{
-    return std::string{char(n >> 21 & 0x7F), char(n >> 14 & 0x7F), char(n >> 7 & 0x7F), char(n & 0x7F)};
-}
-
 // A version-2.4 track whose SYLT frame has `rows` items, a new line every
 // eighth, built with the core's own conversion.
 std::string TrackWithRows(int rows, const std::string& audio)
@@ -88,15 +83,7 @@ std::string TrackWithRows(int rows, const std::string& audio)
     lrc_tosylt(&t);
     std::string payload(reinterpret_cast<char*>(t.sylt), static_cast<size_t>(t.syltsize));
     id3_close(&t);
-    std::string frame = "SYLT" + Syncsafe(static_cast<uint32_t>(payload.size())) + std::string(2, '\0') + payload;
-    return "ID3" + std::string{4, 0, 0} + Syncsafe(static_cast<uint32_t>(frame.size())) + frame + audio;
-}
-
-void WriteFile(const wxString& path, const std::string& bytes)
-{
-    FILE* fp = std::fopen(path.utf8_str().data(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), fp);
-    std::fclose(fp);
+    return make_tag(4, 0, frame4("SYLT", payload)) + audio;
 }
 
 double Median(std::vector<double> v)
@@ -111,7 +98,7 @@ void Documents(LyrasilFrameCode* frame, const wxString& dir)
     std::printf("|---|---|---|---|---|\n");
     for (int rows : {1000, 10000}) {
         wxString path = dir + wxString::Format("/rows%d.mp3", rows);
-        WriteFile(path, TrackWithRows(rows, SilentMp3(2000)));
+        WriteFile(path.utf8_string(), TrackWithRows(rows, silent_mp3(2000)));
         std::vector<double> open, save;
         for (int run = 0; run < 5; ++run) {
             wxStopWatch sw;
@@ -143,7 +130,7 @@ void Stamping(LyrasilFrameCode* frame, const wxString& dir)
 {
     const int presses = 24;
     wxString path = dir + "/silence.mp3";
-    WriteFile(path, TrackWithRows(1, SilentMp3(14000))); // a frame: no notice on opening
+    WriteFile(path.utf8_string(), TrackWithRows(1, silent_mp3(14000))); // a frame: no notice on opening
     frame->OpenTrack(path);
     if (!PumpUntil([&] { return FrameTestAccess::TrackLength(frame) > 0; }, 5000)) {
         std::printf("the length was never measured\n");
@@ -259,8 +246,8 @@ int main(int argc, char** argv)
     // Notices would wait for a click: none may appear, so none is shown.
     wxLog::EnableLogging(false);
 
-    char pattern[] = "/tmp/lyrasil-bench-XXXXXX";
-    wxString dir = mkdtemp(pattern);
+    ScratchDir scratch("lyrasil-bench");
+    wxString dir = wxString::FromUTF8(scratch.path().c_str());
     Options options;
     options.tipIndex = -1;
     Keyvale settings(dir + "/lyrasil.ini");
@@ -273,7 +260,6 @@ int main(int argc, char** argv)
         Stamping(frame, dir);
     frame->Destroy();
     Pump(50);
-    wxFileName::Rmdir(dir, wxPATH_RMDIR_RECURSIVE);
     wxTheApp->OnExit();
     wxEntryCleanup();
     return 0;

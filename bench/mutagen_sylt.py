@@ -6,13 +6,16 @@ with python3-mutagen, for the benchmark's comparison.
                                      frame (milliseconds, UTF-8, version 2.4)
   mutagen_sylt.py export TRACK LRC   the SYLT frame is written as an LRC file
 """
+import os
 import re
 import sys
 
 from mutagen.id3 import ID3, SYLT
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
+from id3build import NOTIME, inline_lrc  # noqa: E402
+
 STAMP = re.compile(r"[\[<](\d+):(\d+)(?:\.(\d+))?[\]>]|\[\]|<>")
-NOTIME = 2**31 - 1
 
 
 def stamp_ms(m):
@@ -37,14 +40,6 @@ def lrc_items(path):
     return items
 
 
-def text_stamp(ms, word):
-    if ms == NOTIME:
-        return "<>" if word else "[]"
-    h = (ms + 5) // 10
-    s = "%02d:%02d.%02d" % (h // 6000, h // 100 % 60, h % 100)
-    return "<%s>" % s if word else "[%s]" % s
-
-
 def do_import(track, lrc):
     tags = ID3(track)
     tags.delall("SYLT")
@@ -63,14 +58,7 @@ def do_export(track, lrc):
         if key in tags:
             out.append("[%s:%s]\n" % (tag, tags[key].text[0]))
     out.append("[re:Quorvane Lyrasil]\n")
-    line_start = True
-    for text, ms in frames[0].text:
-        while text[:1] in ("\n", "\r"):
-            out.append(text[0])
-            text = text[1:]
-            line_start = True
-        out.append(text_stamp(ms, not line_start) + text)
-        line_start = text.endswith("\n")
+    out.append(inline_lrc(frames[0].text))
     with open(lrc, "w", encoding="utf-8") as f:
         f.write("".join(out))
 

@@ -31,15 +31,14 @@ cd "$data"
 
 # Tracks: a version-2.4 tag with title, artist and album and no padding,
 # then MPEG audio (the demo's, repeated) to 1 MB and to 200 MB.
-/usr/bin/python3 - "$top/demo/demo.mp3" <<'PY'
-import struct, sys
+/usr/bin/python3 - "$top/demo/demo.mp3" "$top/tests/support" <<'PY'
+import sys
+sys.path.insert(0, sys.argv[2])
+from id3build import tag as id3tag, text_frame, walk
 demo = open(sys.argv[1], "rb").read()
-size = (demo[6] << 21) | (demo[7] << 14) | (demo[8] << 7) | demo[9]
-audio = demo[10 + size:]
-def ss(n): return bytes([(n >> 21) & 127, (n >> 14) & 127, (n >> 7) & 127, n & 127])
-def frame(i, t): body = b"\x03" + t.encode(); return i.encode() + ss(len(body)) + b"\0\0" + body
-frames = frame("TIT2", "Morning at the Caf\u00e9") + frame("TPE1", "Lyrasil Demo Voice") + frame("TALB", "Lyrasil Demo")
-tag = b"ID3\x04\x00\x00" + ss(len(frames)) + frames
+audio = demo[walk(demo)[1]:]
+tag = id3tag(4, [text_frame(4, b"TIT2", "Morning at the Caf\u00e9", 3),
+                 text_frame(4, b"TPE1", "Lyrasil Demo Voice", 3), text_frame(4, b"TALB", "Lyrasil Demo", 3)])
 for name, mb in (("t1.orig", 1), ("t200.orig", 200)):
     with open(name, "wb") as f:
         f.write(tag)

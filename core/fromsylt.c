@@ -24,6 +24,7 @@ int take_buffer(char **field)
     return block != NULL;
 }
 
+/* The conversion itself; its result is a reason (ID3_OK on success). */
 static int fromsylt(Id3Tag *id3, int wordstamps, Str *s)
 {
     const unsigned char *p = id3->sylt;
@@ -36,27 +37,27 @@ static int fromsylt(Id3Tag *id3, int wordstamps, Str *s)
     const char *marker;
 
     if (p == NULL || id3->syltsize <= 6)
-        return 0;
+        return ID3_ESYLT;
     n = (size_t)id3->syltsize;
     enc = p[0];
     /* Format 1 counts MPEG frames: mutagen, among others, writes it by
      * default.  Every other format is taken as milliseconds. */
     frames = p[4] == 1;
     if (frames && !mpeg_frame(id3->fp, &samples, &rate))
-        return 0;
+        return ID3_ESYLT;
     len = enc_strlen(enc, p + 6, n - 6);
     if (len == n - 6)
-        return 0;
+        return ID3_ESYLT;
     if (!enc_decode(enc, p + 6, len, &bigendian, s)) /* sets the byte order */
-        return 0;
+        return ID3_ENOMEM;
     pos = 6 + len + (enc_is_wide(enc) ? 2 : 1);
     while (pos < n) {
         len = enc_strlen(enc, p + pos, n - pos);
         if (len == n - pos)
-            return 0;
+            return ID3_ESYLT;
         at = pos + len + (enc_is_wide(enc) ? 2 : 1);
         if (n - at < 4)
-            return 0;
+            return ID3_ESYLT;
         raw = getint32(p + at, 0);
         if (raw == ID3_NOTIME || raw > INT32_MAX) {
             t = ID3_NOTIME; /* negative times have no text form */
@@ -67,13 +68,13 @@ static int fromsylt(Id3Tag *id3, int wordstamps, Str *s)
             t = (int32_t)raw;
         }
         if (!enc_decode(enc, p + pos, len, &bigendian, s))
-            return 0;
+            return ID3_ENOMEM;
         pos = at + 4;
 
         text = s->p;
         while (*text == '\n' || *text == '\r') {
             if (!txtbuf_AppendBytes(text, 1))
-                return 0;
+                return ID3_ENOMEM;
             linestart = 1;
             text++;
         }
@@ -81,7 +82,7 @@ static int fromsylt(Id3Tag *id3, int wordstamps, Str *s)
         if (!wordstamps) {
             if (!linestart) {
                 if (!txtbuf_Append("\n"))
-                    return 0;
+                    return ID3_ENOMEM;
                 if ((unsigned char)*text > 32 && *text != '-')
                     marker = "_";
                 linestart = 1;
@@ -94,23 +95,24 @@ static int fromsylt(Id3Tag *id3, int wordstamps, Str *s)
         linestart = len > 0 && text[len - 1] == '\n';
         if (!txtbuf_Append(stamp) || !txtbuf_Append(marker) ||
             !txtbuf_AppendBytes(text, len))
-            return 0;
+            return ID3_ENOMEM;
     }
-    return 1;
+    return ID3_OK;
 }
 
 int lrc_fromsylt(Id3Tag *id3, int wordstamps)
 {
     Str s = {NULL, 0, 0};
-    int ok;
 
     assert(id3 != NULL);
     assert(id3->sylt != NULL);
     txtbuf_Free();
-    ok = fromsylt(id3, wordstamps, &s) && take_buffer(&id3->lrc);
+    id3->reason = (uint8_t)fromsylt(id3, wordstamps, &s);
+    if (id3->reason == ID3_OK && !take_buffer(&id3->lrc))
+        id3->reason = ID3_ENOMEM;
     free(s.p);
     txtbuf_Free();
-    return ok;
+    return id3->reason == ID3_OK;
 }
 
 int lrc_write(FILE *fp, Id3Tag *id3)
@@ -126,5 +128,6 @@ int lrc_write(FILE *fp, Id3Tag *id3)
     fputs("[re:Quorvane Lyrasil]\n", fp);
     if (id3->lrc != NULL)
         fputs(id3->lrc, fp);
-    return !ferror(fp);
+    id3->reason = ferror(fp) ? ID3_EWRITE : ID3_OK;
+    return id3->reason == ID3_OK;
 }

@@ -436,6 +436,7 @@ int lrc_read(FILE *fp, Id3Tag *id3, int wordstamps)
         ok = take_buffer(&id3->lrc);
     if (ok)
         id3->skipped = r.skipped;
+    id3->reason = ok ? ID3_OK : ferror(fp) ? ID3_EREAD : ID3_ENOMEM;
     free(raw.p);
     free(text.p);
     free(r.pool.p);

@@ -7,6 +7,7 @@
 #include "internal.h"
 
 #include <assert.h>
+#include <errno.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -86,8 +87,10 @@ int id3_ismpeg(Id3Tag *id3)
     assert(id3 != NULL);
     assert(id3->fp != NULL);
     n = read_audio_start(id3->fp, &block);
-    if (n < 0)
+    if (n < 0) {
+        id3->reason = !ferror(id3->fp) && errno == ENOMEM ? ID3_ENOMEM : ID3_EREAD;
         return 0;
+    }
     mpeg = n == 0; /* a tag and nothing else */
     if (n > 0) {
         mpeg = find_frame_header(block, (size_t)n, &samples, &rate);
@@ -98,5 +101,6 @@ int id3_ismpeg(Id3Tag *id3)
             mpeg = 0; /* MP4 and its relatives */
     }
     free(block);
+    id3->reason = mpeg ? ID3_OK : ID3_ENOTMPEG;
     return mpeg;
 }

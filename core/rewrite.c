@@ -18,6 +18,13 @@ static int write_all(FILE *fp, const void *p, size_t n)
     return n == 0 || fwrite(p, 1, n, fp) == n;
 }
 
+/* Records why a step failed and returns 0. */
+static int failed(Id3Tag *id3, int reason)
+{
+    id3->reason = (uint8_t)reason;
+    return 0;
+}
+
 /* A block for copying len bytes: at most COPY_BLOCK; *n its size. */
 static unsigned char *copy_block(off_t len, size_t *n)
 {
@@ -25,44 +32,55 @@ static unsigned char *copy_block(off_t len, size_t *n)
     return malloc(*n);
 }
 
-/* Copies len bytes of in, from offset pos, to out. */
+/* Copies len bytes of in, from offset pos, to out.  A reason: ID3_OK,
+ * ID3_EREAD (also for a file that ends early), ID3_EWRITE, ID3_ENOMEM. */
 static int copy_range(FILE *in, off_t pos, off_t len, FILE *out)
 {
     unsigned char *block;
     size_t n, size;
-    int ok;
+    int r = ID3_OK;
 
     if (len == 0)
-        return 1;
-    if (fseeko(in, pos, SEEK_SET) != 0 || (block = copy_block(len, &size)) == NULL)
-        return 0;
-    for (ok = 1; ok && len > 0; len -= (off_t)n) {
+        return ID3_OK;
+    if (fseeko(in, pos, SEEK_SET) != 0)
+        return ID3_EREAD;
+    if ((block = copy_block(len, &size)) == NULL)
+        return ID3_ENOMEM;
+    for (; r == ID3_OK && len > 0; len -= (off_t)n) {
         n = len < (off_t)size ? (size_t)len : size;
-        ok = fread(block, 1, n, in) == n && write_all(out, block, n);
+        if (fread(block, 1, n, in) != n)
+            r = ID3_EREAD;
+        else if (!write_all(out, block, n))
+            r = ID3_EWRITE;
     }
     free(block);
-    return ok;
+    return r;
 }
 
-/* Whether the len bytes of fp from pos are all zero. */
+/* Whether the len bytes of fp from pos are all zero: ID3_OK when they
+ * are, ID3_ETAG when they are not, or why they could not be read. */
 static int all_zero(FILE *fp, off_t pos, off_t len)
 {
     unsigned char *block;
     size_t n, size, i;
-    int ok;
+    int r = ID3_OK;
 
     if (len == 0)
-        return 1;
-    if (fseeko(fp, pos, SEEK_SET) != 0 || (block = copy_block(len, &size)) == NULL)
-        return 0;
-    for (ok = 1; ok && len > 0; len -= (off_t)n) {
+        return ID3_OK;
+    if (fseeko(fp, pos, SEEK_SET) != 0)
+        return ID3_EREAD;
+    if ((block = copy_block(len, &size)) == NULL)
+        return ID3_ENOMEM;
+    for (; r == ID3_OK && len > 0; len -= (off_t)n) {
         n = len < (off_t)size ? (size_t)len : size;
-        ok = fread(block, 1, n, fp) == n;
-        for (i = 0; ok && i < n; i++)
-            ok = block[i] == 0;
+        if (fread(block, 1, n, fp) != n)
+            r = ID3_EREAD;
+        for (i = 0; r == ID3_OK && i < n; i++)
+            if (block[i] != 0)
+                r = ID3_ETAG;
     }
     free(block);
-    return ok;
+    return r;
 }
 
 /* Writes the new tag's size into its header, keeping the output position. */
@@ -92,47 +110,60 @@ int id3_copytag(FILE *fp, Id3Tag *id3)
     assert(id3->fp != NULL);
     r = tag_open(id3->fp, &ti);
     if (r == TAG_NONE) {
+        if (ferror(id3->fp))
+            return failed(id3, ID3_EREAD);
         id3->size = 0;
         id3->version = 4;
         id3->flags = 0;
         id3->plainsizes = 0;
-        return write_all(fp, newtag, 10) && !ferror(fp);
+        if (!write_all(fp, newtag, 10) || ferror(fp))
+            return failed(id3, ID3_EWRITE);
+        id3->reason = ID3_OK;
+        return 1;
     }
     /* Copy only what can be copied faithfully: an unknown version, a tag
      * longer than the file, unsynchronisation of the whole tag (neither
      * undone nor applied here) or frames that do not walk cleanly would
      * all be garbled.  Frames unsynchronised one by one (version 4) are
      * copied byte for byte with their flags, which keeps them right. */
+    if (r == TAG_UNSUPPORTED)
+        return failed(id3, ID3_EVERSION);
     if (r != TAG_OK || ti.flags & 0x80 || ti.end > ti.fileend)
-        return 0;
+        return failed(id3, ferror(id3->fp) ? ID3_EREAD : ID3_ETAG);
     plain = ti.version == 4 && id3->plainsizes;
     r = walk_to_end(id3->fp, &ti, plain, &padding);
     if (r == W_BAD)
-        return 0;
+        return failed(id3, ferror(id3->fp) ? ID3_EREAD : ID3_ETAG);
     /* Padding is zero bytes.  Anything else where the frames end is data
      * the tag's size claims, audio among it (some taggers write a size
      * that runs into the audio): dropping it as padding would lose it. */
-    if (r == W_PADDING && !all_zero(id3->fp, padding, ti.end - padding))
-        return 0;
+    if (r == W_PADDING && (r = all_zero(id3->fp, padding, ti.end - padding)) != ID3_OK)
+        return failed(id3, r);
     memcpy(header, ti.header, 10);
     if (ti.version == 4)
         header[5] &= ~0x10; /* the old footer is not carried over */
-    if (!write_all(fp, header, 10) || !copy_range(id3->fp, 10, ti.frames - 10, fp))
-        return 0;
+    if (!write_all(fp, header, 10))
+        return failed(id3, ID3_EWRITE);
+    if ((r = copy_range(id3->fp, 10, ti.frames - 10, fp)) != ID3_OK)
+        return failed(id3, r);
     size = ti.frames - 10;
     walk_init(&w, id3->fp, &ti, plain);
     while (walk_next(&w, &f) == W_FRAME) {
         if (walk_is_sylt(ti.version, &f))
             continue;
-        if (!write_all(fp, f.header, (size_t)f.hdrlen) ||
-            !copy_range(id3->fp, f.body, (off_t)f.size, fp))
-            return 0;
+        if (!write_all(fp, f.header, (size_t)f.hdrlen))
+            return failed(id3, ID3_EWRITE);
+        if ((r = copy_range(id3->fp, f.body, (off_t)f.size, fp)) != ID3_OK)
+            return failed(id3, r);
         size += f.hdrlen + (int64_t)f.size;
     }
     id3->version = ti.version;
     id3->flags = header[5];
     id3->size = (int32_t)size;
-    return update_size(fp, id3);
+    if (!update_size(fp, id3))
+        return failed(id3, ID3_EWRITE);
+    id3->reason = ID3_OK;
+    return 1;
 }
 
 int id3_writesylt(FILE *fp, Id3Tag *id3)
@@ -145,10 +176,10 @@ int id3_writesylt(FILE *fp, Id3Tag *id3)
     assert(id3 != NULL);
     assert(id3->version >= 2 && id3->version <= 4 && id3->size >= 0);
     if (id3->sylt == NULL || id3->syltsize <= 0)
-        return 0;
+        return failed(id3, ID3_ENOSYLT);
     if (id3->version == 2) {
         if (id3->syltsize > 0xFFFFFF)
-            return 0;
+            return failed(id3, ID3_ETOOBIG);
         memcpy(header, "SLT", 3);
         header[3] = (unsigned char)(id3->syltsize >> 16);
         header[4] = (unsigned char)(id3->syltsize >> 8);
@@ -157,7 +188,7 @@ int id3_writesylt(FILE *fp, Id3Tag *id3)
     } else {
         int syncsafe = id3->version == 4 && !id3->plainsizes;
         if (syncsafe && id3->syltsize > SYNCSAFE_MAX)
-            return 0;
+            return failed(id3, ID3_ETOOBIG);
         memcpy(header, "SYLT", 4);
         setint32(header + 4, (uint32_t)id3->syltsize, syncsafe);
         header[8] = header[9] = 0;
@@ -165,12 +196,15 @@ int id3_writesylt(FILE *fp, Id3Tag *id3)
     }
     size = (int64_t)id3->size + hdrlen + id3->syltsize;
     if (size > SYNCSAFE_MAX)
-        return 0; /* the tag's size field could not hold it */
+        return failed(id3, ID3_ETOOBIG); /* the tag's size field could not hold it */
     if (!write_all(fp, header, (size_t)hdrlen) ||
         !write_all(fp, id3->sylt, (size_t)id3->syltsize))
-        return 0;
+        return failed(id3, ID3_EWRITE);
     id3->size = (int32_t)size;
-    return update_size(fp, id3);
+    if (!update_size(fp, id3))
+        return failed(id3, ID3_EWRITE);
+    id3->reason = ID3_OK;
+    return 1;
 }
 
 int id3_appendmp3(FILE *fp, Id3Tag *id3)
@@ -185,12 +219,23 @@ int id3_appendmp3(FILE *fp, Id3Tag *id3)
     assert(id3->fp != NULL);
     r = tag_open(id3->fp, &ti);
     if (fseeko(id3->fp, tag_audiostart(id3->fp, &ti, r != TAG_NONE), SEEK_SET) != 0)
-        return 0;
+        return failed(id3, ID3_EREAD);
     block = malloc(COPY_BLOCK);
     if (block == NULL)
-        return 0;
+        return failed(id3, ID3_ENOMEM);
     while (ok && (n = fread(block, 1, COPY_BLOCK, id3->fp)) > 0)
         ok = write_all(fp, block, n);
     free(block);
-    return ok && !ferror(id3->fp) && !ferror(fp);
+    if (!ok || ferror(fp))
+        return failed(id3, ID3_EWRITE);
+    if (ferror(id3->fp))
+        return failed(id3, ID3_EREAD);
+    id3->reason = ID3_OK;
+    return 1;
+}
+
+int id3_rewrite(FILE *fp, Id3Tag *id3)
+{
+    return id3_copytag(fp, id3) && (id3->sylt == NULL || id3_writesylt(fp, id3)) &&
+           id3_appendmp3(fp, id3);
 }

@@ -44,7 +44,11 @@
  * is empty again when it returns, whatever the result.
  *
  * Results: 1 for success, 0 for failure; nothing is ever printed.  Bad input
- * always gets a result; assertions mark programming errors only.
+ * always gets a result; assertions mark programming errors only.  Every
+ * function that takes a context and can fail records in its `reason`
+ * field why it returned 0 (see the ID3_E* values), and ID3_OK when it
+ * returned 1, so a caller chooses its message from the reason, never from
+ * stream flags.
  */
 #ifndef LYRASIL_SYLT_H
 #define LYRASIL_SYLT_H
@@ -56,7 +60,33 @@
 extern "C" {
 #endif
 
-#define ID3_NOTIME INT32_MAX /* time value of an item without a time */
+#define ID3_NOTIME INT32_MAX          /* time value of an item without a time */
+#define ID3_MAXTIME (ID3_NOTIME - 1)  /* the largest time a stamp can hold */
+
+/* Why a call on a context returned 0 (Id3Tag.reason).  After ID3_EREAD and
+ * ID3_EWRITE, errno holds the failed call's reason (0 when a file simply
+ * ended early). */
+enum {
+    ID3_OK = 0,
+    ID3_ENOTAG,      /* id3_init: no ID3v2 tag (no "ID3", a size of 0, no
+                        stream) */
+    ID3_EVERSION,    /* id3_init, id3_copytag: "ID3" of a version other
+                        than 2, 3 or 4 */
+    ID3_ETAG,        /* the tag is damaged (id3_init: an extended header
+                        that does not fit), or id3_copytag cannot copy it
+                        faithfully (see there) */
+    ID3_ENOSYLT,     /* id3_readsylt: no SYLT frame before the tag's
+                        padding or end, or a damaged frame first;
+                        id3_writesylt: no payload to write */
+    ID3_ECOMPRESSED, /* id3_readsylt: the first SYLT frame is compressed */
+    ID3_ESYLT,       /* lrc_fromsylt: a malformed payload, or MPEG-frame
+                        times without a readable frame header */
+    ID3_ENOTMPEG,    /* id3_ismpeg: what follows the tag is not MPEG audio */
+    ID3_ETOOBIG,     /* id3_writesylt: the frame would outgrow a size field */
+    ID3_EREAD,       /* reading the track or the LRC file failed */
+    ID3_EWRITE,      /* writing the output stream failed */
+    ID3_ENOMEM       /* memory ran out */
+};
 
 typedef struct Id3Tag {
     FILE *fp;          /* the track, opened "rb" by the caller; borrowed */
@@ -81,9 +111,8 @@ typedef struct Id3Tag {
      * (starting with a line stamp lrc_read can read).  "[00:61]x",
      * "[chorus]", "[]" and a line of plain text each count one. */
     int32_t skipped;
-    /* Set by id3_readsylt when the first SYLT frame it came to is
-     * compressed, which the core cannot read; its result is then 0. */
-    uint8_t syltcompressed;
+    /* Why the last call that can fail failed; ID3_OK after a success. */
+    uint8_t reason;
 } Id3Tag;
 
 /* --- opening and closing --- */
@@ -94,12 +123,20 @@ typedef struct Id3Tag {
  * for version 4 decides `plainsizes`; 0 otherwise (a null fp gives an empty
  * context; a track without "ID3" leaves version 0; an unsupported version,
  * a size of 0 or an extended header that does not fit in the tag leave
- * version, flags and size as read). */
+ * version, flags and size as read).  Reasons: ID3_ENOTAG for no stream, no
+ * "ID3" or a size of 0, ID3_EVERSION, ID3_ETAG for the extended header. */
 int id3_init(FILE *fp, Id3Tag *id3);
 
 /* Frees title, artist, album, sylt and lrc and nulls them; the other fields
  * keep their values and the stream stays open.  Safe to call twice. */
 void id3_close(Id3Tag *id3);
+
+/* Stores a copy of the size bytes at payload in sylt/syltsize, the old
+ * sylt freed: how a caller hands the context a payload it kept (a frame
+ * read earlier, to be written again byte for byte).  The caller's bytes
+ * stay the caller's.  Returns 0 (ID3_ENOMEM, sylt then null) when memory
+ * runs out, or for a size below 1 or above INT32_MAX (ID3_ENOSYLT). */
+int id3_setsylt(Id3Tag *id3, const void *payload, size_t size);
 
 /* --- reading a SYLT frame --- */
 
@@ -116,11 +153,11 @@ void id3_close(Id3Tag *id3);
  * the bytes that frame flags add in front of the data (group byte,
  * version-4 data length indicator) are skipped.  Encrypted frames are
  * passed over, and so are compressed text frames; a compressed SYLT frame
- * sets syltcompressed and ends the walk (result 0).  syltcompressed is
- * cleared first.  Returns 1 when a frame was loaded; 0 when the tag has
- * none before its padding or end, when a damaged frame (a bad identifier,
- * a size that is negative or runs past the tag or the file, a short read)
- * ends the walk first, or when memory runs out. */
+ * ends the walk (result 0, ID3_ECOMPRESSED).  Returns 1 when a frame was
+ * loaded; 0 when the tag has none before its padding or end, or a damaged
+ * frame (a bad identifier, a size that is negative or runs past the tag or
+ * the file) ends the walk first (ID3_ENOSYLT), when reading fails
+ * (ID3_EREAD), or when memory runs out (ID3_ENOMEM). */
 int id3_readsylt(Id3Tag *id3);
 
 /* --- SYLT payload to LRC text --- */
@@ -133,14 +170,14 @@ int id3_readsylt(Id3Tag *id3);
  * milliseconds with the frame duration of the context's track, from the
  * first MPEG audio frame header in the 64 KiB after the tag.  Times that
  * are negative (top bit set) or too large for a stamp come out as the
- * empty stamp.  Returns 0 for a malformed payload, for MPEG-frame times
- * without a track or frame header, or for exhausted memory; lrc is then
- * unchanged. */
+ * empty stamp.  Returns 0 for a malformed payload or for MPEG-frame times
+ * without a track or frame header (ID3_ESYLT), or for exhausted memory
+ * (ID3_ENOMEM); lrc is then unchanged. */
 int lrc_fromsylt(Id3Tag *id3, int wordstamps);
 
 /* Writes an LRC file: the "ti", "ar", "al" lines for the texts present,
- * "[re:Quorvane Lyrasil]", then lrc unchanged.  Returns 1; 0 when the
- * stream reports an error afterwards (ferror; the caller still checks its
+ * "[re:Quorvane Lyrasil]", then lrc unchanged.  Returns 1; 0 (ID3_EWRITE)
+ * when the stream reports an error afterwards (the caller still checks its
  * flush and close). */
 int lrc_write(FILE *fp, Id3Tag *id3);
 
@@ -184,7 +221,8 @@ int lrc_timestamp(const char *ptr, int32_t *time);
  * "-" or "_" gets the "#" marker.
  *
  * Returns 1 (lrc is left as it was when the file holds no lyrics line); 0
- * when memory runs out or a read fails, lrc and skipped then unchanged. */
+ * when a read fails (ID3_EREAD) or memory runs out (ID3_ENOMEM), lrc and
+ * skipped then unchanged. */
 int lrc_read(FILE *fp, Id3Tag *id3, int wordstamps);
 
 /* Builds a new SYLT payload from the inline-form text in lrc (which must be
@@ -194,7 +232,7 @@ int lrc_read(FILE *fp, Id3Tag *id3, int wordstamps);
  * byte order mark on every string) for versions 2 and 3.  lrc should be
  * UTF-8 (lrc_read's always is); a byte that is not part of a valid UTF-8
  * sequence is taken as its Windows-1252 character, lrc itself unchanged.
- * Returns 0 when memory runs out (sylt is then null). */
+ * Returns 0 when memory runs out (ID3_ENOMEM; sylt is then null). */
 int lrc_tosylt(Id3Tag *id3);
 
 /* --- rewriting a track --- */
@@ -203,9 +241,9 @@ int lrc_tosylt(Id3Tag *id3);
  * track is MPEG audio, for the programs that write tracks: 1 when an MPEG
  * audio frame header lies within its first 64 KiB and it does not start
  * with the signature of another container (RIFF, fLaC, OggS, or "ftyp" at
- * offset 4), and 1 when nothing follows the tag; 0 otherwise, and when the
- * track cannot be read (the stream's error indicator then stays set) or
- * memory runs out.  The stream position is left undefined. */
+ * offset 4), and 1 when nothing follows the tag; 0 otherwise (ID3_ENOTMPEG),
+ * and when the track cannot be read (ID3_EREAD) or memory runs out
+ * (ID3_ENOMEM).  The stream position is left undefined. */
 int id3_ismpeg(Id3Tag *id3);
 
 /* The three steps that write a new copy of the track to fp (opened "wb",
@@ -220,12 +258,15 @@ int id3_ismpeg(Id3Tag *id3);
  *   (an unsupported version, an extended header that does not fit, frames
  *   that do not walk cleanly to padding or to the tag's exact end, padding
  *   that holds anything but zero bytes, more bytes claimed than the file
- *   holds, or the tag's unsynchronisation flag) or when a read or write
- *   fails.  Frames with flags of their own (version-4 unsynchronisation,
- *   compression, encryption) are copied byte for byte with their flags.
+ *   holds, or the tag's unsynchronisation flag: ID3_ETAG; an unsupported
+ *   version: ID3_EVERSION) or when a read or write fails (ID3_EREAD,
+ *   ID3_EWRITE, ID3_ENOMEM).  Frames with flags of their own (version-4
+ *   unsynchronisation, compression, encryption) are copied byte for byte
+ *   with their flags.
  * id3_writesylt: the new SYLT frame, coded like the frames around it.
- *   Returns 0 when there is no payload or the tag would outgrow its size
- *   field (nothing written), or when a write fails.
+ *   Returns 0 when there is no payload (ID3_ENOSYLT) or the frame or the
+ *   tag would outgrow its size field (ID3_ETOOBIG), nothing written then,
+ *   or when a write fails (ID3_EWRITE).
  * id3_appendmp3: everything of the old file after its tag (and footer), in
  *   64 KiB blocks.  Returns 0 when a read or write fails.
  *
@@ -234,6 +275,11 @@ int id3_ismpeg(Id3Tag *id3);
 int id3_copytag(FILE *fp, Id3Tag *id3);
 int id3_writesylt(FILE *fp, Id3Tag *id3);
 int id3_appendmp3(FILE *fp, Id3Tag *id3);
+
+/* The three steps above in their order, the SYLT frame written only when
+ * the context holds a payload (a track saved without lyrics keeps no SYLT
+ * frame).  Returns 1, or 0 with the failed step's reason. */
+int id3_rewrite(FILE *fp, Id3Tag *id3);
 
 #ifdef __cplusplus
 }

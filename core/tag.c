@@ -278,6 +278,7 @@ int id3_init(FILE *fp, Id3Tag *id3)
     assert(id3 != NULL);
     memset(id3, 0, sizeof *id3);
     id3->fp = fp;
+    id3->reason = ID3_ENOTAG;
     if (fp == NULL)
         return 0;
     r = tag_open(fp, &ti);
@@ -286,6 +287,10 @@ int id3_init(FILE *fp, Id3Tag *id3)
     id3->version = ti.version;
     id3->flags = ti.flags;
     id3->size = ti.size;
+    if (r == TAG_UNSUPPORTED)
+        id3->reason = ID3_EVERSION;
+    else if (r == TAG_BAD)
+        id3->reason = ID3_ETAG;
     if (r != TAG_OK || ti.size == 0)
         return 0;
     /* Earlier versions of this program wrote version-4 frame sizes as plain
@@ -294,7 +299,12 @@ int id3_init(FILE *fp, Id3Tag *id3)
     if (ti.version == 4 && walk_to_end(fp, &ti, 0, NULL) == W_BAD &&
         walk_to_end(fp, &ti, 1, NULL) != W_BAD)
         id3->plainsizes = 1;
-    return fseeko(fp, ti.frames, SEEK_SET) == 0;
+    if (fseeko(fp, ti.frames, SEEK_SET) != 0) {
+        id3->reason = ID3_EREAD;
+        return 0;
+    }
+    id3->reason = ID3_OK;
+    return 1;
 }
 
 void id3_close(Id3Tag *id3)
@@ -310,6 +320,29 @@ void id3_close(Id3Tag *id3)
     id3->artist = NULL;
     free(id3->album);
     id3->album = NULL;
+}
+
+int id3_setsylt(Id3Tag *id3, const void *payload, size_t size)
+{
+    unsigned char *block;
+
+    assert(id3 != NULL);
+    free(id3->sylt);
+    id3->sylt = NULL;
+    id3->syltsize = 0;
+    if (size == 0 || size > INT32_MAX || payload == NULL) {
+        id3->reason = ID3_ENOSYLT;
+        return 0;
+    }
+    if ((block = malloc(size)) == NULL) {
+        id3->reason = ID3_ENOMEM;
+        return 0;
+    }
+    memcpy(block, payload, size);
+    id3->sylt = block;
+    id3->syltsize = (int32_t)size;
+    id3->reason = ID3_OK;
+    return 1;
 }
 
 static char **text_field(Id3Tag *id3, int version, const Frame *f)
@@ -329,7 +362,8 @@ static char **text_field(Id3Tag *id3, int version, const Frame *f)
     return NULL;
 }
 
-/* The walk of id3_readsylt over the frames of a tag in fp. */
+/* The walk of id3_readsylt over the frames of a tag in fp; its result is a
+ * reason (ID3_OK: a frame was loaded). */
 static int read_frames(Id3Tag *id3, FILE *fp, const TagInfo *ti, int unsync)
 {
     Walk w;
@@ -347,22 +381,20 @@ static int read_frames(Id3Tag *id3, FILE *fp, const TagInfo *ti, int unsync)
             continue;
         r = read_body(fp, &f, ti->version, unsync, sylt, &body, &len);
         if (r == BODY_NOMEM)
-            return 0;
-        if (r == BODY_COMPRESSED) {
-            id3->syltcompressed = 1;
-            return 0;
-        }
+            return ID3_ENOMEM;
+        if (r == BODY_COMPRESSED)
+            return ID3_ECOMPRESSED;
         if (r != BODY_OK)
             continue;
         if (sylt) {
             if (len > INT32_MAX) {
                 free(body);
-                return 0;
+                return ID3_ENOSYLT;
             }
             free(id3->sylt);
             id3->sylt = body;
             id3->syltsize = (int32_t)len;
-            return 1;
+            return ID3_OK;
         }
         text = enc_textframe(body, len);
         free(body);
@@ -371,7 +403,7 @@ static int read_frames(Id3Tag *id3, FILE *fp, const TagInfo *ti, int unsync)
             *field = text;
         }
     }
-    return 0;
+    return ferror(fp) ? ID3_EREAD : ID3_ENOSYLT;
 }
 
 int id3_readsylt(Id3Tag *id3)
@@ -384,30 +416,36 @@ int id3_readsylt(Id3Tag *id3)
     assert(id3 != NULL);
     assert(id3->fp != NULL);
     assert(id3->version >= 2 && id3->version <= 4 && id3->size > 0);
-    id3->syltcompressed = 0;
-    if (tag_open(id3->fp, &ti) != TAG_OK)
+    if (tag_open(id3->fp, &ti) != TAG_OK) {
+        id3->reason = ferror(id3->fp) ? ID3_EREAD : ID3_ETAG;
         return 0;
-    if (ti.version == 4 || !(ti.flags & 0x80))
+    }
+    if (ti.version == 4 || !(ti.flags & 0x80)) {
         /* Version 4 unsynchronises frame by frame; the tag's flag says
          * that every frame is. */
-        return read_frames(id3, id3->fp, &ti, ti.version == 4 && (ti.flags & 0x80));
+        id3->reason = (uint8_t)read_frames(id3, id3->fp, &ti, ti.version == 4 && (ti.flags & 0x80));
+        return id3->reason == ID3_OK;
+    }
 
     /* Versions 2 and 3 unsynchronise the tag as a whole, so the frame
      * sizes count the bytes after it is undone.  Some writers count them
      * before: when only that reading walks cleanly, take it, undoing the
      * unsynchronisation frame by frame. */
     mem = open_resynced(id3->fp, &ti, &block);
-    if (mem == NULL)
+    if (mem == NULL) {
+        id3->reason = ferror(id3->fp) ? ID3_EREAD : ID3_ENOMEM;
         return 0;
+    }
     if (tag_open(mem, &mi) == TAG_OK &&
         (walk_to_end(mem, &mi, 0, NULL) != W_BAD || walk_to_end(id3->fp, &ti, 0, NULL) == W_BAD)) {
         r = read_frames(id3, mem, &mi, 0);
-        if (fseeko(id3->fp, ti.end, SEEK_SET) != 0)
-            r = 0;
+        if (r == ID3_OK && fseeko(id3->fp, ti.end, SEEK_SET) != 0)
+            r = ID3_EREAD;
     } else {
         r = read_frames(id3, id3->fp, &ti, 1);
     }
     fclose(mem);
     free(block);
-    return r;
+    id3->reason = (uint8_t)r;
+    return r == ID3_OK;
 }

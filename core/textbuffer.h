@@ -2,9 +2,8 @@
  * textbuffer.h - the one process-wide, growable text buffer.
  *
  * The LRC conversions assemble their output here piece by piece, copy the
- * finished text into a block of their own and release the buffer; the editor
- * assembles its table's text here too.  There is no handle: the module holds
- * exactly one buffer.
+ * finished text into a block of their own and release the buffer.  There is
+ * no handle: the module holds exactly one buffer.
  *
  * Invariants:
  *  - the block is null exactly when the capacity (txtbuf_GetSize) is 0;

@@ -134,8 +134,7 @@ int lrc_tosylt(Id3Tag *id3)
     free(id3->sylt);
     id3->sylt = NULL;
     id3->syltsize = 0;
-    if (id3->lrc == NULL)
-        return 0;
+    id3->reason = ID3_ENOMEM; /* the only way to fail */
     lrc = id3->lrc;
     if (!all_ascii(lrc)) {
         o.enc = id3->version == 2 || id3->version == 3 ? ENC_UTF16 : ENC_UTF8;
@@ -159,5 +158,6 @@ int lrc_tosylt(Id3Tag *id3)
     free(fixed.p);
     id3->sylt = o.buf;
     id3->syltsize = (int32_t)size;
+    id3->reason = ID3_OK;
     return 1;
 }

@@ -85,10 +85,3 @@ void LyrasilApp::LoadSettings(wxSize* frameSize)
     options.lyricsFont = LyricsFont(options.lyricsFont).GetNativeFontInfoDesc();
     *frameSize = wxSize(options.frameWidth, options.frameHeight);
 }
-
-void LyrasilApp::SaveSettings(const wxSize& frameSize)
-{
-    options.frameWidth = frameSize.GetWidth();
-    options.frameHeight = frameSize.GetHeight();
-    options.Save(*settings);
-}

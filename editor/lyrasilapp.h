@@ -25,8 +25,6 @@ public:
     // into *frameSize (-1 -1: the toolkit's default size).  A font
     // description the toolkit cannot use becomes the system font's.
     void LoadSettings(wxSize* frameSize);
-    // Writes every option, and frameSize as the main window's size.
-    void SaveSettings(const wxSize& frameSize);
 
     Keyvale* settings;       // the settings file, userDir + "/lyrasil.ini"
     Options options;         // what the settings file keeps; the main window

@@ -54,7 +54,7 @@ LyrasilFrameCode::~LyrasilFrameCode()
     Disconnect(ID_TIMER, wxEVT_TIMER, wxTimerEventHandler(LyrasilFrameCode::OnTimer));
     Disconnect(wxEVT_CHAR_HOOK, wxKeyEventHandler(LyrasilFrameCode::OnHotKey));
     DisconnectTableMenu();
-    // Not a window: the frame owns it but does not delete it.
+    // A timer is no window: the toolkit never deletes it, so we do.
     delete updateTimer;
 }
 

@@ -7,6 +7,7 @@
 #include <wx/app.h>
 
 #include "lyrasilapp.h"
+#include "lyrasil_version.h"
 
 wxIMPLEMENT_WX_THEME_SUPPORT
 wxIMPLEMENT_APP_NO_MAIN(LyrasilApp);
@@ -32,7 +33,7 @@ static bool AnswerOptions(int argc, char** argv, int* status)
             return true;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
-            std::puts("lyrasil version 1.1 build 5099");
+            std::puts("lyrasil version " LYRASIL_VERSION " build " LYRASIL_BUILD);
             *status = 0;
             return true;
         }

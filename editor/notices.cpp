@@ -124,6 +124,7 @@ Notice OpenForPlaybackFailedNotice()
 
 Notice InvalidStampNotice(const wxString& bracketedStamp)
 {
+    // "hundreths": the message as users know it, kept letter for letter.
     return {kError,
             "The time-stamp " + bracketedStamp +
                 " is invalid.\nPlease use the format mm:ss.dd where \"mm\" is the number of minutes, \"ss\" the "

@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "stamps.h"
 #include "startup.h"
 #include "wxkeyvale.h"
 
@@ -48,32 +49,13 @@ wxString FormatHighlightTime(int tenths)
 
 bool ParseHighlightTime(const wxString& text, int* tenths)
 {
-    // Read digit by digit: exact (no binary fraction turns 2.3 into 22
-    // tenths), and no locale decides what the decimal point is.
     wxScopedCharBuffer utf8 = text.utf8_str();
     const char* p = utf8.data();
     while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
         ++p;
-    bool negative = *p == '-';
-    if (*p == '+' || *p == '-')
-        ++p;
-    long long value = 0;
-    bool digits = false, tooLarge = false;
-    for (; *p >= '0' && *p <= '9'; ++p, digits = true) {
-        value = value * 10 + (*p - '0');
-        if (value > INT_MAX)
-            tooLarge = true, value = INT_MAX;
-    }
-    value *= 10;
-    if (*p == '.') {
-        ++p;
-        if (*p >= '0' && *p <= '9')
-            value += *p - '0';
-        for (; *p >= '0' && *p <= '9'; ++p)
-            digits = true;
-    }
-    if (!digits || *p != '\0' || tooLarge || value > INT_MAX)
+    int64_t value = 0;
+    if (!ParseDecimal(p, 1, false, &value) || value > INT_MAX || value < -INT_MAX)
         return false;
-    *tenths = static_cast<int>(negative ? -value : value);
+    *tenths = static_cast<int>(value);
     return true;
 }

@@ -94,29 +94,46 @@ bool SameItems(const Rows& a, const Rows& b)
     }
 }
 
+namespace {
+
+// The join markers of the rows.h table: how a row whose text begins with
+// the marker joins the lyrics, and whether the marker is part of the text.
+// Any other first character begins a line and is text.
+struct JoinMarker {
+    wxUniChar marker;
+    bool beginsLine;
+    bool isText;
+};
+const JoinMarker kJoinMarkers[] = {
+    {' ', false, true},  // a new word of the line
+    {'-', false, true},  // the line goes on after a hyphen
+    {'_', false, false}, // the word goes on without a blank
+    {'#', true, false},  // a line that begins with " ", "-" or "_"
+};
+
+JoinMarker MarkerOf(wxUniChar first)
+{
+    for (const JoinMarker& m : kJoinMarkers)
+        if (m.marker == first)
+            return m;
+    return {first, true, true};
+}
+
+} // namespace
+
 JoinedText JoinRow(const wxString& text, JoinReading reading)
 {
     JoinedText j{false, text};
     if (text.empty())
         return j;
-    wxUniChar first = text[0];
-    if (reading == JoinReading::Save) {
-        j.beginsLine = first != ' ' && first != '-' && first != '_';
-        if (j.beginsLine) {
-            if (first == '#')
-                j.text.erase(0, 1);
-        } else {
-            if (first == '_')
-                j.text.erase(0, 1);
-            if (j.text.length() >= 2 && j.text[0] == ' ' && j.text[1] == ' ')
-                j.text.erase(0, 1);
-        }
-        return j;
-    }
-    j.beginsLine = first == '#' || (first != '_' && first != ' ' && first != '-');
-    if (first == '_' || first == '#') {
+    JoinMarker m = MarkerOf(text[0]);
+    j.beginsLine = m.beginsLine;
+    if (!m.isText)
         j.text.erase(0, 1);
-    } else if (first == ' ') {
+    if (reading == JoinReading::Save) {
+        if (!j.beginsLine && j.text.length() >= 2 && j.text[0] == ' ' && j.text[1] == ' ')
+            j.text.erase(0, 1);
+    } else if (m.marker == ' ') {
         size_t blanks = 0;
         while (blanks + 1 < j.text.length() && j.text[blanks + 1] == ' ')
             ++blanks;

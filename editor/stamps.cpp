@@ -29,18 +29,13 @@ bool StampTime(const wxString& stamp, int32_t* ms)
 
 // --- Shifting time-stamps by an offset ---
 
-// A decimal number of seconds as whole milliseconds, truncated toward zero:
-// [+-] digits [. digits] [e [+-] digits], at least one digit before the
-// exponent, nothing else.  Digit by digit, so no binary fraction and no
-// locale has a say.  False for other text and for a result outside
-// 0..kMaxStampTime.
-static bool SecondsToMs(const char* p, int64_t* ms)
+bool ParseDecimal(const char* p, int places, bool exponent, int64_t* value)
 {
     bool negative = *p == '-';
     if (*p == '+' || *p == '-')
         ++p;
     std::string digits;   // the significant digits, leading zeros dropped
-    long long scale = 0;  // digits x 10^scale is the number of seconds
+    long long scale = 0;  // digits x 10^scale is the number
     bool any = false;
     for (; *p >= '0' && *p <= '9'; ++p, any = true)
         if (!digits.empty() || *p != '0')
@@ -54,39 +49,46 @@ static bool SecondsToMs(const char* p, int64_t* ms)
     }
     if (!any)
         return false;
-    if (*p == 'e' || *p == 'E') {
+    if (exponent && (*p == 'e' || *p == 'E')) {
         ++p;
         bool down = *p == '-';
         if (*p == '+' || *p == '-')
             ++p;
         if (!(*p >= '0' && *p <= '9'))
             return false;
-        long long exponent = 0;
+        long long e = 0;
         for (; *p >= '0' && *p <= '9'; ++p)
-            if (exponent < 1000000) // far beyond any time either way
-                exponent = exponent * 10 + (*p - '0');
-        scale += down ? -exponent : exponent;
+            if (e < 1000000) // far beyond any value either way
+                e = e * 10 + (*p - '0');
+        scale += down ? -e : e;
     }
     if (*p != '\0')
         return false;
-    scale += 3; // seconds to milliseconds
+    scale += places;
     if (scale < 0) {
-        // Truncation toward zero: the digits below a millisecond go.
+        // Truncation toward zero: the digits below the last place go.
         long long keep = static_cast<long long>(digits.size()) + scale;
         digits.resize(keep > 0 ? static_cast<size_t>(keep) : 0);
     } else if (!digits.empty()) {
-        if (static_cast<long long>(digits.size()) + scale > 10)
-            return false; // more than ten digits: beyond any stamp
+        if (static_cast<long long>(digits.size()) + scale > kMaxDecimalDigits)
+            return false;
         digits.append(static_cast<size_t>(scale), '0');
     }
-    if (digits.size() > 10)
+    if (digits.size() > static_cast<size_t>(kMaxDecimalDigits))
         return false;
-    int64_t value = 0;
+    int64_t v = 0;
     for (char c : digits)
-        value = value * 10 + (c - '0');
-    if (negative && value != 0)
-        return false; // a negative number of milliseconds is no time
-    if (value > kMaxStampTime)
+        v = v * 10 + (c - '0');
+    *value = negative ? -v : v;
+    return true;
+}
+
+// A decimal number of seconds as whole milliseconds within 0..ID3_MAXTIME
+// ("-0" is 0; any other negative number is no time).
+static bool SecondsToMs(const char* p, int64_t* ms)
+{
+    int64_t value = 0;
+    if (!ParseDecimal(p, 3, true, &value) || value < 0 || value > ID3_MAXTIME)
         return false;
     *ms = value;
     return true;
@@ -118,22 +120,23 @@ bool ShiftStamp(const wxString& cell, int64_t offsetMs, wxString* shifted)
 {
     wxString stamp = cell;
     stamp.Trim(true).Trim(false);
+    const int64_t kTop = ID3_MAXTIME;
     int32_t ms = 0;
     if (!StampTime(stamp, &ms))
         return false;
     // Any offset beyond the whole range clamps alike; the sum cannot wrap.
-    if (offsetMs > 2 * kMaxStampTime)
-        offsetMs = 2 * kMaxStampTime;
-    if (offsetMs < -2 * kMaxStampTime)
-        offsetMs = -2 * kMaxStampTime;
+    if (offsetMs > 2 * kTop)
+        offsetMs = 2 * kTop;
+    if (offsetMs < -2 * kTop)
+        offsetMs = -2 * kTop;
     int64_t t = static_cast<int64_t>(ms) + offsetMs;
     if (t < 0)
         t = 0;
-    if (t > kMaxStampTime)
-        t = kMaxStampTime;
+    if (t > kTop)
+        t = kTop;
     int64_t hundredths = (t + 5) / 10;
-    if (hundredths * 10 > kMaxStampTime)
-        hundredths = kMaxStampTime / 10; // rounding up would leave the range
+    if (hundredths * 10 > kTop)
+        hundredths = kTop / 10; // rounding up would leave the range
     *shifted = FormatStamp(hundredths);
     return true;
 }

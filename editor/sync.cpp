@@ -20,7 +20,7 @@ double RestoredVolume(double saved)
 
 void FindNextStamp(MatchState& s, const StampCell& stampOf, int rows, long ms)
 {
-    s.nextStampTime = kNoStampTime;
+    s.nextStampTime = ID3_NOTIME;
     for (int i = s.nextStampRow + 1; i < rows; ++i) {
         int32_t time = 0;
         if (StampTime(stampOf(i).Strip(wxString::both), &time) && time >= ms) {

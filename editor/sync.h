@@ -16,9 +16,7 @@
 #include <wx/string.h>
 
 #include "rows.h"
-
-// The time of no time-stamp: nothing left to highlight.
-const long kNoStampTime = 2147483647L;
+#include "sylt.h"
 
 struct Rgb {
     unsigned char red, green, blue;
@@ -44,7 +42,7 @@ using StampCell = std::function<wxString(int row)>;
 // Where the highlighting stands: the next row to highlight and its time,
 // and the row highlighted now with the ticks it has left.
 struct MatchState {
-    long nextStampTime = kNoStampTime;
+    long nextStampTime = ID3_NOTIME;
     int nextStampRow = -1;
     int highlightRow = -1;
     int highlightCountdown = 0;
@@ -53,7 +51,7 @@ struct MatchState {
 // Looks for the next row to highlight: the first row after nextStampRow
 // whose stamp is valid and not before ms (rows out of order and rows
 // before ms are passed over).  Without one, nextStampTime becomes
-// kNoStampTime and nextStampRow stays.
+// ID3_NOTIME and nextStampRow stays.
 void FindNextStamp(MatchState& s, const StampCell& stampOf, int rows, long ms);
 
 // The start of a run from ms: nothing highlighted, the search from the

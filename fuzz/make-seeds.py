@@ -1,123 +1,81 @@
 #!/usr/bin/env python3
 """Writes the seed corpora in corpus/: small hand-made tags, LRC files and
 INI files, one per shape the targets should start from.  Run it again after
-changing it; the fuzzers find the rest.  Needs only Python 3."""
+changing it; the fuzzers find the rest.  Needs only Python 3 and the
+track builders in tests/support."""
 import os
-import struct
+import sys
 
 here = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(here, "..", "tests", "support"))
+from id3build import audio, be32, frame, sylt_payload, syncsafe, tag, text_frame, unsync  # noqa: E402
+
+DESC = "Quorvane Lyrasil"
 
 
-def syncsafe(n):
-    return bytes([(n >> 21) & 0x7F, (n >> 14) & 0x7F, (n >> 7) & 0x7F, n & 0x7F])
+def sylt(version, items, enc=0, fmt=2):
+    return frame(version, b"SLT" if version == 2 else b"SYLT", sylt_payload(items, enc, DESC, fmt))
 
 
-def plain(n):
-    return struct.pack(">I", n)
+def flagged(ident, body, flags):
+    """A version-4 frame with these format flags (the second flag byte)."""
+    return frame(4, ident, body, bytes([0, flags]))
 
 
-def frame(ident, body, version=4, sizes=None):
-    if version == 2:
-        return ident.encode() + struct.pack(">I", len(body))[1:] + body
-    code = sizes or (syncsafe if version == 4 else plain)
-    return ident.encode() + code(len(body)) + b"\0\0" + body
-
-
-def tag(version, frames, flags=0, padding=0, ext=b""):
-    body = ext + b"".join(frames) + b"\0" * padding
-    return b"ID3" + bytes([version, 0, flags]) + syncsafe(len(body)) + body
-
-
-def sylt(items, enc=0, fmt=2, desc=b"Quorvane Lyrasil"):
-    out = bytes([enc]) + b"eng" + bytes([fmt, 1])
-    term = b"\0\0" if enc in (1, 2) else b"\0"
-    if enc == 1:
-        desc = desc.decode("latin-1").encode("utf-16")
-    elif enc == 2:
-        desc = desc.decode("latin-1").encode("utf-16-be")
-    out += desc + term
-    for text, ms in items:
-        if enc == 1:
-            raw = text.encode("utf-16")
-        elif enc == 2:
-            raw = text.encode("utf-16-be")
-        elif enc == 3:
-            raw = text.encode("utf-8")
-        else:
-            raw = text.encode("latin-1")
-        out += raw + term + plain(ms)
-    return out
-
-
-def text(s, enc=0):
-    codec = {0: "latin-1", 1: "utf-16", 2: "utf-16-be", 3: "utf-8"}[enc]
-    return bytes([enc]) + s.encode(codec)
-
-
-def unsync(data):
-    """A zero byte after each 0xFF followed by a zero or by 111xxxxx."""
-    out = bytearray()
-    for i, b in enumerate(data):
-        out.append(b)
-        if b == 0xFF and (i + 1 == len(data) or data[i + 1] == 0 or data[i + 1] >= 0xE0):
-            out.append(0)
-    return bytes(out)
-
-
-def flagged(ident, body, flags, size=syncsafe):
-    return ident.encode() + size(len(body)) + bytes([0, flags]) + body
-
-
-# A few MPEG-1 layer III frame headers (128 kbit/s, 44.1 kHz) as "audio".
-audio = (b"\xff\xfb\x90\x64" + bytes(413)) * 3
+# MPEG-1 layer III frame headers (128 kbit/s, 44.1 kHz) and silence as "audio".
+mp3 = audio(3, payload=bytes(413))
 items = [("\nHello", 1000), (" world", 1500), ("\nNext", 3000), ("<>", 0x7FFFFFFF)]
+apic = b"\0image/png\0\x03\0"
 
 tracks = {
-    "no-tag.mp3": audio,
-    "v2-tt2-tp1-slt.mp3": tag(2, [frame("TT2", text("Song"), 2), frame("TP1", text("Band"), 2),
-                                   frame("SLT", sylt(items), 2)]) + audio,
-    "v3-tit2-sylt-talb-padding.mp3": tag(3, [frame("TIT2", text("My song"), 3),
-                                            frame("SYLT", sylt(items), 3),
-                                            frame("TALB", text("Alb"), 3)], padding=64) + audio,
-    "v3-utf16-texts.mp3": tag(3, [frame("TIT2", text("Caf\u00e9", 1), 3),
-                                 frame("TPE1", text("Bj\u00f6rk", 1), 3),
-                                 frame("SYLT", sylt([("\nD\u00e9j\u00e0", 500), (" vu", 900)], enc=1), 3)])
-                          + audio,
-    "v3-ext-header.mp3": tag(3, [frame("TIT2", text("Ext"), 3), frame("SYLT", sylt(items), 3)],
-                             flags=0x40, ext=plain(6) + b"\0\0\0\0\0\0") + audio,
-    "v4-ext-header.mp3": tag(4, [frame("SYLT", sylt(items, enc=3), 4)],
-                             flags=0x40, ext=syncsafe(6) + b"\x01\0") + audio,
-    "v4-cover-before-sylt.mp3": tag(4, [frame("APIC", b"\0image/png\0\x03\0" + bytes(300), 4),
-                                       frame("SYLT", sylt(items, enc=3), 4)], padding=20) + audio,
-    "v4-legacy-plain-sizes.mp3": tag(4, [frame("APIC", b"\0image/png\0\x03\0" + bytes(200), 4, plain),
-                                        frame("SYLT", sylt(items), 4, plain)]) + audio,
-    "v4-utf16be.mp3": tag(4, [frame("TALB", text("\u00c5lbum", 2), 4),
-                             frame("SYLT", sylt([("\n\u266a la", 100)], enc=2), 4)]) + audio,
-    "v4-mpeg-frame-times.mp3": tag(4, [frame("SYLT", sylt([("one", 10), (" two", 20)], fmt=1), 4)]) + audio,
-    "v4-unsync-flag.mp3": tag(4, [frame("TIT2", text("Unsynced"), 4)], flags=0x80) + audio,
-    "v4-two-sylt.mp3": tag(4, [frame("SYLT", sylt(items), 4), frame("SYLT", sylt(items[:1]), 4)]) + audio,
-    "v4-size-past-end.mp3": tag(4, [frame("TIT2", text("Short"), 4)])[:-3],
+    "no-tag.mp3": mp3,
+    "v2-tt2-tp1-slt.mp3": tag(2, [text_frame(2, b"TT2", "Song"), text_frame(2, b"TP1", "Band"),
+                                  sylt(2, items)]) + mp3,
+    "v3-tit2-sylt-talb-padding.mp3": tag(3, [text_frame(3, b"TIT2", "My song"), sylt(3, items),
+                                             text_frame(3, b"TALB", "Alb")], padding=64) + mp3,
+    "v3-utf16-texts.mp3": tag(3, [text_frame(3, b"TIT2", "Caf\u00e9", 1),
+                                  text_frame(3, b"TPE1", "Bj\u00f6rk", 1),
+                                  sylt(3, [("\nD\u00e9j\u00e0", 500), (" vu", 900)], enc=1)]) + mp3,
+    "v3-ext-header.mp3": tag(3, [text_frame(3, b"TIT2", "Ext"), sylt(3, items)],
+                             flags=0x40, ext=be32(6) + bytes(6)) + mp3,
+    "v4-ext-header.mp3": tag(4, [sylt(4, items, enc=3)], flags=0x40, ext=syncsafe(6) + b"\x01\0") + mp3,
+    "v4-cover-before-sylt.mp3": tag(4, [frame(4, b"APIC", apic + bytes(300)), sylt(4, items, enc=3)],
+                                    padding=20) + mp3,
+    # plain sizes, as in version 3
+    "v4-legacy-plain-sizes.mp3": tag(4, [frame(3, b"APIC", apic + bytes(200)), sylt(3, items)]) + mp3,
+    "v4-utf16be.mp3": tag(4, [text_frame(4, b"TALB", "\u00c5lbum", 2),
+                              sylt(4, [("\n\u266a la", 100)], enc=2)]) + mp3,
+    "v4-mpeg-frame-times.mp3": tag(4, [sylt(4, [("one", 10), (" two", 20)], fmt=1)]) + mp3,
+    "v4-unsync-flag.mp3": tag(4, [text_frame(4, b"TIT2", "Unsynced")], flags=0x80) + mp3,
+    "v4-two-sylt.mp3": tag(4, [sylt(4, items), sylt(4, items[:1])]) + mp3,
+    "v4-size-past-end.mp3": tag(4, [text_frame(4, b"TIT2", "Short")])[:-3],
 }
 # Unsynchronisation and other frame flags; UTF-16 marks and the time 0xFFE0
 # hold the bytes that unsynchronisation changes.
-ff_items = [("\n\u00ffes", 1000), (" w\u00f6rld", 0xFFE0)]
-ff = sylt(ff_items, enc=1)
-ff_title = text("T\u00fftle", 1)
+ff = sylt_payload([("\n\u00ffes", 1000), (" w\u00f6rld", 0xFFE0)], 1, DESC)
+ff_title = b"\x01" + "T\u00fftle".encode("utf-16")
+short = text_frame(3, b"TIT2", "x")
 tracks.update({
-    "v3-tag-unsync.mp3": b"ID3\3\0\x80" + syncsafe(len(unsync(frame("TIT2", ff_title, 3) + frame("SYLT", ff, 3))))
-                         + unsync(frame("TIT2", ff_title, 3) + frame("SYLT", ff, 3)) + audio,
-    "v4-frame-unsync.mp3": tag(4, [flagged("TIT2", unsync(ff_title), 2), flagged("SYLT", unsync(ff), 2)]) + audio,
-    "v4-data-length.mp3": tag(4, [flagged("SYLT", syncsafe(len(ff)) + ff, 1)]) + audio,
-    "v4-unsync-data-length.mp3": tag(4, [flagged("SYLT", unsync(syncsafe(len(ff)) + ff), 3)]) + audio,
-    "v4-compressed-sylt.mp3": tag(4, [flagged("SYLT", syncsafe(len(ff)) + b"x\x9c" + bytes(8), 9)]) + audio,
-    "v3-size-claims-audio.mp3": b"ID3\3\0\0" + syncsafe(len(frame("TIT2", text("x"), 3)) + 20 + 200)
-                                + frame("TIT2", text("x"), 3) + bytes(20) + audio,
+    "v3-tag-unsync.mp3": tag(3, [unsync(frame(3, b"TIT2", ff_title) + frame(3, b"SYLT", ff))],
+                             flags=0x80) + mp3,
+    "v4-frame-unsync.mp3": tag(4, [flagged(b"TIT2", unsync(ff_title), 2),
+                                   flagged(b"SYLT", unsync(ff), 2)]) + mp3,
+    "v4-data-length.mp3": tag(4, [flagged(b"SYLT", syncsafe(len(ff)) + ff, 1)]) + mp3,
+    "v4-unsync-data-length.mp3": tag(4, [flagged(b"SYLT", unsync(syncsafe(len(ff)) + ff), 3)]) + mp3,
+    "v4-compressed-sylt.mp3": tag(4, [flagged(b"SYLT", syncsafe(len(ff)) + b"x\x9c" + bytes(8), 9)]) + mp3,
+    "v3-size-claims-audio.mp3": tag(3, [short], padding=20, size=len(short) + 20 + 200) + mp3,
 })
-for target in ("fuzz_tagread", "fuzz_rewrite"):
+
+
+def write_corpus(target, files):
     os.makedirs(os.path.join(here, "corpus", target), exist_ok=True)
-    for name, data in tracks.items():
+    for name, data in files.items():
         with open(os.path.join(here, "corpus", target, name), "wb") as f:
             f.write(data)
+
+
+write_corpus("fuzz_tagread", tracks)
+write_corpus("fuzz_rewrite", tracks)
 
 demo = open(os.path.join(here, "..", "demo", "demo.lrc"), "rb").read()
 lrcs = {
@@ -139,10 +97,7 @@ lrcs = {
     "stamp-forms.lrc": b"\x00[00:01:50]a\n[00:02,50]b\n[1:00:03.50]c\n[ 00:04.50]d\n[00:61]bad\n",
     "cp1252-nul.lrc": b"\x02[ar:Bj\xf6rk]\n[00:01.00]Caf\xe9 \x93q\x94 \x81\n[00:02.00]o\0k \xc3\xa9\n",
 }
-os.makedirs(os.path.join(here, "corpus", "fuzz_lrc"), exist_ok=True)
-for name, data in lrcs.items():
-    with open(os.path.join(here, "corpus", "fuzz_lrc", name), "wb") as f:
-        f.write(data)
+write_corpus("fuzz_lrc", lrcs)
 
 settings = (b"; settings\n[Settings]\ntip=10\r\nname = \"a;b\"  ; quoted\n\n"
             b"[Other]\nx=1\nlong: colon\n")
@@ -160,7 +115,4 @@ inis = {
     "nul-byte.ini": b"\x00Settings\0tip\0" b"5\0[Settings]\nname=a\0b\ntip=4\n",
     "utf8-crlf.ini": b"\x00Gr\xc3\xbc\xc3\x9fe\0sch\xc3\xb6n\0\xc3\xa9t\xc3\xa9\0[Gr\xc3\xbc\xc3\x9fe]\r\nsch\xc3\xb6n=1\r\n",
 }
-os.makedirs(os.path.join(here, "corpus", "fuzz_ini"), exist_ok=True)
-for name, data in inis.items():
-    with open(os.path.join(here, "corpus", "fuzz_ini", name), "wb") as f:
-        f.write(data)
+write_corpus("fuzz_ini", inis)

@@ -35,65 +35,34 @@ int answer_options(int argc, char *argv[], void (*usage)(void), const char *vers
     return -1;
 }
 
-FILE *open_track(const char *arg, char **name, struct stat *st)
+int open_track(ToolRun *run, const char *arg, int program, int mpeg)
 {
-    FILE *fp;
+    int result;
 
-    *name = set_extension(arg, ".mp3", 0);
-    if (*name == NULL) {
+    run->mp3name = set_extension(arg, ".mp3", 0);
+    if (run->mp3name == NULL) {
         puts("Insufficient memory.");
-        return NULL;
+        return 0;
     }
-    /* A FIFO would wait for a writer, and a folder or a device is no
-     * track: never read or replace one. */
-    fp = replace_fopen_regular(*name, st);
-    if (fp == NULL)
-        printf("Error opening file \"%s\": %s.\n", *name,
-               errno == EINVAL ? "not a regular file" : strerror(errno));
-    return fp;
+    result = track_open(&run->track, run->mp3name, mpeg);
+    if (result != TRACK_OK)
+        report_track(program, result, run->mp3name, &run->track);
+    return result == TRACK_OK;
 }
 
-/* --- messages for the results of replacing a file --- */
+/* --- messages --- */
 
-/* One row per result: lyrasil-import's message (replacing a track), then
- * lyrasil-export's (replacing an LRC file) where it differs.  A message
- * names its pieces: %N the file as the user named it, %T the temporary file,
- * %E the reason (strerror of errno), %W what the file is ("track",
- * "LRC file"). */
-static const char *const replace_messages[REPLACE_NOTREG + 1][2] = {
-    [REPLACE_NOMEM] = {"Insufficient memory."},
-    [REPLACE_RESOLVE] = {"Error opening file \"%N\": %E.",
-                         "Error creating output file \"%N\": %E."},
-    [REPLACE_CLASH] = {"Error creating temporary file \"%T\": that name is the track itself. "
-                       "The track was not changed.",
-                       "Not writing \"%N\": its temporary file \"%T\" is the MP3 track "
-                       "or the output file itself."},
-    [REPLACE_CREATE] = {"Error creating temporary file \"%T\": %E.",
-                        "Error creating output file \"%N\": %E."},
-    [REPLACE_WRITE] = {"Error writing temporary file \"%T\": %E. The track was not changed.",
-                       "Error writing output file \"%N\": %E."},
-    [REPLACE_RENAME] = {"Error replacing \"%N\" with \"%T\": %E. The track was not changed.",
-                        "Error replacing output file \"%N\": %E."},
-    [REPLACE_BUSY] = {"\"%N\" is being changed by another program. The %W was not changed."},
-    [REPLACE_READONLY] = {"\"%N\" is read-only. The %W was not changed."},
-    [REPLACE_NOTREG] = {"Error opening file \"%N\": not a regular file.",
-                        "Error creating output file \"%N\": not a regular file."},
-};
-
-void report_replace(int program, int result, const char *name, const Replace *r)
+/* Each message names its pieces: %N the file as the user named it, %T the
+ * temporary file, %E the reason (strerror of the failed call's errno), %W
+ * what the file being replaced is ("track", "LRC file"). */
+static void put_message(const char *p, const char *name, const Track *t, int program)
 {
     const char *piece[128] = {0};
-    const char *p;
 
-    assert(program == FOR_IMPORT || program == FOR_EXPORT);
-    assert(result > REPLACE_OK && result <= REPLACE_NOTREG);
     piece['N'] = name;
-    piece['T'] = r->tmpname != NULL ? r->tmpname : name;
-    piece['E'] = strerror(errno != 0 ? errno : EIO);
+    piece['T'] = t->out.tmpname != NULL ? t->out.tmpname : name;
+    piece['E'] = strerror(t->err != 0 ? t->err : EIO);
     piece['W'] = program == FOR_IMPORT ? "track" : "LRC file";
-    p = replace_messages[result][program];
-    if (p == NULL)
-        p = replace_messages[result][FOR_IMPORT];
     for (; *p != '\0'; p++) {
         if (p[0] == '%' && (unsigned char)p[1] < 128 && piece[(unsigned char)p[1]] != NULL)
             fputs(piece[(unsigned char)*++p], stdout);
@@ -103,16 +72,72 @@ void report_replace(int program, int result, const char *name, const Replace *r)
     putchar('\n');
 }
 
+#define NOT_CHANGED " The track was not changed."
+#define COPY_REFUSED "The ID3 tag of \"%N\" cannot be copied safely." NOT_CHANGED
+
+/* One row per track result: lyrasil-import's message, then lyrasil-export's
+ * where it differs. */
+static const char *const track_messages[TRACK_REPLACE][2] = {
+    [TRACK_OPEN] = {"Error opening file \"%N\": %E."},
+    [TRACK_NOTREG] = {"Error opening file \"%N\": not a regular file."},
+    [TRACK_VERSION] = {COPY_REFUSED},
+    [TRACK_NOTMP3] = {"\"%N\" is not an MP3 track." NOT_CHANGED},
+    [TRACK_NOTAG] = {"File \"%N\" has no ID3 tag."},
+    [TRACK_NOSYLT] = {"No SYLT frame, or insufficient memory."},
+    [TRACK_COMPRESSED] = {"The SYLT frame is compressed, which is not supported."},
+    [TRACK_BADSYLT] = {"Invalid SYLT frame, or insufficient memory for conversion."},
+    [TRACK_READ] = {"Error reading file \"%N\": %E." NOT_CHANGED, "Error reading file \"%N\": %E."},
+    [TRACK_NOMEM] = {"Insufficient memory."},
+    [TRACK_TAG] = {COPY_REFUSED},
+    [TRACK_TOOBIG] = {COPY_REFUSED},
+    [TRACK_WRITE] = {"Error writing temporary file \"%T\": %E." NOT_CHANGED,
+                     "Error writing output file \"%N\": %E."},
+    [TRACK_SAMEFILE] = {"Not importing \"%N\": it is the MP3 track itself." NOT_CHANGED,
+                        "Not writing \"%N\": it is the MP3 track itself." NOT_CHANGED},
+};
+
+/* The same for the results of replacing a file (replace.h). */
+static const char *const replace_messages[REPLACE_NOTREG + 1][2] = {
+    [REPLACE_NOMEM] = {"Insufficient memory."},
+    [REPLACE_RESOLVE] = {"Error opening file \"%N\": %E.",
+                         "Error creating output file \"%N\": %E."},
+    [REPLACE_CLASH] = {"Error creating temporary file \"%T\": that name is the track itself." NOT_CHANGED,
+                       "Not writing \"%N\": its temporary file \"%T\" is the MP3 track "
+                       "or the output file itself."},
+    [REPLACE_CREATE] = {"Error creating temporary file \"%T\": %E.",
+                        "Error creating output file \"%N\": %E."},
+    [REPLACE_WRITE] = {"Error writing temporary file \"%T\": %E." NOT_CHANGED,
+                       "Error writing output file \"%N\": %E."},
+    [REPLACE_RENAME] = {"Error replacing \"%N\" with \"%T\": %E." NOT_CHANGED,
+                        "Error replacing output file \"%N\": %E."},
+    [REPLACE_BUSY] = {"\"%N\" is being changed by another program. The %W was not changed."},
+    [REPLACE_READONLY] = {"\"%N\" is read-only. The %W was not changed."},
+    [REPLACE_NOTREG] = {"Error opening file \"%N\": not a regular file.",
+                        "Error creating output file \"%N\": not a regular file."},
+};
+
+void report_track(int program, int result, const char *name, const Track *t)
+{
+    const char *const *row;
+
+    assert(program == FOR_IMPORT || program == FOR_EXPORT);
+    assert(result > TRACK_OK && result <= TRACK_REPLACE);
+    if (result == TRACK_REPLACE) {
+        assert(t->replaced > REPLACE_OK && t->replaced <= REPLACE_NOTREG);
+        row = replace_messages[t->replaced];
+    } else {
+        row = track_messages[result];
+    }
+    put_message(row[program] != NULL ? row[program] : row[FOR_IMPORT], name, t, program);
+}
+
 /* --- the end of a run --- */
 
 int run_close(ToolRun *run, int status)
 {
-    replace_free(&run->out);
-    id3_close(&run->tag);
+    track_close(&run->track);
     if (run->lrc != NULL)
         fclose(run->lrc);
-    if (run->mp3 != NULL)
-        fclose(run->mp3);
     free(run->lrcname);
     free(run->mp3name);
     return status;

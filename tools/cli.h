@@ -1,8 +1,8 @@
 /*
  * cli.h - what the two command-line converters share: the options every
  * program answers, opening the track, and the messages for the results of
- * replacing a file (replace.h).  Prints on standard output; for the
- * programs only, never for a library.
+ * reading and rewriting a track and replacing a file (track.h).  Prints on
+ * standard output; for the programs only, never for a library.
  */
 #ifndef LYRASIL_CLI_H
 #define LYRASIL_CLI_H
@@ -10,11 +10,13 @@
 #include <stdio.h>
 #include <sys/stat.h>
 
-#include "replace.h"
-#include "sylt.h"
+#include "track.h"
 
 /* Exit statuses of both programs. */
 enum { STATUS_OK = 0, STATUS_FAILURE = 1 };
+
+/* Which program reports: the messages name a track or an LRC file. */
+enum { FOR_IMPORT = 0, FOR_EXPORT = 1 };
 
 /* Answers the options both programs share, wherever they stand: -h and
  * --help print the usage text, --version the version line; without any
@@ -22,34 +24,28 @@ enum { STATUS_OK = 0, STATUS_FAILURE = 1 };
  * the program is done, -1 when it should go on with its file names. */
 int answer_options(int argc, char *argv[], void (*usage)(void), const char *version);
 
-/* Opens the track named by arg for reading, completed with ".mp3" when the
- * name has no extension.  Stores the completed name (malloc'd, the caller
- * frees it) in *name and the file's status in *st.  Only a regular file is
- * a track: anything else (a folder, a FIFO, a device) is refused without
- * waiting for it.  On failure prints the message naming the file and its
- * reason and returns null. */
-FILE *open_track(const char *arg, char **name, struct stat *st);
-
 /* What a run of either program holds; run_close releases all of it. */
 typedef struct ToolRun {
-    Id3Tag tag;        /* the track's tag context */
-    Replace out;       /* the file being replaced: the track, or the LRC file */
-    FILE *mp3;         /* the track, read */
+    Track track;       /* the track, read (and for import rewritten) */
     FILE *lrc;         /* import: the LRC file, read */
     char *mp3name;     /* the track's name as completed */
     char *lrcname;     /* the LRC file's name as completed */
 } ToolRun;
 
-/* Releases everything run holds (the replacement given up when it is not
- * done) and returns status, for main to return. */
+/* Opens the track named by arg, completed with ".mp3" when the name has
+ * no extension (run->mp3name), as track_open does (mpeg: whether it must
+ * be an MP3 track that can be rewritten).  On failure prints the
+ * program's message and returns 0. */
+int open_track(ToolRun *run, const char *arg, int program, int mpeg);
+
+/* Releases everything run holds (a replacement not done is given up) and
+ * returns status, for main to return. */
 int run_close(ToolRun *run, int status);
 
-/* Which program reports: the messages name a track or an LRC file. */
-enum { FOR_IMPORT = 0, FOR_EXPORT = 1 };
-
-/* Prints the program's message for a result of replace_open or
- * replace_commit (not REPLACE_OK), with the reason errno gives, and a line
- * feed.  name: the file as the user named it (completed). */
-void report_replace(int program, int result, const char *name, const Replace *r);
+/* Prints the program's message for a track result other than TRACK_OK,
+ * with the reason errno gives, and a line feed.  name: the file the
+ * result is about as the user named it (completed): the track, or for
+ * TRACK_SAMEFILE and the LRC file's replacement, the LRC file. */
+void report_track(int program, int result, const char *name, const Track *t);
 
 #endif

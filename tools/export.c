@@ -21,9 +21,10 @@
 #include <sys/stat.h>
 
 #include "cli.h"
+#include "lyrasil_version.h"
 #include "sylt.h"
 
-#define VERSION_LINE "lyrasil-export version 1.1 build 5099"
+#define VERSION_LINE "lyrasil-export version " LYRASIL_VERSION " build " LYRASIL_BUILD
 
 static void usage(void)
 {
@@ -36,26 +37,15 @@ static void usage(void)
 int main(int argc, char *argv[])
 {
     ToolRun run = {0};
-    Id3Tag *tag = &run.tag;
-    struct stat trackst, lrcst;
     int status, result;
 
     if ((status = answer_options(argc, argv, usage, VERSION_LINE)) >= 0)
         return status;
 
-    if ((run.mp3 = open_track(argv[1], &run.mp3name, &trackst)) == NULL)
+    if (!open_track(&run, argv[1], FOR_EXPORT, 0))
         return run_close(&run, STATUS_FAILURE);
-    if (!id3_init(run.mp3, tag)) {
-        printf("File \"%s\" has no ID3 tag.\n", run.mp3name);
-        return run_close(&run, STATUS_FAILURE);
-    }
-    if (!id3_readsylt(tag)) {
-        puts(tag->syltcompressed ? "The SYLT frame is compressed, which is not supported."
-                                 : "No SYLT frame, or insufficient memory.");
-        return run_close(&run, STATUS_FAILURE);
-    }
-    if (!lrc_fromsylt(tag, 1)) {
-        puts("Invalid SYLT frame, or insufficient memory for conversion.");
+    if ((result = track_readsylt(&run.track, 1)) != TRACK_OK) {
+        report_track(FOR_EXPORT, result, run.mp3name, &run.track);
         return run_close(&run, STATUS_FAILURE);
     }
 
@@ -64,23 +54,8 @@ int main(int argc, char *argv[])
         puts("Insufficient memory.");
         return run_close(&run, STATUS_FAILURE);
     }
-    /* Never write over the input, whatever name (or link) leads to it. */
-    if (stat(run.lrcname, &lrcst) == 0 && replace_same_file(&lrcst, &trackst)) {
-        printf("Not writing \"%s\": it is the MP3 track itself. "
-               "The track was not changed.\n", run.lrcname);
-        return run_close(&run, STATUS_FAILURE);
-    }
-    result = replace_open(&run.out, run.lrcname, ".lr$", NULL, &trackst);
-    if (result == REPLACE_OK) {
-        if (!lrc_write(run.out.fp, tag)) {
-            printf("Error writing output file \"%s\": %s.\n", run.lrcname,
-                   strerror(errno ? errno : EIO));
-            return run_close(&run, STATUS_FAILURE);
-        }
-        result = replace_commit(&run.out);
-    }
-    if (result != REPLACE_OK) {
-        report_replace(FOR_EXPORT, result, run.lrcname, &run.out);
+    if ((result = track_writelrc(&run.track, run.lrcname)) != TRACK_OK) {
+        report_track(FOR_EXPORT, result, run.lrcname, &run.track);
         return run_close(&run, STATUS_FAILURE);
     }
     printf("Created output file \"%s\".\n", run.lrcname);

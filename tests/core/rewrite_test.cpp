@@ -129,6 +129,12 @@ TEST_F(Rewrite, WithoutPayloadNothingIsWritten)
     EXPECT_EQ(copied, 1);
     EXPECT_EQ(written, 0);
     EXPECT_EQ(out, tag_header(3, 0, f.size()) + f);
+    // The rewrite as a whole: a tag without a SYLT frame, then the audio.
+    open(make_tag(3, 0, f + frame3("SYLT", payload0("")), 10) + audio(), "");
+    FILE *fp = tmpfile();
+    EXPECT_EQ(id3_rewrite(fp, &t), 1);
+    EXPECT_EQ(read_all(fp), tag_header(3, 0, f.size()) + f + audio());
+    fclose(fp);
 }
 
 TEST_F(Rewrite, FrameSizeCodingAtItsBoundaries)
@@ -156,6 +162,7 @@ TEST_F(Rewrite, TagThatWouldOutgrowItsSizeFieldIsRefused)
     ASSERT_EQ(id3_copytag(out, &t), 1);
     t.size = 0x0FFFFFFF - 100;
     EXPECT_EQ(id3_writesylt(out, &t), 0);
+    EXPECT_EQ(t.reason, ID3_ETOOBIG);
     EXPECT_EQ(read_all(out).size(), 10u);
     fclose(out);
 }
@@ -219,6 +226,7 @@ TEST_F(Rewrite, UnfaithfulCopiesAreRefused)
         open(c.old, payload_of(30));
         FILE *out = tmpfile();
         EXPECT_EQ(id3_copytag(out, &t), 0) << c.why;
+        EXPECT_EQ(t.reason, c.old[3] == 5 ? ID3_EVERSION : ID3_ETAG) << c.why;
         fclose(out);
     }
     (void)ext;
@@ -243,9 +251,10 @@ TEST_F(Rewrite, FailingWritesAreReported)
         FILE *full = fopen("/dev/full", "w");
         ASSERT_NE(full, nullptr);
         setvbuf(full, nullptr, _IONBF, 0);
-        EXPECT_EQ(id3_copytag(full, &t), 0);
-        EXPECT_EQ(id3_writesylt(full, &t), 0);
-        EXPECT_EQ(id3_appendmp3(full, &t), 0);
+        for (auto step : {id3_copytag, id3_writesylt, id3_appendmp3}) {
+            EXPECT_EQ(step(full, &t), 0);
+            EXPECT_EQ(t.reason, ID3_EWRITE);
+        }
         fclose(full);
     }
     // Room for the tag but not for the audio.
@@ -271,6 +280,7 @@ TEST_F(Rewrite, FailingReadsAreReported)
     FILE *old = t.fp;
     t.fp = unreadable;
     EXPECT_EQ(id3_appendmp3(out, &t), 0);
+    EXPECT_EQ(t.reason, ID3_EREAD);
     t.fp = old;
     fclose(unreadable);
     fclose(out);
@@ -283,8 +293,8 @@ TEST_F(Rewrite, RewrittenTrackReadsBack)
     t.lrc = strdup("[00:01.00]Gr\xC3\xBC\xC3\x9F <00:02.00>dich\n");
     ASSERT_EQ(lrc_tosylt(&t), 1);
     FILE *out = tmpfile();
-    steps(out);
-    ASSERT_EQ(copied + written + appended, 3);
+    ASSERT_EQ(id3_rewrite(out, &t), 1);
+    EXPECT_EQ(t.reason, ID3_OK);
     Id3Tag back{};
     ASSERT_EQ(id3_init(out, &back), 1);
     ASSERT_EQ(id3_readsylt(&back), 1);

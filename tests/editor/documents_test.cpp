@@ -3,18 +3,17 @@
 // message box is checked for its caption, text, icon and buttons.
 #include "guitest.h"
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
+#include <algorithm>
 #include <cstring>
 #include <unistd.h>
 
 #include <wx/filefn.h>
 #include <wx/filename.h>
 
+#include "id3build.h"
 #include "lyrasilframecode.h"
-#include "tracks.h"
 
 namespace {
 
@@ -57,14 +56,14 @@ protected:
     bool Modified() { return FrameTestAccess::Modified(frame); }
     bool NoTemporaryFiles() const
     {
-        wxString name = wxFindFirstFile(home + "/*$");
-        return name.empty();
+        const auto names = scratch.Entries();
+        return std::none_of(names.begin(), names.end(), [](const std::string& n) { return n.back() == '$'; });
     }
 };
 
 TEST_F(DocumentsTest, SavedRowsReloadWithTheirMarkers)
 {
-    wxString path = Track("song.mp3", TaggedTrack(3));
+    wxString path = Track("song.mp3", tagged_track(3));
     OpenWithoutSylt(path);
     EXPECT_EQ(wxString("Lyrasil - song.mp3"), frame->GetTitle());
     EXPECT_FALSE(Modified());
@@ -80,14 +79,14 @@ TEST_F(DocumentsTest, SavedRowsReloadWithTheirMarkers)
     Command(wxID_SAVE);
     EXPECT_FALSE(Modified());
     EXPECT_TRUE(NoTemporaryFiles());
-    TrackContents saved = ReadTrack(ReadFile(path));
+    TrackContents saved = read_track(ReadFile(path));
     EXPECT_EQ(0, saved.encoding) << "ASCII lyrics";
     EXPECT_EQ("\n[00:01.00]Hello<00:01.50> world\n[00:03.00]Next<00:03.50>\n[00:04.00]Hel<00:04.20>lo"
               "\n[00:05.00] Hi\n[00:06.00]Go<00:06.50> on",
               saved.lrc);
     EXPECT_EQ(rows, TableRows()) << "the save leaves the table as typed";
 
-    wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", path));
+    OpenThroughDialog(path);
     Rows reloaded = rows;
     reloaded.back().second = " on"; // a double leading blank was saved as one
     EXPECT_EQ(reloaded, TableRows());
@@ -96,17 +95,17 @@ TEST_F(DocumentsTest, SavedRowsReloadWithTheirMarkers)
 
 TEST_F(DocumentsTest, EmptyStampsAreSavedWithTheNonConformingNotice)
 {
-    wxString path = Track("song.mp3", TaggedTrack(4));
+    wxString path = Track("song.mp3", tagged_track(4));
     OpenWithoutSylt(path);
     Type({{"", "Hello"}, {"00:02.00", "Bye"}});
     wxTEST_DIALOG(Command(wxID_SAVE), ExpectMessage("Error", kNonConforming, wxOK | wxICON_INFORMATION));
     EXPECT_FALSE(Modified());
-    EXPECT_EQ("\n[]Hello\n[00:02.00]Bye", ReadTrack(ReadFile(path)).lrc);
+    EXPECT_EQ("\n[]Hello\n[00:02.00]Bye", read_track(ReadFile(path)).lrc);
 }
 
 TEST_F(DocumentsTest, InvalidStampsAreRefusedAndTheTrackStaysAsItWas)
 {
-    wxString path = Track("song.mp3", TaggedTrack(3));
+    wxString path = Track("song.mp3", tagged_track(3));
     const std::string before = ReadFile(path);
     OpenWithoutSylt(path);
     const struct {
@@ -133,42 +132,42 @@ TEST_F(DocumentsTest, InvalidStampsAreRefusedAndTheTrackStaysAsItWas)
     // Stamps that the time-stamp rules accept are saved and stay as typed.
     Type({{"1:05", "a"}, {"00:75.00", "b"}});
     Command(wxID_SAVE);
-    EXPECT_EQ("\n[01:05.00]a\n[01:15.00]b", ReadTrack(ReadFile(path)).lrc);
+    EXPECT_EQ("\n[01:05.00]a\n[01:15.00]b", read_track(ReadFile(path)).lrc);
     EXPECT_EQ(wxString("1:05"), Grid()->GetCellValue(0, 0));
 }
 
 TEST_F(DocumentsTest, AnEmptyTableSavesTheTrackWithoutSyltFrame)
 {
-    const Bytes frames = FrameOf(3, "TIT2", text0("Song")) + CoverFrame(3);
-    wxString path = Track("song.mp3", make_tag(3, 0, frames + SyltFrame(3, {{"\nOld", 1000}}), 50) + TrackAudio());
-    wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", path));
+    const Bytes frames = frame_of(3, "TIT2", text0("Song")) + cover_frame(3);
+    wxString path = Track("song.mp3", make_tag(3, 0, frames + sylt_frame(3, {{"\nOld", 1000}}), 50) + audio(2000));
+    OpenThroughDialog(path);
     EXPECT_EQ((Rows{{"00:01.00", "Old"}}), TableRows());
     EditCell(0, 0, "");
     EditCell(0, 1, "");
     Command(wxID_SAVE);
-    EXPECT_EQ(make_tag(3, 0, frames) + TrackAudio(), ReadFile(path))
+    EXPECT_EQ(make_tag(3, 0, frames) + audio(2000), ReadFile(path))
         << "every other frame and the audio byte for byte, no SYLT frame, no padding";
 }
 
 TEST_F(DocumentsTest, ATrackWithoutTagGainsAVersion4Tag)
 {
-    wxString path = Track("plain.mp3", TrackAudio());
+    wxString path = Track("plain.mp3", audio(2000));
     wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", path), ExpectNotice(kNoTag));
     Type({{"00:01.00", "Grüße"}});
     Command(wxID_SAVE);
     std::string saved = ReadFile(path);
-    TrackContents c = ReadTrack(saved);
+    TrackContents c = read_track(saved);
     EXPECT_EQ(4, c.version);
     EXPECT_EQ(3, c.encoding) << "UTF-8 in a version-4 tag";
     EXPECT_EQ("\n[00:01.00]Grüße", c.lrc);
-    EXPECT_EQ(TrackAudio(), saved.substr(saved.size() - TrackAudio().size()));
+    EXPECT_EQ(audio(2000), saved.substr(saved.size() - audio(2000).size()));
 }
 
 TEST_F(DocumentsTest, SaveAsWritesTheNewTrackAndMovesTheDocumentOnlyOnSuccess)
 {
-    wxString a = Track("a.mp3", TaggedTrack(3, SyltFrame(3, {{"\nOld", 1000}})));
+    wxString a = Track("a.mp3", tagged_track(3, sylt_frame(3, {{"\nOld", 1000}})));
     const std::string original = ReadFile(a);
-    wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", a));
+    OpenThroughDialog(a);
     EditCell(0, 1, "New");
 
     // No temporary file can be made (a folder holds its name): the
@@ -186,7 +185,7 @@ TEST_F(DocumentsTest, SaveAsWritesTheNewTrackAndMovesTheDocumentOnlyOnSuccess)
     WriteFile(b, "an older file of that name");
     wxTEST_DIALOG(Command(wxID_SAVEAS), ExpectFile("Save file...", b));
     EXPECT_EQ(original, ReadFile(a)) << "the old track stays as it was";
-    EXPECT_EQ("\n[00:01.00]New", ReadTrack(ReadFile(b)).lrc);
+    EXPECT_EQ("\n[00:01.00]New", read_track(ReadFile(b)).lrc);
     EXPECT_EQ(b, FrameTestAccess::TrackPath(frame));
     EXPECT_EQ(home, FrameTestAccess::TrackFolder(frame));
     EXPECT_EQ(wxString("Lyrasil - b.mp3"), frame->GetTitle());
@@ -198,7 +197,7 @@ TEST_F(DocumentsTest, SaveAsWritesTheNewTrackAndMovesTheDocumentOnlyOnSuccess)
     ASSERT_EQ(0, symlink("b.mp3", Scratch("link.mp3").utf8_str().data()));
     EditCell(0, 1, "Newer");
     wxTEST_DIALOG(Command(wxID_SAVEAS), ExpectFile("Save file...", Scratch("link.mp3")));
-    EXPECT_EQ("\n[00:01.00]Newer", ReadTrack(ReadFile(b)).lrc);
+    EXPECT_EQ("\n[00:01.00]Newer", read_track(ReadFile(b)).lrc);
     EXPECT_EQ(b, FrameTestAccess::TrackPath(frame));
     struct stat st;
     ASSERT_EQ(0, lstat(Scratch("link.mp3").utf8_str().data(), &st));
@@ -219,11 +218,11 @@ TEST_F(DocumentsTest, EveryWayOfLeavingATableAsksAboutUnsavedChanges)
         {Close, Yes},       {Close, YesFailing}, {CloseWindow, YesFailing}, {Exit, YesFailing},
         {CloseWindow, No},
     };
-    wxString other = Track("other.mp3", TaggedTrack(4, SyltFrame(4, {{"\nOther", 2000}})));
+    wxString other = Track("other.mp3", tagged_track(4, sylt_frame(4, {{"\nOther", 2000}})));
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "leave " << c.leave << ", answer " << c.answer);
         ASSERT_TRUE(frame != nullptr);
-        wxString path = Track("song.mp3", TaggedTrack(3));
+        wxString path = Track("song.mp3", tagged_track(3));
         OpenWithoutSylt(path);
         const std::string before = ReadFile(path);
         Type({{c.answer == YesFailing ? "00:61" : "00:01.00", "Edited"}});
@@ -268,7 +267,7 @@ TEST_F(DocumentsTest, EveryWayOfLeavingATableAsksAboutUnsavedChanges)
             FrameTestAccess::SetModified(frame, false);
             continue;
         }
-        EXPECT_EQ(c.answer == Yes ? "\n[00:01.00]Edited" : "", ReadTrack(ReadFile(path)).lrc);
+        EXPECT_EQ(c.answer == Yes ? "\n[00:01.00]Edited" : "", read_track(ReadFile(path)).lrc);
         if (c.leave == CloseWindow) {
             EXPECT_EQ(0u, wxTopLevelWindows.GetCount());
             frame = nullptr;
@@ -289,7 +288,7 @@ TEST_F(DocumentsTest, EveryWayOfLeavingATableAsksAboutUnsavedChanges)
 
 TEST_F(DocumentsTest, ImportReplacesTheTableWithTheLrcFilesRows)
 {
-    wxString track = Track("song.mp3", TaggedTrack(3));
+    wxString track = Track("song.mp3", tagged_track(3));
     wxTEST_DIALOG(Command(ID_IMPORT), ExpectMessage("Cannot complete this operation",
                                                     "No track is currently open.\nPlease open an MP3 track first.",
                                                     wxOK | wxICON_INFORMATION));
@@ -325,9 +324,9 @@ TEST_F(DocumentsTest, ImportReplacesTheTableWithTheLrcFilesRows)
 
 TEST_F(DocumentsTest, ExportWritesTheSavedFrameNotTheTable)
 {
-    wxString track = Track("song.mp3", TaggedTrack(3, SyltFrame(3, {{"\nHello", 1000}, {" world", 1500}})));
+    wxString track = Track("song.mp3", tagged_track(3, sylt_frame(3, {{"\nHello", 1000}, {" world", 1500}})));
     const std::string trackBytes = ReadFile(track);
-    wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", track));
+    OpenThroughDialog(track);
     EditCell(0, 1, "Unsaved");
 
     // Unsaved changes: No writes nothing.
@@ -350,7 +349,7 @@ TEST_F(DocumentsTest, ExportWritesTheSavedFrameNotTheTable)
     EXPECT_TRUE(NoTemporaryFiles());
 
     // A track without a tag has nothing to export.
-    wxString plain = Track("plain.mp3", TrackAudio());
+    wxString plain = Track("plain.mp3", audio(2000));
     FrameTestAccess::SetModified(frame, false);
     wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", plain), ExpectNotice(kNoTag));
     wxTEST_DIALOG(Command(ID_EXPORT), ExpectFile("Export file...", Scratch("plain.lrc")), ExpectError(kNoTag));
@@ -367,7 +366,7 @@ TEST_F(EditorTest, TheCommandLinesTrackOpensAtStart)
 {
     WriteIni("[Settings]\ntip=-1\n");
     wxString path = Scratch("song.mp3");
-    WriteFile(path, TaggedTrack(3, SyltFrame(3, {{"\nHello", 1000}})));
+    WriteFile(path, tagged_track(3, sylt_frame(3, {{"\nHello", 1000}})));
     const struct {
         wxString arg;
         bool opens;
@@ -409,40 +408,33 @@ namespace {
 // and the table still unsaved.
 TEST_F(DocumentsTest, AFullDiskLosesNothing)
 {
-    wxString track = Track("song.mp3", TaggedTrack(3, SyltFrame(3, {{"\nHello", 1000}})));
+    wxString track = Track("song.mp3", tagged_track(3, sylt_frame(3, {{"\nHello", 1000}})));
     const std::string before = ReadFile(track);
-    wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", track));
+    OpenThroughDialog(track);
     EditCell(0, 1, "Changed");
 
-    struct rlimit old;
-    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old));
-    auto limit = [&](rlim_t bytes) {
-        struct rlimit small = old;
-        small.rlim_cur = bytes;
-        ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
-    };
-    signal(SIGXFSZ, SIG_IGN);
-    limit(500);
-    wxTEST_DIALOG(Command(wxID_SAVE), ExpectError("Failed to save \"" + track + "\": " +
-                                                  wxString::FromUTF8(strerror(EFBIG)) +
-                                                  ".\nThe track was not changed."));
-    setrlimit(RLIMIT_FSIZE, &old);
+    {
+        FileSizeLimit full(500);
+        wxTEST_DIALOG(Command(wxID_SAVE), ExpectError("Failed to save \"" + track + "\": " +
+                                                      wxString::FromUTF8(strerror(EFBIG)) +
+                                                      ".\nThe track was not changed."));
+    }
     EXPECT_EQ(before, ReadFile(track));
     EXPECT_TRUE(Modified());
     EXPECT_TRUE(NoTemporaryFiles());
 
     wxString lrc = Scratch("song.lrc");
     WriteFile(lrc, "[00:01.00]older\n");
-    limit(10);
-    wxTEST_DIALOG(Command(ID_EXPORT),
-                  ExpectQuestion("The SYLT data was modified since it was last saved.\nIf you continue, these changes "
-                                 "will not be exported.\nContinue?",
-                                 wxID_YES),
-                  ExpectFile("Export file...", lrc),
-                  ExpectError("Error writing output file \"" + lrc + "\": " + wxString::FromUTF8(strerror(EFBIG)) +
-                              "."));
-    setrlimit(RLIMIT_FSIZE, &old);
-    signal(SIGXFSZ, SIG_DFL);
+    {
+        FileSizeLimit full(10);
+        wxTEST_DIALOG(Command(ID_EXPORT),
+                      ExpectQuestion("The SYLT data was modified since it was last saved.\nIf you continue, these "
+                                     "changes will not be exported.\nContinue?",
+                                     wxID_YES),
+                      ExpectFile("Export file...", lrc),
+                      ExpectError("Error writing output file \"" + lrc + "\": " +
+                                  wxString::FromUTF8(strerror(EFBIG)) + "."));
+    }
     EXPECT_EQ("[00:01.00]older\n", ReadFile(lrc));
     EXPECT_TRUE(NoTemporaryFiles());
 }

@@ -1,8 +1,6 @@
 #include "guitest.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include <wx/checkbox.h>
@@ -30,10 +28,7 @@ int ExpectTip::OnInvoked(wxDialog* dlg) const
 
 void EditorTest::SetUp()
 {
-    char pattern[] = "/tmp/lyrasil-gui-XXXXXX";
-    ASSERT_TRUE(mkdtemp(pattern) != nullptr);
-    home = pattern;
-    setenv("HOME", pattern, 1);
+    setenv("HOME", scratch.path().c_str(), 1);
 }
 
 void EditorTest::TearDown()
@@ -45,22 +40,12 @@ void EditorTest::TearDown()
     if (!windows.empty())
         Pump();
     frame = nullptr;
-    wxFileName::Rmdir(home, wxPATH_RMDIR_RECURSIVE);
 }
 
 void EditorTest::WriteIni(const std::string& text)
 {
     wxFileName::Mkdir(DataDir(), 0777, wxPATH_MKDIR_FULL);
-    std::ofstream out(IniPath().utf8_str().data(), std::ios::binary);
-    out << text;
-}
-
-std::string EditorTest::ReadIni() const
-{
-    std::ifstream in(IniPath().utf8_str().data(), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    WriteFile(IniPath(), text);
 }
 
 LyrasilFrameCode* EditorTest::Start()
@@ -142,6 +127,25 @@ int ExpectFile::OnInvoked(wxFileDialog* dlg) const
     return wxID_OK;
 }
 
+int ExpectEntry::OnInvoked(wxTextEntryDialog* dlg) const
+{
+    EXPECT_EQ(m_caption, dlg->GetTitle());
+    EXPECT_EQ(m_message, MessageOf(dlg));
+    if (m_offered)
+        *m_offered = dlg->GetValue();
+    dlg->SetValue(m_answer);
+    return m_id;
+}
+
+wxString MessageOf(wxWindow* dlg)
+{
+    wxString text;
+    for (wxWindow* child : dlg->GetChildren())
+        if (wxStaticText* line = dynamic_cast<wxStaticText*>(child))
+            text += (text.empty() ? "" : "\n") + line->GetLabel();
+    return text;
+}
+
 // --- Peeking at the window ------------------------------------------------------
 
 bool FrameTestAccess::Modified(LyrasilFrameCode* f) { return f->modified; }
@@ -204,14 +208,10 @@ void EditorTest::OpenThroughDialog(const wxString& path)
 
 std::string ReadFile(const wxString& path)
 {
-    std::ifstream in(path.utf8_str().data(), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return ReadFile(path.utf8_string());
 }
 
 void WriteFile(const wxString& path, const std::string& bytes)
 {
-    std::ofstream out(path.utf8_str().data(), std::ios::binary);
-    out << bytes;
+    WriteFile(path.utf8_string(), bytes);
 }

@@ -13,6 +13,8 @@
 #include <wx/grid.h>
 #include <wx/wx.h>
 
+#include "scratchdir.h"
+
 // A failed expectation becomes a test failure instead of an assert dialog,
 // and a dialog nobody expected is dismissed instead of shown.
 class GTestModalHook;
@@ -82,21 +84,29 @@ protected:
     wxString m_message, m_path;
 };
 
-// A text entry dialog answered with value (OK) or cancelled.
-class ExpectText : public wxExpectModalBase<wxTextEntryDialog, ExpectText> {
+// A text entry dialog with this caption and message, answered with answer
+// (wxID_OK) or cancelled; the value it offered goes to *offered.
+class ExpectEntry : public wxExpectModalBase<wxTextEntryDialog, ExpectEntry> {
 public:
-    explicit ExpectText(const wxString& value, int id = wxID_OK) : m_value(value), m_id(id) {}
+    ExpectEntry(const wxString& caption, const wxString& message, const wxString& answer, int id = wxID_OK,
+                wxString* offered = nullptr)
+        : m_caption(caption), m_message(message), m_answer(answer), m_id(id), m_offered(offered) {}
 
 protected:
-    int OnInvoked(wxTextEntryDialog* dlg) const override
-    {
-        dlg->SetValue(m_value);
-        return m_id;
-    }
+    int OnInvoked(wxTextEntryDialog* dlg) const override;
+    wxString GetDefaultDescription() const override { return "text entry \"" + m_caption + "\""; }
 
-    wxString m_value;
+    wxString m_caption, m_message, m_answer;
     int m_id;
+    wxString* m_offered;
 };
+
+// A dialog's message as its lines of static text show it.
+wxString MessageOf(wxWindow* dlg);
+
+// Whole files, byte for byte (scratchdir.h has them for UTF-8 paths).
+std::string ReadFile(const wxString& path);
+void WriteFile(const wxString& path, const std::string& bytes);
 
 class LyrasilFrameCode;
 
@@ -124,7 +134,7 @@ protected:
     wxString DataDir() const { return home + "/.lyrasil"; }
     wxString IniPath() const { return DataDir() + "/lyrasil.ini"; }
     void WriteIni(const std::string& text);
-    std::string ReadIni() const;
+    std::string ReadIni() const { return ReadFile(IniPath()); }
 
     // Runs the application's start-up; the caller answers the dialogs.
     LyrasilFrameCode* Start();
@@ -157,7 +167,8 @@ protected:
     // A file in the test's scratch folder (the home folder).
     wxString Scratch(const wxString& name) const { return home + "/" + name; }
 
-    wxString home;
+    ScratchDir scratch{"lyrasil-gui"};
+    const wxString home = wxString::FromUTF8(scratch.path().c_str());
     LyrasilFrameCode* frame = nullptr;
 };
 
@@ -191,9 +202,5 @@ W* FindChild(wxWindow* parent)
 
 // The font the editor falls back to, as the settings file spells it.
 wxString SystemFontText();
-
-// Whole files, byte for byte.
-std::string ReadFile(const wxString& path);
-void WriteFile(const wxString& path, const std::string& bytes);
 
 #endif

@@ -4,8 +4,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,44 +14,28 @@
 #include <wx/stopwatch.h>
 
 #include "helpcmd.h"
+#include "scratchdir.h"
 
 namespace {
 
-std::string Utf8(const wxString& s)
-{
-    return std::string(s.utf8_str().data());
-}
-
 void Write(const wxString& path, const std::string& bytes, mode_t mode = 0644)
 {
-    std::ofstream(Utf8(path), std::ios::binary) << bytes;
-    chmod(Utf8(path).c_str(), mode);
-}
-
-std::string Read(const wxString& path)
-{
-    std::ifstream in(Utf8(path), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    WriteFile(path.utf8_string(), bytes);
+    chmod(path.utf8_string().c_str(), mode);
 }
 
 class HelpCmdTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/lyrasil-help-XXXXXX";
-        ASSERT_TRUE(mkdtemp(pattern) != nullptr);
-        dir = pattern;
         record = dir + "/argv";
         viewer = dir + "/viewer";
         // Writes each argument followed by a NUL byte, so that any name,
         // line breaks included, is recorded exactly.
-        Write(viewer, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\0' \"$a\"; done > " + Utf8(ShellQuote(record)) + "\n",
+        Write(viewer, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\0' \"$a\"; done > " + ShellQuote(record).utf8_string() + "\n",
               0755);
         lookup.mailcapPath = dir + "/mailcap";
     }
-    void TearDown() override { wxFileName::Rmdir(dir, wxPATH_RMDIR_RECURSIVE); }
 
     // A documentation folder named name, holding the manual.
     wxString Manual(const wxString& name)
@@ -68,10 +50,10 @@ protected:
     // the stand-in viewer got.
     std::vector<std::string> Run(const wxString& command)
     {
-        std::remove(Utf8(record).c_str());
-        EXPECT_EQ(0, std::system(Utf8(command).c_str())) << Utf8(command);
+        std::remove(record.utf8_string().c_str());
+        EXPECT_EQ(0, std::system(command.utf8_string().c_str())) << command.utf8_string();
         std::vector<std::string> args;
-        std::string bytes = Read(record);
+        std::string bytes = ReadFile(record.utf8_string());
         size_t start = 0, end;
         while ((end = bytes.find('\0', start)) != std::string::npos) {
             args.push_back(bytes.substr(start, end - start));
@@ -80,7 +62,9 @@ protected:
         return args;
     }
 
-    wxString dir, record, viewer;
+    ScratchDir scratch{"lyrasil-help"};
+    const wxString dir = wxString::FromUTF8(scratch.path().c_str());
+    wxString record, viewer;
     ViewerLookup lookup;
 };
 
@@ -163,12 +147,12 @@ TEST_F(HelpCmdTest, TheViewerGetsExactlyTheManualsPath)
     for (const wxString& folder : folders) {
         wxString manual = Manual(folder);
         for (const char* entry : entries) {
-            Write(lookup.mailcapPath, "application/pdf; " + Utf8(ShellQuote(viewer)) + " " + entry + " end\n");
+            Write(lookup.mailcapPath, "application/pdf; " + ShellQuote(viewer).utf8_string() + " " + entry + " end\n");
             HelpCommand help = FindHelpCommand(manual, lookup);
             ASSERT_EQ(HelpStatus::Ok, help.status);
-            std::string expected = (std::string(entry) == "--file=%s" ? "--file=" : "") + Utf8(manual);
+            std::string expected = (std::string(entry) == "--file=%s" ? "--file=" : "") + manual.utf8_string();
             EXPECT_EQ((std::vector<std::string>{expected, "end"}), Run(help.command))
-                << Utf8(folder) << " with " << entry;
+                << folder.utf8_string() << " with " << entry;
         }
     }
     EXPECT_FALSE(wxFileExists(dir + "/pwned"));
@@ -195,22 +179,22 @@ TEST_F(HelpCmdTest, WithoutAUsableEntryTheFallbacksAreTried)
     Write(other + "/xdg-open", "#!/bin/sh\n", 0644); // not executable
     wxString good = dir + "/good";
     wxFileName::Mkdir(good, 0755);
-    Write(good + "/xdg-open", Read(viewer), 0755);
+    Write(good + "/xdg-open", ReadFile(viewer.utf8_string()), 0755);
     lookup.searchPath = bin + ":" + other + "::" + good;
     HelpCommand help = FindHelpCommand(manual, lookup);
     ASSERT_EQ(HelpStatus::Ok, help.status);
-    EXPECT_EQ((std::vector<std::string>{Utf8(manual)}), Run(help.command));
+    EXPECT_EQ((std::vector<std::string>{manual.utf8_string()}), Run(help.command));
 
     // A usable mailcap entry comes first.
-    Write(lookup.mailcapPath, "application/pdf; " + Utf8(ShellQuote(viewer)) + " mailcap %s\n");
-    EXPECT_EQ((std::vector<std::string>{"mailcap", Utf8(manual)}), Run(FindHelpCommand(manual, lookup).command));
+    Write(lookup.mailcapPath, "application/pdf; " + ShellQuote(viewer).utf8_string() + " mailcap %s\n");
+    EXPECT_EQ((std::vector<std::string>{"mailcap", manual.utf8_string()}), Run(FindHelpCommand(manual, lookup).command));
 
     // A mailcap that is missing or a FIFO counts as empty (and does not
     // block).
     wxRemoveFile(lookup.mailcapPath);
     EXPECT_EQ(HelpStatus::Ok, FindHelpCommand(manual, lookup).status);
-    ASSERT_EQ(0, mkfifo(Utf8(lookup.mailcapPath).c_str(), 0644));
-    EXPECT_EQ((std::vector<std::string>{Utf8(manual)}), Run(FindHelpCommand(manual, lookup).command));
+    ASSERT_EQ(0, mkfifo(lookup.mailcapPath.utf8_string().c_str(), 0644));
+    EXPECT_EQ((std::vector<std::string>{manual.utf8_string()}), Run(FindHelpCommand(manual, lookup).command));
 }
 
 TEST_F(HelpCmdTest, TheDesktopFilesComeBeforeXdgOpen)
@@ -223,24 +207,24 @@ TEST_F(HelpCmdTest, TheDesktopFilesComeBeforeXdgOpen)
     Write(data + "/applications/stand-in.desktop",
           "[Desktop Entry]\nType=Application\nName=Stand-in\nExec=lyrasil-stand-in --open %f\n"
           "MimeType=application/pdf;\n");
-    Write(dir + "/lyrasil-stand-in", Read(viewer), 0755);
-    setenv("XDG_DATA_HOME", Utf8(data).c_str(), 1);
-    setenv("XDG_DATA_DIRS", Utf8(dir + "/nothing").c_str(), 1);
-    setenv("PATH", (Utf8(dir) + ":" + std::getenv("PATH")).c_str(), 1);
+    Write(dir + "/lyrasil-stand-in", ReadFile(viewer.utf8_string()), 0755);
+    setenv("XDG_DATA_HOME", data.utf8_string().c_str(), 1);
+    setenv("XDG_DATA_DIRS", (dir + "/nothing").utf8_string().c_str(), 1);
+    setenv("PATH", (dir.utf8_string() + ":" + std::getenv("PATH")).c_str(), 1);
 
     wxString manual = Manual("it's \"odd\" $x");
     lookup.mailcapPath = "";
     lookup.useMimeTypes = true;
-    Write(dir + "/xdg-open", Read(viewer), 0755);
+    Write(dir + "/xdg-open", ReadFile(viewer.utf8_string()), 0755);
     lookup.searchPath = dir;
     HelpCommand help = FindHelpCommand(manual, lookup);
     ASSERT_EQ(HelpStatus::Ok, help.status);
-    EXPECT_EQ((std::vector<std::string>{"--open", Utf8(manual)}), Run(help.command));
+    EXPECT_EQ((std::vector<std::string>{"--open", manual.utf8_string()}), Run(help.command));
 }
 
 TEST_F(HelpCmdTest, AManualThatIsNotThereIsReportedBeforeAnyViewer)
 {
-    Write(lookup.mailcapPath, "application/pdf; " + Utf8(ShellQuote(viewer)) + " %s\n");
+    Write(lookup.mailcapPath, "application/pdf; " + ShellQuote(viewer).utf8_string() + " %s\n");
     EXPECT_EQ(HelpStatus::NoManual, FindHelpCommand(dir + "/doc/lyrasil.pdf", lookup).status);
     wxFileName::Mkdir(dir + "/doc/lyrasil.pdf", 0755, wxPATH_MKDIR_FULL);
     EXPECT_EQ(HelpStatus::NoManual, FindHelpCommand(dir + "/doc/lyrasil.pdf", lookup).status);

@@ -19,39 +19,6 @@
 
 namespace {
 
-// A static text with this label somewhere in the window.
-bool HasLabel(wxWindow* window, const wxString& label)
-{
-    for (wxWindow* child : window->GetChildren()) {
-        wxStaticText* text = dynamic_cast<wxStaticText*>(child);
-        if ((text && text->GetLabel() == label) || HasLabel(child, label))
-            return true;
-    }
-    return false;
-}
-
-// "Highlight duration...": checks the dialog, records the value it offers,
-// and answers with answer (OK) or cancels.
-class ExpectDuration : public wxExpectModalBase<wxTextEntryDialog, ExpectDuration> {
-public:
-    ExpectDuration(const wxString& answer, int id, wxString* shown) : m_answer(answer), m_id(id), m_shown(shown) {}
-
-protected:
-    int OnInvoked(wxTextEntryDialog* dlg) const override
-    {
-        EXPECT_EQ(wxString("Highlight duration"), dlg->GetTitle());
-        EXPECT_TRUE(HasLabel(dlg, "Duration in seconds"));
-        *m_shown = dlg->GetValue();
-        dlg->SetValue(m_answer);
-        return m_id;
-    }
-    wxString GetDefaultDescription() const override { return "highlight duration dialog"; }
-
-    wxString m_answer;
-    int m_id;
-    wxString* m_shown;
-};
-
 // "Lyrics view font...": records the font it starts from and chooses font.
 class ExpectFont : public wxExpectModalBase<wxFontDialog, ExpectFont> {
 public:
@@ -137,7 +104,7 @@ TEST_F(OptionsHelpTest, HighlightDurationIsAskedInSecondsAndStoredInTenths)
     };
     for (const Step& s : steps) {
         wxString shown;
-        wxTEST_DIALOG(Command(ID_HIGHLIGHTTIME), ExpectDuration(s.answer, s.id, &shown));
+        wxTEST_DIALOG(Command(ID_HIGHLIGHTTIME), ExpectEntry("Highlight duration", "Duration in seconds", s.answer, s.id, &shown));
         EXPECT_EQ(wxString(s.shown), shown) << "before answering " << s.answer;
         EXPECT_EQ(s.stored, Opts().highlightTime) << "after answering " << s.answer;
     }
@@ -216,7 +183,7 @@ TEST_F(OptionsHelpTest, EveryOptionReachesTheSettingsFileAtClose)
     Command(ID_SYNCTIMER);
     Command(ID_TEXTWINDOW);
     wxString shown, initial;
-    wxTEST_DIALOG(Command(ID_HIGHLIGHTTIME), ExpectDuration("1.5", wxID_OK, &shown));
+    wxTEST_DIALOG(Command(ID_HIGHLIGHTTIME), ExpectEntry("Highlight duration", "Duration in seconds", "1.5", wxID_OK, &shown));
     wxFont serif(wxFontInfo(14).Family(wxFONTFAMILY_ROMAN).Bold());
     wxTEST_DIALOG(Command(ID_LYRICSFONT), ExpectFont(serif, &initial));
     wxString tip;

@@ -2,41 +2,16 @@
 // scratch, and the highlight duration's text.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-
-#include <wx/filefn.h>
-
 #include "options.h"
+#include "scratchdir.h"
 #include "wxkeyvale.h"
 
 namespace {
 
 class OptionsTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/lyrasil-options-XXXXXX";
-        ASSERT_TRUE(mkdtemp(pattern) != nullptr);
-        dir = pattern;
-        path = dir + "/lyrasil.ini";
-    }
-    void TearDown() override
-    {
-        wxRemoveFile(path);
-        wxRmdir(dir);
-    }
-    void Write(const std::string& text) { std::ofstream(path.ToStdString(), std::ios::binary) << text; }
-    std::string Read() const
-    {
-        std::ifstream in(path.ToStdString(), std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
-    wxString dir, path;
+    ScratchDir scratch{"lyrasil-options"};
+    const wxString dir = wxString::FromUTF8(scratch.path().c_str()), path = dir + "/lyrasil.ini";
 };
 
 TEST_F(OptionsTest, MissingFileGivesTheDefaultsAndSavingWritesEveryKeyInOrder)
@@ -62,7 +37,7 @@ TEST_F(OptionsTest, MissingFileGivesTheDefaultsAndSavingWritesEveryKeyInOrder)
     EXPECT_TRUE(o.Save(settings));
     EXPECT_EQ("[Settings]\ntip=0\nsynctimer=0\ntoolbar=1\ntextwindow=0\nhighlight=8\n"
               "lyricsfont=Sans \xC3\x9Cn\xC3\xAF 10\n[Position]\nframe=640 480\npreview=320 240\n",
-              Read());
+              ReadFile(path.utf8_string()));
     Options back;
     back.Load(settings);
     EXPECT_EQ(o.lyricsFont, back.lyricsFont);
@@ -95,7 +70,7 @@ TEST_F(OptionsTest, MalformedValuesFallBack)
     Keyvale settings(path);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ini);
-        Write(c.ini);
+        WriteFile(path.utf8_string(), c.ini);
         Options o;
         o.Load(settings);
         EXPECT_EQ(c.toolbar, o.showToolbar);

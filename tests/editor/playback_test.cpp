@@ -8,9 +8,9 @@
 #include <wx/slider.h>
 #include <wx/uiaction.h>
 
+#include "id3build.h"
 #include "lyrasilframecode.h"
 #include "stamps.h"
-#include "tracks.h"
 
 namespace {
 
@@ -20,16 +20,16 @@ protected:
     // its length is measured.
     void OpenTrack(int ms, const std::vector<std::pair<std::string, uint32_t>>& items = {})
     {
-        Bytes frames = FrameOf(3, "TIT2", text0("Silence"));
+        Bytes frames = frame_of(3, "TIT2", text0("Silence"));
         if (!items.empty())
-            frames += SyltFrame(3, items);
+            frames += sylt_frame(3, items);
         wxString path = Scratch("silence.mp3");
-        WriteFile(path, make_tag(3, 0, frames) + SilentMp3(ms));
+        WriteFile(path, make_tag(3, 0, frames) + silent_mp3(ms));
         if (items.empty()) {
             wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", path),
                           ExpectNotice("This track has no SYLT frame in its ID3 tag"));
         } else {
-            wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", path));
+            OpenThroughDialog(path);
         }
         ASSERT_TRUE(PumpUntil([this] { return FrameTestAccess::TrackLength(frame) > 0; }))
             << "the length was never measured";
@@ -273,7 +273,7 @@ TEST_F(PlaybackTest, TheSliderChoosesWherePlayStarts)
 TEST_F(PlaybackTest, ATrackTheBackEndCannotPlayStaysOpenForItsTag)
 {
     wxString path = Scratch("text.mp3");
-    WriteFile(path, make_tag(3, 0, FrameOf(3, "TIT2", text0("Not audio"))) + "just some words, no audio\n");
+    WriteFile(path, make_tag(3, 0, frame_of(3, "TIT2", text0("Not audio"))) + "just some words, no audio\n");
     wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", path),
                   ExpectNotice("This track has no SYLT frame in its ID3 tag"));
     ASSERT_TRUE(PumpUntil([&] { return frame->GetStatusBar()->GetStatusText(0) == "This track cannot be played."; }));

@@ -7,11 +7,6 @@
 
 namespace {
 
-std::string U8(const wxString& s)
-{
-    return std::string(s.utf8_str().data());
-}
-
 TEST(RowsFromTextTest, OneRowPerLineWithStampAndMarkersKept)
 {
     struct {
@@ -34,8 +29,8 @@ TEST(RowsFromTextTest, OneRowPerLineWithStampAndMarkersKept)
         Rows rows = RowsFromText(c.text);
         ASSERT_EQ(c.rows.size(), rows.size());
         for (size_t i = 0; i < rows.size(); ++i) {
-            EXPECT_EQ(c.rows[i].first, U8(rows[i].stamp));
-            EXPECT_EQ(c.rows[i].second, U8(rows[i].text));
+            EXPECT_EQ(c.rows[i].first, rows[i].stamp.utf8_string());
+            EXPECT_EQ(c.rows[i].second, rows[i].text.utf8_string());
         }
     }
 }
@@ -43,8 +38,8 @@ TEST(RowsFromTextTest, OneRowPerLineWithStampAndMarkersKept)
 TEST(ReadRowTest, StampTrimmedTextKeepsItsLeadingBlanks)
 {
     Row r = ReadRow("  00:01.00 \t", "  two blanks \r");
-    EXPECT_EQ("00:01.00", U8(r.stamp));
-    EXPECT_EQ("  two blanks", U8(r.text));
+    EXPECT_EQ("00:01.00", r.stamp.utf8_string());
+    EXPECT_EQ("  two blanks", r.text.utf8_string());
     EXPECT_TRUE(IsEmptyRow(ReadRow(" ", "\t ")));
     EXPECT_FALSE(IsEmptyRow(ReadRow("", "x")));
 }
@@ -73,12 +68,12 @@ TEST(JoinRowTest, MarkersReadTheSameForSaveAndDisplayExceptInBlanks)
         SCOPED_TRACE(c.text);
         JoinedText save = JoinRow(c.text, JoinReading::Save);
         EXPECT_EQ(c.beginsLine, save.beginsLine);
-        EXPECT_EQ(c.save, U8(save.text));
+        EXPECT_EQ(c.save, save.text.utf8_string());
         if (*c.text == '\0')
             continue; // the display readings skip rows without text
         JoinedText display = JoinRow(c.text, JoinReading::Display);
         EXPECT_EQ(c.beginsLine, display.beginsLine);
-        EXPECT_EQ(c.display, U8(display.text));
+        EXPECT_EQ(c.display, display.text.utf8_string());
     }
 }
 
@@ -89,7 +84,7 @@ TEST(MoveBlanksForwardTest, AWordsTrailingBlankBeginsTheNextWord)
     MoveBlanksForward(rows);
     const char* want[] = {"Morning", " light", " shine", "end ", "Next", "x ", " y"};
     for (size_t i = 0; i < rows.size(); ++i)
-        EXPECT_EQ(want[i], U8(rows[i].text)) << i;
+        EXPECT_EQ(want[i], rows[i].text.utf8_string()) << i;
 }
 
 TEST(SameItemsTest, ComparesRowsAsReadWithoutEmptyOnes)
@@ -123,7 +118,7 @@ TEST(ComposeSaveTextTest, RowsBecomeInlineLrcText)
 
     t = ComposeSaveText(rows({{"00:01.00", "Hi"}, {"00:61", " there"}, {"00:99", "Later"}}));
     EXPECT_FALSE(t.ok);
-    EXPECT_EQ("<00:61>", U8(t.badStamp));
+    EXPECT_EQ("<00:61>", t.badStamp.utf8_string());
     EXPECT_EQ(1u, t.badRow);
     EXPECT_TRUE(t.text.empty());
 
@@ -134,11 +129,11 @@ TEST(ComposeSaveTextTest, RowsBecomeInlineLrcText)
 
 TEST(StampTest, FormatsHundredthsAndReadsCellsThroughTheCore)
 {
-    EXPECT_EQ("01:23.45", U8(FormatStamp(8345)));
-    EXPECT_EQ("100:00.00", U8(FormatStamp(600000)));
-    EXPECT_EQ("00:00.00", U8(FormatStamp(0)));
-    EXPECT_EQ("00:00.00", U8(FormatStamp(-5)));
-    EXPECT_EQ("357913:56.47", U8(FormatStamp(2147483647LL)));
+    EXPECT_EQ("01:23.45", FormatStamp(8345).utf8_string());
+    EXPECT_EQ("100:00.00", FormatStamp(600000).utf8_string());
+    EXPECT_EQ("00:00.00", FormatStamp(0).utf8_string());
+    EXPECT_EQ("00:00.00", FormatStamp(-5).utf8_string());
+    EXPECT_EQ("357913:56.47", FormatStamp(2147483647LL).utf8_string());
 
     int32_t ms = -1;
     EXPECT_TRUE(StampTime("1:05", &ms));

@@ -11,11 +11,6 @@ namespace {
 
 using SettingsTest = EditorTest;
 
-std::string Utf8(const wxString& s)
-{
-    return std::string(s.utf8_str().data());
-}
-
 // The file as written from scratch: one key per line, in this order.
 std::string ExpectedIni(int tip, const wxSize& frameSize, const wxString& font = SystemFontText())
 {
@@ -25,7 +20,7 @@ std::string ExpectedIni(int tip, const wxSize& frameSize, const wxString& font =
            "toolbar=1\n"
            "textwindow=0\n"
            "highlight=8\n"
-           "lyricsfont=" + Utf8(font) + "\n"
+           "lyricsfont=" + font.utf8_string() + "\n"
            "[Position]\n"
            "frame=" + std::to_string(frameSize.GetWidth()) + " " + std::to_string(frameSize.GetHeight()) + "\n"
            "preview=320 240\n";

@@ -2,30 +2,23 @@
 // window title.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <string>
 
 #include <wx/filename.h>
 
+#include "scratchdir.h"
 #include "startup.h"
 
 namespace {
 
 class DocDirTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/lyrasil-doc-XXXXXX";
-        ASSERT_TRUE(mkdtemp(pattern) != nullptr);
-        root = pattern;
-        exeDir = root + "/prefix/bin";
-        ASSERT_TRUE(wxFileName::Mkdir(exeDir, 0777, wxPATH_MKDIR_FULL));
-    }
-    void TearDown() override { wxFileName::Rmdir(root, wxPATH_RMDIR_RECURSIVE); }
+    void SetUp() override { MakeDir(exeDir); }
     void MakeDir(const wxString& path) { ASSERT_TRUE(wxFileName::Mkdir(path, 0777, wxPATH_MKDIR_FULL)); }
 
-    wxString root, exeDir;
+    ScratchDir scratch{"lyrasil-doc"};
+    const wxString root = wxString::FromUTF8(scratch.path().c_str()), exeDir = root + "/prefix/bin";
 };
 
 TEST_F(DocDirTest, DocBesideTheExecutablesFolderWinsOverDocInsideIt)
@@ -56,7 +49,7 @@ TEST_F(DocDirTest, WithNoDocFolderTheExecutablesFolderIsUsed)
 
 TEST_F(DocDirTest, PlainFilesNamedDocDoNotCount)
 {
-    std::ofstream(std::string((root + "/prefix/doc").utf8_str().data())) << "not a folder";
+    WriteFile(scratch.Path("prefix/doc"), "not a folder");
     EXPECT_EQ(exeDir, FindDocDir(exeDir, ""));
 }
 

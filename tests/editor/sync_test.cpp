@@ -61,7 +61,7 @@ TEST(MatchTickTest, RowsBeforeTheStartAreNeverHighlighted)
     Ticks none{{"", "abc"}, {}, 8};
     none.Start(0);
     EXPECT_EQ(0, none.s.nextStampRow);
-    EXPECT_EQ(kNoStampTime, none.s.nextStampTime);
+    EXPECT_EQ(ID3_NOTIME, none.s.nextStampTime);
     EXPECT_LT(none.Tick(10000).matchRow, 0);
 }
 

@@ -18,11 +18,6 @@
 
 namespace {
 
-std::string U8(const wxString& s)
-{
-    return std::string(s.utf8_str().data());
-}
-
 Rows MakeRows(const std::vector<std::pair<const char*, const char*>>& cells)
 {
     Rows rows;
@@ -81,7 +76,7 @@ TEST(VerifyRowsTest, FirstFaultyCellAndItsMessageOrThePreviewLines)
         EXPECT_EQ(c.fault, check.fault);
         std::vector<std::string> preview;
         for (const wxString& line : check.preview)
-            preview.push_back(U8(line));
+            preview.push_back(line.utf8_string());
         if (c.fault == RowFault::None) {
             EXPECT_EQ(c.preview, preview);
             continue;
@@ -90,13 +85,13 @@ TEST(VerifyRowsTest, FirstFaultyCellAndItsMessageOrThePreviewLines)
         EXPECT_EQ(c.row, check.row);
         EXPECT_EQ(c.column, check.column);
         Notice n = VerificationNotice(check);
-        EXPECT_EQ("Error", U8(n.caption));
-        EXPECT_EQ(c.message, U8(n.text));
+        EXPECT_EQ("Error", n.caption.utf8_string());
+        EXPECT_EQ(c.message, n.text.utf8_string());
         EXPECT_EQ(wxOK | wxICON_ERROR, n.style);
     }
 }
 
-const int64_t kTop = kMaxStampTime;
+const int64_t kTop = ID3_MAXTIME;
 
 TEST(ParseOffsetEntryTest, SecondsOrAStampSignedByALeadingMinus)
 {
@@ -166,7 +161,7 @@ TEST(ParseOffsetEntryTest, APointIsTheDecimalPointUnderADecimalCommaLocale)
     EXPECT_EQ(OffsetEntry::Invalid, ParseOffsetEntry("1,5", &ms));
     wxString shifted;
     EXPECT_TRUE(ShiftStamp("00:01.00", 1500, &shifted));
-    EXPECT_EQ("00:02.50", U8(shifted));
+    EXPECT_EQ("00:02.50", shifted.utf8_string());
     std::setlocale(LC_ALL, old.c_str());
 }
 
@@ -206,7 +201,7 @@ TEST(ShiftStampTest, ClampedRoundedAndWrittenAsMinutesSecondsHundredths)
         SCOPED_TRACE(std::string(c.cell) + " + " + std::to_string(c.offset));
         wxString shifted = "untouched";
         EXPECT_EQ(c.shifted != nullptr, ShiftStamp(c.cell, c.offset, &shifted));
-        EXPECT_EQ(c.shifted ? c.shifted : "untouched", U8(shifted));
+        EXPECT_EQ(c.shifted ? c.shifted : "untouched", shifted.utf8_string());
         if (c.shifted) {
             EXPECT_TRUE(StampTime(shifted, nullptr)) << "a shifted stamp is a valid stamp";
         }

@@ -13,10 +13,10 @@
 #include <wx/stattext.h>
 #include <wx/uiaction.h>
 
+#include "id3build.h"
 #include "lyrasilapp.h"
 #include "lyrasilframecode.h"
 #include "tablecells.h"
-#include "tracks.h"
 
 namespace {
 
@@ -27,37 +27,6 @@ const char kNoTrack[] = "No track is currently open.\nPlease open an MP3 track f
 const char kClear[] = "This operation erases the entire table.\nContinue?";
 const char kOffsetPrompt[] = "Enter the time (in seconds) to add to all time-stamps starting with\nthe current row. "
                              "Use a negative number to remove time.";
-
-// A dialog's message as its lines of static text show it.
-wxString MessageOf(wxWindow* dlg)
-{
-    wxString text;
-    for (wxWindow* child : dlg->GetChildren())
-        if (wxStaticText* line = dynamic_cast<wxStaticText*>(child))
-            text += (text.empty() ? "" : "\n") + line->GetLabel();
-    return text;
-}
-
-// The offset entry, checked for its caption and message, answered with
-// value (OK) or cancelled.
-class ExpectOffset : public wxExpectModalBase<wxTextEntryDialog, ExpectOffset> {
-public:
-    explicit ExpectOffset(const wxString& value, int id = wxID_OK) : m_value(value), m_id(id) {}
-
-protected:
-    int OnInvoked(wxTextEntryDialog* dlg) const override
-    {
-        EXPECT_EQ(wxString("Add a time offset"), dlg->GetTitle());
-        EXPECT_EQ(wxString(kOffsetPrompt), MessageOf(dlg));
-        EXPECT_TRUE(dlg->GetValue().empty());
-        dlg->SetValue(m_value);
-        return m_id;
-    }
-    wxString GetDefaultDescription() const override { return "offset entry"; }
-
-    wxString m_value;
-    int m_id;
-};
 
 // The lyrics preview: records its message, lines and size, then is resized
 // as a user drags it, and closed.
@@ -115,7 +84,7 @@ protected:
     void OpenTrack()
     {
         wxString path = Scratch("song.mp3");
-        WriteFile(path, TaggedTrack(3));
+        WriteFile(path, tagged_track(3));
         wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", path),
                       ExpectNotice("This track has no SYLT frame in its ID3 tag"));
         ASSERT_FALSE(FrameTestAccess::TrackPath(frame).empty());
@@ -261,11 +230,15 @@ TEST_F(TableTest, StampsAreClearedAndShiftedFromTheClickedRowOn)
         FrameTestAccess::SetModified(frame, false);
         if (c.entry == nullptr) {
             Choose(c.row, ID_GRID_DELTIMESTAMPS);
-        } else if (c.error) {
-            wxTEST_DIALOG(Choose(c.row, ID_GRID_OFFSETTIMESTAMPS), ExpectOffset(c.entry, c.answer),
-                          ExpectError(c.error));
         } else {
-            wxTEST_DIALOG(Choose(c.row, ID_GRID_OFFSETTIMESTAMPS), ExpectOffset(c.entry, c.answer));
+            wxString offered = "?";
+            const ExpectEntry entry("Add a time offset", kOffsetPrompt, c.entry, c.answer, &offered);
+            if (c.error) {
+                wxTEST_DIALOG(Choose(c.row, ID_GRID_OFFSETTIMESTAMPS), entry, ExpectError(c.error));
+            } else {
+                wxTEST_DIALOG(Choose(c.row, ID_GRID_OFFSETTIMESTAMPS), entry);
+            }
+            EXPECT_TRUE(offered.empty());
         }
         EXPECT_EQ(c.after, TableRows());
         EXPECT_EQ(c.changed, Modified());

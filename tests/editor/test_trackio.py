@@ -9,24 +9,20 @@ LRC files in the encodings users have are imported and saved right.
     test_trackio.py TRACKIO IMPORT EXPORT [unittest arguments]
 """
 import os
-import subprocess
 import sys
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
-import test_tools  # noqa: E402  (the track builders)
-from test_tools import ToolTest, audio, cover_frame, frame, mutagen_id3, tag, text_frame, walk  # noqa: E402
+import test_tools  # noqa: E402  (the runner)
+from test_tools import ToolTest  # noqa: E402
+from id3build import audio, cover_frame, frame, sylt_payload, tag, text_frame, walk  # noqa: E402
 
-TRACKIO = IMPORT = EXPORT = None
-DEMO = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "demo")
+TRACKIO = None
 
 
 class EditorFiles(ToolTest):
     def trackio(self, *args):
-        proc = subprocess.run([TRACKIO] + list(args), cwd=self.dir, stdout=subprocess.PIPE,
-                              stderr=subprocess.PIPE, timeout=60)
-        self.assertEqual(proc.stderr, b"", proc.stderr.decode(errors="replace"))
-        return proc.returncode, proc.stdout.decode("utf-8")
+        return self.run_tool(TRACKIO, *args)
 
     def rows(self, *args):
         status, out = self.trackio(*args)
@@ -39,7 +35,7 @@ class EditorFiles(ToolTest):
         self.assertEqual(self.trackio(*args), (0, "Done\n"))
 
     def sylt(self, name):
-        tags = mutagen_id3()(self.path(name))
+        tags = self.mutagen().ID3(self.path(name))
         frames = tags.getall("SYLT")
         self.assertEqual(len(frames), 1)
         return frames[0]
@@ -53,7 +49,7 @@ class EditorFiles(ToolTest):
             with self.subTest(version=version):
                 others = [text_frame(version, b"TIT2", "Song"), cover_frame(version),
                           frame(version, b"TXXX", b"\0key\0value")]
-                old = tag(version, others + [frame(version, b"SYLT", b"\0eng\x02\x01\0old\0\0\0\0\0")],
+                old = tag(version, others + [frame(version, b"SYLT", sylt_payload([("old", 0)]))],
                           padding=64) + audio()
                 self.write("song.mp3", old)
                 self.save("song.mp3", rows)
@@ -68,17 +64,14 @@ class EditorFiles(ToolTest):
                 self.assertEqual(self.rows("load", "song.mp3"), rows)
 
     def test_a_track_from_the_converter_opens_and_saves_unchanged(self):
-        with open(os.path.join(DEMO, "demo.mp3"), "rb") as f:
-            self.write("demo.mp3", f.read())
-        with open(os.path.join(DEMO, "demo.lrc"), "rb") as f:
-            self.write("demo.lrc", f.read())
-        self.assertEqual(self.run_tool(IMPORT, "demo.mp3")[0], 0)
-        self.assertEqual(self.run_tool(EXPORT, "demo.mp3", "before.lrc")[0], 0)
+        self.copy_demo()
+        self.assertEqual(self.import_("demo.mp3")[0], 0)
+        self.assertEqual(self.export("demo.mp3", "before.lrc")[0], 0)
         loaded = self.rows("load", "demo.mp3")
         self.assertEqual(loaded, self.rows("import", "demo.lrc"))
         self.assertGreater(len(loaded), 20)
         self.save("demo.mp3", loaded)
-        self.assertEqual(self.run_tool(EXPORT, "demo.mp3", "after.lrc")[0], 0)
+        self.assertEqual(self.export("demo.mp3", "after.lrc")[0], 0)
         self.assertEqual(self.read("after.lrc"), self.read("before.lrc"))
 
     def test_lrc_files_as_users_have_them_are_imported_and_saved_right(self):
@@ -120,6 +113,5 @@ class EditorFiles(ToolTest):
 
 
 if __name__ == "__main__":
-    TRACKIO, IMPORT, EXPORT = sys.argv[1:4]
-    test_tools.EXPORT, test_tools.IMPORT = EXPORT, IMPORT
+    TRACKIO, test_tools.IMPORT, test_tools.EXPORT = sys.argv[1:4]
     unittest.main(argv=[sys.argv[0]] + sys.argv[4:], verbosity=2)

@@ -30,16 +30,21 @@ wxString Arg(const char* s)
     return wxString::FromUTF8(s);
 }
 
-void PrintRows(const Rows& rows)
-{
-    for (const Row& r : rows)
-        std::cout << r.stamp.utf8_str().data() << '\t' << r.text.utf8_str().data() << '\n';
-}
-
 int Fail(TrackOp op, const TrackResult& r)
 {
     std::cout << TrackNotice(op, r).text.utf8_str().data() << '\n';
     return 1;
+}
+
+// The rows that a load or an import gave, or its failure.
+template <class Result>
+int PrintRows(TrackOp op, const Result& result)
+{
+    if (result.status != TrackStatus::Ok)
+        return Fail(op, result);
+    for (const Row& r : result.rows)
+        std::cout << r.stamp.utf8_str().data() << '\t' << r.text.utf8_str().data() << '\n';
+    return 0;
 }
 
 bool ReadRows(const char* path, Rows* rows)
@@ -64,20 +69,10 @@ int main(int argc, char** argv)
     if (!init.IsOk())
         return 2;
     const std::string cmd = argc > 1 ? argv[1] : "";
-    if (cmd == "load" && argc == 3) {
-        LoadResult r = LoadTrackRows(Arg(argv[2]));
-        if (r.status != TrackStatus::Ok)
-            return Fail(TrackOp::Load, r);
-        PrintRows(r.rows);
-        return 0;
-    }
-    if (cmd == "import" && argc == 3) {
-        ImportResult r = ImportLrcRows(Arg(argv[2]));
-        if (r.status != TrackStatus::Ok)
-            return Fail(TrackOp::Import, r);
-        PrintRows(r.rows);
-        return 0;
-    }
+    if (cmd == "load" && argc == 3)
+        return PrintRows(TrackOp::Load, LoadTrackRows(Arg(argv[2])));
+    if (cmd == "import" && argc == 3)
+        return PrintRows(TrackOp::Import, ImportLrcRows(Arg(argv[2])));
     if (cmd == "save" && (argc == 4 || argc == 5)) {
         Rows rows;
         if (!ReadRows(argv[3], &rows)) {

@@ -130,93 +130,72 @@ __attribute__((destructor)) static void report(void)
     }
 }
 
+/* The wrappers.  FAILING(type, name, (parameters), (arguments), counted,
+ * err, failure) defines name: a call for which `counted` holds is counted
+ * and, when it is the one to fail, returns `failure` with errno err and
+ * does nothing; any other call goes to the C library.  FAILING_PUT is the
+ * same for a write to a stream, which on failure also gets the stream's
+ * error flag; FAILING_OPEN and FAILING_FOPEN count what opens for writing,
+ * and FAILING_FOPEN remembers the streams it opens for writing. */
+#define FAILING(type, name, params, args, counted, err, failure) \
+    type name params \
+    { \
+        REAL(name); \
+        if ((counted) && fail_now(#name, err)) \
+            return failure; \
+        return real_##name args; \
+    }
+
+#define FAILING_PUT(type, name, params, args, failure) \
+    type name params \
+    { \
+        REAL(name); \
+        if (is_writer(fp) && fail_now(#name, ENOSPC)) { \
+            mark_error(fp); \
+            return failure; \
+        } \
+        return real_##name args; \
+    }
+
+/* The mode argument is there only when the flags create a file. */
+#define FAILING_OPEN(name, params, args) \
+    int name params \
+    { \
+        REAL(name); \
+        mode_t mode = 0; \
+        if (flags & (O_CREAT | __O_TMPFILE)) { \
+            va_list ap; \
+            va_start(ap, flags); \
+            mode = va_arg(ap, mode_t); \
+            va_end(ap); \
+        } \
+        if (writing_flags(flags) && fail_now(#name, EACCES)) \
+            return -1; \
+        return real_##name args; \
+    }
+
+#define FAILING_FOPEN(name, params, args, err) \
+    FILE *name params \
+    { \
+        REAL(name); \
+        if (writing_mode(mode) && fail_now(#name, err)) \
+            return NULL; \
+        FILE *fp = real_##name args; \
+        if (writing_mode(mode)) \
+            add_writer(fp); \
+        return fp; \
+    }
+
 /* --- opening --- */
 
-int open(const char *path, int flags, ...)
-{
-    REAL(open);
-    mode_t mode = 0;
-    if (flags & (O_CREAT | __O_TMPFILE)) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = va_arg(ap, mode_t);
-        va_end(ap);
-    }
-    if (writing_flags(flags) && fail_now("open", EACCES))
-        return -1;
-    return real_open(path, flags, mode);
-}
+FAILING_OPEN(open, (const char *path, int flags, ...), (path, flags, mode))
+FAILING_OPEN(open64, (const char *path, int flags, ...), (path, flags, mode))
+FAILING_OPEN(openat, (int dirfd, const char *path, int flags, ...), (dirfd, path, flags, mode))
+FAILING(int, creat, (const char *path, mode_t mode), (path, mode), 1, EACCES, -1)
+FAILING_FOPEN(fopen, (const char *path, const char *mode), (path, mode), EACCES)
+FAILING_FOPEN(fopen64, (const char *path, const char *mode), (path, mode), EACCES)
+FAILING_FOPEN(fdopen, (int fd, const char *mode), (fd, mode), ENOMEM)
 
-int open64(const char *path, int flags, ...)
-{
-    REAL(open64);
-    mode_t mode = 0;
-    if (flags & (O_CREAT | __O_TMPFILE)) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = va_arg(ap, mode_t);
-        va_end(ap);
-    }
-    if (writing_flags(flags) && fail_now("open64", EACCES))
-        return -1;
-    return real_open64(path, flags, mode);
-}
-
-int openat(int dirfd, const char *path, int flags, ...)
-{
-    REAL(openat);
-    mode_t mode = 0;
-    if (flags & (O_CREAT | __O_TMPFILE)) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = va_arg(ap, mode_t);
-        va_end(ap);
-    }
-    if (writing_flags(flags) && fail_now("openat", EACCES))
-        return -1;
-    return real_openat(dirfd, path, flags, mode);
-}
-
-int creat(const char *path, mode_t mode)
-{
-    REAL(creat);
-    if (fail_now("creat", EACCES))
-        return -1;
-    return real_creat(path, mode);
-}
-
-FILE *fopen(const char *path, const char *mode)
-{
-    REAL(fopen);
-    if (writing_mode(mode) && fail_now("fopen", EACCES))
-        return NULL;
-    FILE *fp = real_fopen(path, mode);
-    if (writing_mode(mode))
-        add_writer(fp);
-    return fp;
-}
-
-FILE *fopen64(const char *path, const char *mode)
-{
-    REAL(fopen64);
-    if (writing_mode(mode) && fail_now("fopen64", EACCES))
-        return NULL;
-    FILE *fp = real_fopen64(path, mode);
-    if (writing_mode(mode))
-        add_writer(fp);
-    return fp;
-}
-
-FILE *fdopen(int fd, const char *mode)
-{
-    REAL(fdopen);
-    if (writing_mode(mode) && fail_now("fdopen", ENOMEM))
-        return NULL;
-    FILE *fp = real_fdopen(fd, mode);
-    if (writing_mode(mode))
-        add_writer(fp);
-    return fp;
-}
 
 FILE *freopen(const char *path, const char *mode, FILE *stream)
 {
@@ -232,82 +211,17 @@ FILE *freopen(const char *path, const char *mode, FILE *stream)
 
 /* --- writing --- */
 
-ssize_t write(int fd, const void *buf, size_t n)
-{
-    REAL(write);
-    if (fd > 2 && fail_now("write", ENOSPC))
-        return -1;
-    return real_write(fd, buf, n);
-}
-
-ssize_t pwrite(int fd, const void *buf, size_t n, off_t off)
-{
-    REAL(pwrite);
-    if (fd > 2 && fail_now("pwrite", ENOSPC))
-        return -1;
-    return real_pwrite(fd, buf, n, off);
-}
-
-size_t fwrite(const void *buf, size_t size, size_t n, FILE *fp)
-{
-    REAL(fwrite);
-    if (is_writer(fp) && fail_now("fwrite", ENOSPC)) {
-        mark_error(fp);
-        return 0;
-    }
-    return real_fwrite(buf, size, n, fp);
-}
-
+FAILING(ssize_t, write, (int fd, const void *buf, size_t n), (fd, buf, n), fd > 2, ENOSPC, -1)
+FAILING(ssize_t, pwrite, (int fd, const void *buf, size_t n, off_t off), (fd, buf, n, off), fd > 2,
+        ENOSPC, -1)
+FAILING_PUT(size_t, fwrite, (const void *buf, size_t size, size_t n, FILE *fp), (buf, size, n, fp), 0)
 #undef fwrite_unlocked /* a macro in optimised builds */
-size_t fwrite_unlocked(const void *buf, size_t size, size_t n, FILE *fp)
-{
-    REAL(fwrite_unlocked);
-    if (is_writer(fp) && fail_now("fwrite_unlocked", ENOSPC)) {
-        mark_error(fp);
-        return 0;
-    }
-    return real_fwrite_unlocked(buf, size, n, fp);
-}
-
-int fputc(int c, FILE *fp)
-{
-    REAL(fputc);
-    if (is_writer(fp) && fail_now("fputc", ENOSPC)) {
-        mark_error(fp);
-        return EOF;
-    }
-    return real_fputc(c, fp);
-}
-
-int putc(int c, FILE *fp)
-{
-    REAL(putc);
-    if (is_writer(fp) && fail_now("putc", ENOSPC)) {
-        mark_error(fp);
-        return EOF;
-    }
-    return real_putc(c, fp);
-}
-
-int fputs(const char *s, FILE *fp)
-{
-    REAL(fputs);
-    if (is_writer(fp) && fail_now("fputs", ENOSPC)) {
-        mark_error(fp);
-        return EOF;
-    }
-    return real_fputs(s, fp);
-}
-
-int vfprintf(FILE *fp, const char *format, va_list ap)
-{
-    REAL(vfprintf);
-    if (is_writer(fp) && fail_now("vfprintf", ENOSPC)) {
-        mark_error(fp);
-        return -1;
-    }
-    return real_vfprintf(fp, format, ap);
-}
+FAILING_PUT(size_t, fwrite_unlocked, (const void *buf, size_t size, size_t n, FILE *fp),
+            (buf, size, n, fp), 0)
+FAILING_PUT(int, fputc, (int c, FILE *fp), (c, fp), EOF)
+FAILING_PUT(int, putc, (int c, FILE *fp), (c, fp), EOF)
+FAILING_PUT(int, fputs, (const char *s, FILE *fp), (s, fp), EOF)
+FAILING_PUT(int, vfprintf, (FILE *fp, const char *format, va_list ap), (fp, format, ap), -1)
 
 int fprintf(FILE *fp, const char *format, ...)
 {
@@ -321,53 +235,16 @@ int fprintf(FILE *fp, const char *format, ...)
 
 /* --- positioning, flushing, syncing --- */
 
-int fseek(FILE *fp, long off, int whence)
-{
-    REAL(fseek);
-    if (is_writer(fp) && fail_now("fseek", EIO))
-        return -1;
-    return real_fseek(fp, off, whence);
-}
-
-int fseeko(FILE *fp, off_t off, int whence)
-{
-    REAL(fseeko);
-    if (is_writer(fp) && fail_now("fseeko", EIO))
-        return -1;
-    return real_fseeko(fp, off, whence);
-}
-
-int fseeko64(FILE *fp, off64_t off, int whence)
-{
-    REAL(fseeko64);
-    if (is_writer(fp) && fail_now("fseeko64", EIO))
-        return -1;
-    return real_fseeko64(fp, off, whence);
-}
-
-long ftell(FILE *fp)
-{
-    REAL(ftell);
-    if (is_writer(fp) && fail_now("ftell", EIO))
-        return -1;
-    return real_ftell(fp);
-}
-
-off_t ftello(FILE *fp)
-{
-    REAL(ftello);
-    if (is_writer(fp) && fail_now("ftello", EIO))
-        return -1;
-    return real_ftello(fp);
-}
-
-off64_t ftello64(FILE *fp)
-{
-    REAL(ftello64);
-    if (is_writer(fp) && fail_now("ftello64", EIO))
-        return -1;
-    return real_ftello64(fp);
-}
+FAILING(int, fseek, (FILE *fp, long off, int whence), (fp, off, whence), is_writer(fp), EIO, -1)
+FAILING(int, fseeko, (FILE *fp, off_t off, int whence), (fp, off, whence), is_writer(fp), EIO, -1)
+FAILING(int, fseeko64, (FILE *fp, off64_t off, int whence), (fp, off, whence), is_writer(fp), EIO, -1)
+FAILING(long, ftell, (FILE *fp), (fp), is_writer(fp), EIO, -1)
+FAILING(off_t, ftello, (FILE *fp), (fp), is_writer(fp), EIO, -1)
+FAILING(off64_t, ftello64, (FILE *fp), (fp), is_writer(fp), EIO, -1)
+FAILING(int, fchmod, (int fd, mode_t mode), (fd, mode), 1, EPERM, -1)
+FAILING(int, ftruncate, (int fd, off_t len), (fd, len), 1, EIO, -1)
+FAILING(int, fsync, (int fd), (fd), 1, EIO, -1)
+FAILING(int, fdatasync, (int fd), (fd), 1, EIO, -1)
 
 int fflush(FILE *fp)
 {
@@ -378,38 +255,6 @@ int fflush(FILE *fp)
         return EOF;
     }
     return real_fflush(fp);
-}
-
-int fchmod(int fd, mode_t mode)
-{
-    REAL(fchmod);
-    if (fail_now("fchmod", EPERM))
-        return -1;
-    return real_fchmod(fd, mode);
-}
-
-int ftruncate(int fd, off_t len)
-{
-    REAL(ftruncate);
-    if (fail_now("ftruncate", EIO))
-        return -1;
-    return real_ftruncate(fd, len);
-}
-
-int fsync(int fd)
-{
-    REAL(fsync);
-    if (fail_now("fsync", EIO))
-        return -1;
-    return real_fsync(fd);
-}
-
-int fdatasync(int fd)
-{
-    REAL(fdatasync);
-    if (fail_now("fdatasync", EIO))
-        return -1;
-    return real_fdatasync(fd);
 }
 
 int fclose(FILE *fp)

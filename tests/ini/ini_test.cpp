@@ -3,64 +3,33 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <csignal>
-#include <cstdlib>
-#include <dirent.h>
+#include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <utility>
 #include <vector>
 
 #include "keyvale.h"
+#include "scratchdir.h"
 
 namespace {
 
 class Ini : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/ini_test.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-        path = dir + "/lyrasil.ini";
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
-
     void Write(const std::string& bytes, const std::string& name = "") const
     {
-        std::ofstream(name.empty() ? path : name, std::ios::binary) << bytes;
+        WriteFile(name.empty() ? path : name, bytes);
     }
-    std::string Read() const
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    std::string Read() const { return ReadFile(path); }
     std::string Gets(const char* section, const char* key, const char* def = "?", int size = 512) const
     {
         std::vector<char> buf(size);
         int len = ini_gets(section, key, def, buf.data(), size, path.c_str());
         EXPECT_EQ(static_cast<size_t>(len), std::string(buf.data()).size());
         return buf.data();
-    }
-    // Names in the directory: a failed write must leave no temporary file.
-    std::set<std::string> Entries() const
-    {
-        std::set<std::string> names;
-        if (DIR* d = opendir(dir.c_str())) {
-            while (dirent* e = readdir(d))
-                if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
-                    names.insert(e->d_name);
-            closedir(d);
-        }
-        return names;
     }
     // Puts (section, key, value) into a file holding `before` and checks the
     // whole file afterwards.
@@ -71,10 +40,11 @@ protected:
         EXPECT_EQ(ini_puts(section, key, value, path.c_str()), 1);
         EXPECT_EQ(Read(), after) << "section " << (section ? section : "(null)") << " key "
                                  << (key ? key : "(null)") << " value " << (value ? value : "(null)");
-        EXPECT_EQ(Entries(), std::set<std::string>{"lyrasil.ini"});
+        EXPECT_EQ(scratch.Entries(), std::set<std::string>{"lyrasil.ini"});
     }
 
-    std::string dir, path;
+    ScratchDir scratch{"ini_test"};
+    const std::string dir = scratch.path(), path = dir + "/lyrasil.ini";
 };
 
 // --- reading ---
@@ -245,7 +215,7 @@ TEST_F(Ini, CreatesAMissingFile)
     std::remove(path.c_str());
     EXPECT_EQ(ini_puts("Settings", "tip", nullptr, path.c_str()), 1);   // deleting from nothing
     EXPECT_EQ(ini_puts("Settings", nullptr, nullptr, path.c_str()), 1);
-    EXPECT_TRUE(Entries().empty());
+    EXPECT_TRUE(scratch.Entries().empty());
 }
 
 TEST_F(Ini, SameValueWritesNothing)
@@ -391,27 +361,6 @@ TEST_F(Ini, LargeFilesAreCopiedExactly)
 
 // --- failures leave the file as it was and no temporary file ---
 
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        previous = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previous);
-    }
-
-private:
-    rlimit saved;
-    void (*previous)(int);
-};
-
 TEST_F(Ini, FailedWritesLeaveTheFileAlone)
 {
     std::string file = "[A]\nk=1\n" + std::string(3000, ';') + "\n[B]\n";
@@ -425,14 +374,14 @@ TEST_F(Ini, FailedWritesLeaveTheFileAlone)
     }
     file[6] = '2';
     EXPECT_EQ(Read(), file);
-    EXPECT_EQ(Entries(), std::set<std::string>{"lyrasil.ini"});
+    EXPECT_EQ(scratch.Entries(), std::set<std::string>{"lyrasil.ini"});
 
     std::string fresh = dir + "/fresh.ini";
     {
         FileSizeLimit limit(0);
         EXPECT_EQ(ini_puts("A", "k", "1", fresh.c_str()), 0);
     }
-    EXPECT_EQ(Entries(), std::set<std::string>{"lyrasil.ini"});
+    EXPECT_EQ(scratch.Entries(), std::set<std::string>{"lyrasil.ini"});
 }
 
 TEST_F(Ini, FilesThatCannotBeReplacedAreLeftAlone)
@@ -458,7 +407,7 @@ TEST_F(Ini, FilesThatCannotBeReplacedAreLeftAlone)
     EXPECT_EQ(ini_puts("A", nullptr, nullptr, sub.c_str()), 0);
     EXPECT_EQ(ini_puts("A", "k", "1", (dir + "/no/such.ini").c_str()), 0);
     rmdir(sub.c_str());
-    EXPECT_EQ(Entries(), std::set<std::string>{"lyrasil.ini"});
+    EXPECT_EQ(scratch.Entries(), std::set<std::string>{"lyrasil.ini"});
 }
 
 // Many writes in a row must agree with a plain model of the file's keys.

@@ -1,36 +1,18 @@
 // The Keyvale wrapper: wide strings through UTF-8 files and back.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "scratchdir.h"
 #include "wxkeyvale.h"
 
 namespace {
 
 class KeyvaleTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/keyvale_test.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-        // A non-ASCII file name reaches the file system as UTF-8.
-        path = dir + "/r\xC3\xA9glages.ini";
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
-
-    std::string Read() const
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-
-    std::string dir, path;
+    ScratchDir scratch{"keyvale_test"};
+    // A non-ASCII file name reaches the file system as UTF-8.
+    const std::string dir = scratch.path(), path = dir + "/r\xC3\xA9glages.ini";
 };
 
 TEST_F(KeyvaleTest, NonAsciiTextRoundTripsThroughAFile)
@@ -42,7 +24,7 @@ TEST_F(KeyvaleTest, NonAsciiTextRoundTripsThroughAFile)
     const wxString value = wxString::FromUTF8("\xC3\xA4 Lyrics; \"quoted\" \xE6\x97\xA5\xE6\x9C\xAC");
     ASSERT_TRUE(ini.put(section, key, value));
     EXPECT_EQ(ini.gets(section, key, "default"), value);
-    EXPECT_EQ(Read(), "[\xC3\x9C" "bersicht \xE2\x99\xAA]\n"
+    EXPECT_EQ(ReadFile(path), "[\xC3\x9C" "bersicht \xE2\x99\xAA]\n"
                       "\xC3\xA9t\xC3\xA9=\"\xC3\xA4 Lyrics; \\\"quoted\\\" \xE6\x97\xA5\xE6\x9C\xAC\"\n");
 }
 
@@ -68,7 +50,7 @@ TEST_F(KeyvaleTest, StringLiteralsAreStoredAsText)
     ASSERT_TRUE(ini.put("S", "narrow", "text"));
     ASSERT_TRUE(ini.put("S", "wide", L"w\u00FCde"));
     ASSERT_TRUE(ini.put("S", "utf8", "\xE2\x99\xAA"));
-    EXPECT_EQ(Read(), "[S]\nnarrow=text\nwide=w\xC3\xBC" "de\nutf8=\xE2\x99\xAA\n");
+    EXPECT_EQ(ReadFile(path), "[S]\nnarrow=text\nwide=w\xC3\xBC" "de\nutf8=\xE2\x99\xAA\n");
 }
 
 TEST_F(KeyvaleTest, MissingAndEmptyValues)
@@ -89,13 +71,13 @@ TEST_F(KeyvaleTest, OverlongValuesAreCutAtACharacterBoundary)
     std::string line = "k=";
     for (int i = 0; i < 255; i++)
         line += "\xC3\xA9";
-    std::ofstream(path, std::ios::binary) << line << "\n";
+    WriteFile(path, line + "\n");
     wxString value = ini.gets("", "k", "default");
     EXPECT_EQ(value.length(), 254u);
     EXPECT_EQ(value[253], wxUniChar(0xE9));
 
     // Bytes that are not UTF-8 at all are taken as Latin-1, not dropped.
-    std::ofstream(path, std::ios::binary) << "k=caf\xE9\n";
+    WriteFile(path, "k=caf\xE9\n");
     EXPECT_EQ(ini.gets("", "k", "default"), wxString(L"caf\u00E9"));
 }
 

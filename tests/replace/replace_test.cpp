@@ -5,13 +5,11 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <dirent.h>
+#include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <set>
-#include <sstream>
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -19,6 +17,7 @@
 #include <unistd.h>
 
 #include "replace.h"
+#include "scratchdir.h"
 
 namespace {
 
@@ -44,43 +43,8 @@ TEST(ReplaceNames, TemporaryNames)
 
 class ReplaceFile : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/replace_test.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-        target = Path("song.mp3");
-        temp = Path("song.mp$");
-    }
-    void TearDown() override
-    {
-        replace_free(&r);
-        std::system(("rm -rf '" + dir + "'").c_str());
-    }
+    void TearDown() override { replace_free(&r); }
 
-    std::string Path(const std::string& name) const { return dir + "/" + name; }
-    static void Write(const std::string& path, const std::string& bytes)
-    {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-    static std::string Read(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    std::set<std::string> Entries() const
-    {
-        std::set<std::string> names;
-        if (DIR* d = opendir(dir.c_str())) {
-            while (dirent* e = readdir(d))
-                if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
-                    names.insert(e->d_name);
-            closedir(d);
-        }
-        return names;
-    }
     static struct stat Stat(const std::string& path)
     {
         struct stat st = {};
@@ -109,39 +73,40 @@ protected:
         return fd;
     }
 
-    std::string dir, target, temp;
+    ScratchDir scratch{"replace_test"};
+    const std::string target = scratch.Path("song.mp3"), temp = scratch.Path("song.mp$");
     ::Replace r = {};
 };
 
 TEST_F(ReplaceFile, ReplacesAndKeepsTheMode)
 {
-    Write(target, "old");
+    WriteFile(target, "old");
     chmod(target.c_str(), 0640);
     EXPECT_EQ(Replace(target, "new"), REPLACE_OK);
-    EXPECT_EQ(Read(target), "new");
+    EXPECT_EQ(ReadFile(target), "new");
     EXPECT_EQ(Stat(target).st_mode & 07777, 0640u);
-    EXPECT_EQ(Entries(), std::set<std::string>{"song.mp3"});
+    EXPECT_EQ(scratch.Entries(), std::set<std::string>{"song.mp3"});
     // A new file: created, with the temporary name of its own rule.
-    std::string ini = Path("lyrasil.ini");
+    std::string ini = scratch.Path("lyrasil.ini");
     EXPECT_EQ(Replace(ini, "[A]\n", "~"), REPLACE_OK);
-    EXPECT_EQ(Read(ini), "[A]\n");
+    EXPECT_EQ(ReadFile(ini), "[A]\n");
 }
 
 TEST_F(ReplaceFile, LinkedTargetIsUpdatedThroughTheLink)
 {
-    Write(Path("real.mp3"), "old");
+    WriteFile(scratch.Path("real.mp3"), "old");
     ASSERT_EQ(symlink("real.mp3", target.c_str()), 0);
     EXPECT_EQ(Replace(target, "new"), REPLACE_OK);
     struct stat st;
     ASSERT_EQ(lstat(target.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
-    EXPECT_EQ(Read(Path("real.mp3")), "new");
-    EXPECT_EQ(Entries(), (std::set<std::string>{"real.mp3", "song.mp3"}));
+    EXPECT_EQ(ReadFile(scratch.Path("real.mp3")), "new");
+    EXPECT_EQ(scratch.Entries(), (std::set<std::string>{"real.mp3", "song.mp3"}));
 }
 
 TEST_F(ReplaceFile, ExtendedAttributesAreCopied)
 {
-    Write(target, "old");
+    WriteFile(target, "old");
     if (setxattr(target.c_str(), "user.lyrasil", "kept", 4, 0) != 0)
         GTEST_SKIP() << "no user attributes here: " << strerror(errno);
     EXPECT_EQ(Replace(target, "new"), REPLACE_OK);
@@ -162,9 +127,9 @@ TEST_F(ReplaceFile, WhatStandsUnderTheTemporaryName)
     } cases[] = {
         {"a link to a victim", [&] { ASSERT_EQ(symlink("victim", temp.c_str()), 0); },
          REPLACE_OK, {"song.mp3", "victim"}},
-        {"a hard link to a victim", [&] { ASSERT_EQ(link(Path("victim").c_str(), temp.c_str()), 0); },
+        {"a hard link to a victim", [&] { ASSERT_EQ(link(scratch.Path("victim").c_str(), temp.c_str()), 0); },
          REPLACE_OK, {"song.mp3", "victim"}},
-        {"the leftover of a killed run", [&] { Write(temp, "partial"); },
+        {"the leftover of a killed run", [&] { WriteFile(temp, "partial"); },
          REPLACE_OK, {"song.mp3", "victim"}},
         {"a folder", [&] { ASSERT_EQ(mkdir(temp.c_str(), 0700), 0); },
          REPLACE_CREATE, {"song.mp$", "song.mp3", "victim"}},
@@ -175,15 +140,15 @@ TEST_F(ReplaceFile, WhatStandsUnderTheTemporaryName)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::system(("rm -rf '" + dir + "'/*").c_str());
-        Write(target, "old");
-        Write(Path("victim"), "victim");
+        scratch.Clear();
+        WriteFile(target, "old");
+        WriteFile(scratch.Path("victim"), "victim");
         c.plant();
         int result = Replace(target, "new");
         EXPECT_EQ(result, c.result);
-        EXPECT_EQ(Read(target), result == REPLACE_OK ? "new" : "old");
-        EXPECT_EQ(Read(Path("victim")), "victim");
-        EXPECT_EQ(Entries(), c.after);
+        EXPECT_EQ(ReadFile(target), result == REPLACE_OK ? "new" : "old");
+        EXPECT_EQ(ReadFile(scratch.Path("victim")), "victim");
+        EXPECT_EQ(scratch.Entries(), c.after);
         replace_free(&r);
     }
 }
@@ -191,65 +156,65 @@ TEST_F(ReplaceFile, WhatStandsUnderTheTemporaryName)
 TEST_F(ReplaceFile, LiveWritersAreLeftAlone)
 {
     // A temporary file another writer holds, here perhaps for "song.mp2".
-    Write(target, "old");
-    Write(temp, "another writer's");
+    WriteFile(target, "old");
+    WriteFile(temp, "another writer's");
     int held = HoldLock(temp);
     EXPECT_EQ(Replace(target, "new"), REPLACE_BUSY);
     EXPECT_EQ(errno, EBUSY);
-    EXPECT_EQ(Read(temp), "another writer's");
-    EXPECT_EQ(Read(target), "old");
+    EXPECT_EQ(ReadFile(temp), "another writer's");
+    EXPECT_EQ(ReadFile(target), "old");
     close(held);
     // A target another writer holds.
     unlink(temp.c_str());
     held = HoldLock(target);
     EXPECT_EQ(Replace(target, "new"), REPLACE_BUSY);
     close(held);
-    EXPECT_EQ(Entries(), std::set<std::string>{"song.mp3"});
+    EXPECT_EQ(scratch.Entries(), std::set<std::string>{"song.mp3"});
     EXPECT_EQ(Replace(target, "new"), REPLACE_OK);
 }
 
 TEST_F(ReplaceFile, TargetReplacedSinceItWasReadIsRefused)
 {
-    Write(target, "read by us");
+    WriteFile(target, "read by us");
     struct stat source = Stat(target);
-    Write(Path("other"), "written by another run");
-    ASSERT_EQ(rename(Path("other").c_str(), target.c_str()), 0);
+    WriteFile(scratch.Path("other"), "written by another run");
+    ASSERT_EQ(rename(scratch.Path("other").c_str(), target.c_str()), 0);
     EXPECT_EQ(replace_open(&r, target.c_str(), ".mp$", &source, nullptr), REPLACE_BUSY);
-    EXPECT_EQ(Read(target), "written by another run");
-    EXPECT_EQ(Entries(), std::set<std::string>{"song.mp3"});
+    EXPECT_EQ(ReadFile(target), "written by another run");
+    EXPECT_EQ(scratch.Entries(), std::set<std::string>{"song.mp3"});
 }
 
 TEST_F(ReplaceFile, FailuresLeaveTheTargetAndNoTemporaryFile)
 {
     // The temporary name is the target itself, or the file to protect.
-    std::string odd = Path("odd.mp$");
-    Write(odd, "old");
+    std::string odd = scratch.Path("odd.mp$");
+    WriteFile(odd, "old");
     EXPECT_EQ(replace_open(&r, odd.c_str(), ".mp$", nullptr, nullptr), REPLACE_CLASH);
     replace_free(&r);
-    Write(target, "old");
-    Write(temp, "protected");
+    WriteFile(target, "old");
+    WriteFile(temp, "protected");
     struct stat protect = Stat(temp);
     EXPECT_EQ(replace_open(&r, target.c_str(), ".mp$", nullptr, &protect), REPLACE_CLASH);
-    EXPECT_EQ(Read(temp), "protected");
+    EXPECT_EQ(ReadFile(temp), "protected");
     replace_free(&r);
     unlink(temp.c_str());
     unlink(odd.c_str());
 
     // A target that is not a regular file is not replaced.
-    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
-    EXPECT_EQ(replace_open(&r, Path("fifo").c_str(), ".lr$", nullptr, nullptr), REPLACE_NOTREG);
+    ASSERT_EQ(mkfifo(scratch.Path("fifo").c_str(), 0600), 0);
+    EXPECT_EQ(replace_open(&r, scratch.Path("fifo").c_str(), ".lr$", nullptr, nullptr), REPLACE_NOTREG);
     replace_free(&r);
-    unlink(Path("fifo").c_str());
+    unlink(scratch.Path("fifo").c_str());
 
     // The rename fails: a folder took the target's name meanwhile.
     ASSERT_EQ(replace_open(&r, target.c_str(), ".mp$", nullptr, nullptr), REPLACE_OK);
     fputs("new", r.fp);
     unlink(target.c_str());
     ASSERT_EQ(mkdir(target.c_str(), 0700), 0);
-    Write(target + "/inside", "kept");
+    WriteFile(target + "/inside", "kept");
     EXPECT_EQ(replace_commit(&r), REPLACE_RENAME);
-    EXPECT_EQ(Read(target + "/inside"), "kept");
-    EXPECT_EQ(Entries(), std::set<std::string>{"song.mp3"});
+    EXPECT_EQ(ReadFile(target + "/inside"), "kept");
+    EXPECT_EQ(scratch.Entries(), std::set<std::string>{"song.mp3"});
 }
 
 }  // namespace
@@ -258,13 +223,13 @@ TEST_F(ReplaceFile, FailuresLeaveTheTargetAndNoTemporaryFile)
 // FIFO never makes the reader wait.
 TEST_F(ReplaceFile, OnlyRegularFilesAreOpenedForReading)
 {
-    Write(target, "track");
-    ASSERT_EQ(0, mkfifo(Path("fifo.mp3").c_str(), 0600));
-    ASSERT_EQ(0, mkdir(Path("folder.mp3").c_str(), 0700));
+    WriteFile(target, "track");
+    ASSERT_EQ(0, mkfifo(scratch.Path("fifo.mp3").c_str(), 0600));
+    ASSERT_EQ(0, mkdir(scratch.Path("folder.mp3").c_str(), 0700));
     const struct {
         std::string name;
         int err;
-    } cases[] = {{target, 0}, {Path("fifo.mp3"), EINVAL}, {Path("folder.mp3"), EISDIR}, {Path("none.mp3"), ENOENT}};
+    } cases[] = {{target, 0}, {scratch.Path("fifo.mp3"), EINVAL}, {scratch.Path("folder.mp3"), EISDIR}, {scratch.Path("none.mp3"), ENOENT}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         struct stat st;

@@ -10,72 +10,16 @@ results (and the same input tags) as an independent peer.
     test_reading.py EXPORT IMPORT [unittest arguments]
 """
 import os
-import shutil
-import struct
-import subprocess
 import sys
-import tempfile
-import unittest
 import zlib
 
-EXPORT = IMPORT = None
-HERE = os.path.dirname(os.path.abspath(__file__))
-DEMO = os.path.join(HERE, "..", "..", "demo")
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import test_tools  # noqa: E402  (the runner)
+from test_tools import ToolTest  # noqa: E402
+from id3build import (audio, be32, frame, inline_lrc, sylt_payload, syncsafe, tag,  # noqa: E402
+                      unsync)
+
 REFUSED = 'The ID3 tag of "%s" cannot be copied safely. The track was not changed.\n'
-
-sys.path.insert(0, HERE)
-from test_tools import ToolTest, audio, syncsafe  # noqa: E402  (the shared builders and runner)
-
-try:
-    from mutagen.id3 import ID3, SYLT, TIT2, Encoding
-except ImportError:  # the tests that need the peer are skipped
-    ID3 = None
-
-
-def frame(version, ident, body, flags=b"\0\0", size=None):
-    n = len(body) if size is None else size
-    return ident + (syncsafe(n) if version == 4 else struct.pack(">I", n)) + flags + body
-
-
-def tag(version, body, flags=0, size=None):
-    return b"ID3" + bytes([version, 0, flags]) + syncsafe(len(body) if size is None else size) + body
-
-
-def unsync(data):
-    """A zero byte after each 0xFF that is followed by a zero or 111xxxxx."""
-    out = bytearray()
-    for i, b in enumerate(data):
-        out.append(b)
-        if b == 0xFF and (i + 1 == len(data) or data[i + 1] == 0 or data[i + 1] >= 0xE0):
-            out.append(0)
-    return bytes(out)
-
-
-def utf16_payload(items, desc="d"):
-    """A SYLT payload in UTF-16 with a byte order mark on every string."""
-    out = b"\x01eng\x02\x01" + desc.encode("utf-16") + b"\0\0"
-    for text, ms in items:
-        out += text.encode("utf-16") + b"\0\0" + struct.pack(">I", ms)
-    return out
-
-
-def inline_lrc(items):
-    """The inline LRC text of sync items, as the export writes it."""
-    out, linestart = "", True
-    for text, ms in items:
-        while text[:1] in ("\n", "\r") and text:
-            out, text, linestart = out + text[0], text[1:], True
-        h = (ms + 5) // 10
-        stamp = "%02d:%02d.%02d" % (h // 6000, h // 100 % 60, h % 100)
-        out += ("[%s]" if linestart else "<%s>") % stamp + text
-        linestart = text.endswith("\n")
-    return out
-
-
-class ReadingTest(ToolTest):
-    def needs_mutagen(self):
-        if ID3 is None:
-            self.skipTest("python3-mutagen is not installed")
 
 
 # Each kind of LRC file and the sync items it must give.  Times in ms.
@@ -108,15 +52,15 @@ LRC_FILES = [  # name, file bytes, items, lines reported skipped
 ]
 
 
-class LrcFiles(ReadingTest):
+class LrcFiles(ToolTest):
     """Every kind of LRC file, imported into version-3 and -4 tracks."""
 
     def test_import_and_read_back_with_mutagen(self):
-        self.needs_mutagen()
+        ID3 = self.mutagen().ID3
         for version in (3, 4):
             for name, data, items, skipped in LRC_FILES:
                 with self.subTest(version=version, lrc=name):
-                    old = tag(version, frame(version, b"TIT2", b"\0Title") + b"\0" * 40) + audio()
+                    old = tag(version, [frame(version, b"TIT2", b"\0Title")], padding=40) + audio()
                     self.write("song.mp3", old)
                     self.write("song.lrc", data)
                     out = "Done\n"
@@ -124,7 +68,7 @@ class LrcFiles(ReadingTest):
                         out = "1 line without a readable time-stamp was skipped.\n" + out
                     elif skipped:
                         out = "%d lines without a readable time-stamp were skipped.\n" % skipped + out
-                    self.assertEqual(self.run_tool(IMPORT, "song.mp3", "song"), (0, out))
+                    self.assertEqual(self.import_("song.mp3", "song"), (0, out))
                     tags = ID3(self.path("song.mp3"))
                     self.assertEqual(str(tags["TIT2"]), "Title")
                     sylt = tags.getall("SYLT")
@@ -137,109 +81,103 @@ class LrcFiles(ReadingTest):
                     self.assertTrue(self.read("song.mp3").endswith(audio()))
 
 
-class OtherWriters(ReadingTest):
+class OtherWriters(ToolTest):
     """Tags that other programs write, exported and checked against mutagen."""
 
     ITEMS = [("\nÿes ", 1000), ("wörld", 65504), ("\n♪ end", 70000)]
 
     def tracks(self):
-        p = utf16_payload(self.ITEMS)
+        p = sylt_payload(self.ITEMS, 1, "d")
         title = b"\x01" + "Tÿtle".encode("utf-16")
         assert unsync(p) != p and unsync(title) != title
         dli = syncsafe(len(p))
         return {
-            "v3-tag-unsync.mp3": tag(3, unsync(frame(3, b"TIT2", title) + frame(3, b"SYLT", p)),
+            "v3-tag-unsync.mp3": tag(3, [unsync(frame(3, b"TIT2", title) + frame(3, b"SYLT", p))],
                                      flags=0x80),
-            "v4-frame-unsync.mp3": tag(4, frame(4, b"TIT2", unsync(title), b"\0\x02") +
-                                       frame(4, b"SYLT", unsync(p), b"\0\x02")),
-            "v4-data-length.mp3": tag(4, frame(4, b"TIT2", syncsafe(len(title)) + title, b"\0\x01") +
-                                      frame(4, b"SYLT", dli + p, b"\0\x01")),
-            "v4-unsync-data-length.mp3": tag(4, frame(4, b"TIT2", unsync(title), b"\0\x02") +
-                                             frame(4, b"SYLT", unsync(dli + p), b"\0\x03")),
+            "v4-frame-unsync.mp3": tag(4, [frame(4, b"TIT2", unsync(title), b"\0\x02"),
+                                           frame(4, b"SYLT", unsync(p), b"\0\x02")]),
+            "v4-data-length.mp3": tag(4, [frame(4, b"TIT2", syncsafe(len(title)) + title, b"\0\x01"),
+                                          frame(4, b"SYLT", dli + p, b"\0\x01")]),
+            "v4-unsync-data-length.mp3": tag(4, [frame(4, b"TIT2", unsync(title), b"\0\x02"),
+                                                 frame(4, b"SYLT", unsync(dli + p), b"\0\x03")]),
         }
 
     def test_export_reads_what_mutagen_reads(self):
-        self.needs_mutagen()
+        ID3 = self.mutagen().ID3
         for name, data in self.tracks().items():
             with self.subTest(track=name):
                 self.write(name, data + audio())
                 tags = ID3(self.path(name))
                 self.assertEqual(tags.getall("SYLT")[0].text, self.ITEMS)
                 lrcname = name[:-4] + ".lrc"
-                self.assertEqual(self.run_tool(EXPORT, name),
-                                 (0, 'Created output file "%s".\n' % lrcname))
+                self.assertExported([name], lrcname)
                 self.assertEqual(self.read(lrcname).decode("utf-8"),
                                  "[ti:%s]\n[re:Quorvane Lyrasil]\n" % tags["TIT2"] +
                                  inline_lrc(tags.getall("SYLT")[0].text))
                 self.assertEqual(self.read(name), data + audio())
 
     def test_rewriting_them(self):
-        self.needs_mutagen()
+        ID3 = self.mutagen().ID3
         self.write("song.lrc", b"[00:01.00]new\n")
         tracks = self.tracks()
         # A tag unsynchronised as a whole is not rewritten.
         old = self.write("v3-tag-unsync.mp3", tracks["v3-tag-unsync.mp3"] + audio())
-        self.assertEqual(self.run_tool(IMPORT, "v3-tag-unsync.mp3", "song"),
+        self.assertEqual(self.import_("v3-tag-unsync.mp3", "song"),
                          (1, REFUSED % "v3-tag-unsync.mp3"))
         self.assertEqual(self.read("v3-tag-unsync.mp3"), old)
         # Frames with flags of their own are kept as they stand.
         for name in ("v4-frame-unsync.mp3", "v4-unsync-data-length.mp3"):
             self.write(name, tracks[name] + audio())
-            self.assertEqual(self.run_tool(IMPORT, name, "song"), (0, "Done\n"))
+            self.assertImported([name, "song"])
             tags = ID3(self.path(name))
             self.assertEqual(str(tags["TIT2"]), "Tÿtle")
             self.assertEqual(tags.getall("SYLT")[0].text, [("new\n", 1000)])
 
     def test_compressed_sylt_frame(self):
-        self.needs_mutagen()
-        p = utf16_payload(self.ITEMS)
+        ID3 = self.mutagen().ID3
+        p = sylt_payload(self.ITEMS, 1, "d")
         z = zlib.compress(p)
         for version, body, flags in ((4, syncsafe(len(p)) + z, b"\0\x09"),
-                                     (3, struct.pack(">I", len(p)) + z, b"\0\x80")):
+                                     (3, be32(len(p)) + z, b"\0\x80")):
             with self.subTest(version=version):
-                self.write("z.mp3", tag(version, frame(version, b"SYLT", body, flags)) + audio())
+                self.write("z.mp3", tag(version, [frame(version, b"SYLT", body, flags)]) + audio())
                 self.assertEqual(ID3(self.path("z.mp3")).getall("SYLT")[0].text, self.ITEMS)
-                self.assertEqual(self.run_tool(EXPORT, "z"),
+                self.assertEqual(self.export("z"),
                                  (1, "The SYLT frame is compressed, which is not supported.\n"))
                 self.assertFalse(os.path.exists(self.path("z.lrc")))
 
 
-class Padding(ReadingTest):
+class Padding(ToolTest):
     """Padding is zero bytes; a tag size that claims audio is refused."""
 
     def test_tag_size_that_claims_audio(self):
         self.write("x.lrc", b"[00:01.00]la\n")
-        frames = frame(3, b"TIT2", b"\0Song") + b"\0" * 100
-        claimed = audio(4)[:1500]
-        old = self.write("x.mp3", tag(3, frames, size=len(frames) + len(claimed)) + claimed + audio())
-        self.assertEqual(self.run_tool(IMPORT, "x"),
-                         (1, 'Importing file "x.lrc".\n' + REFUSED % "x.mp3"))
+        title, claimed = frame(3, b"TIT2", b"\0Song"), audio(4)[:1500]
+        old = self.write("x.mp3", tag(3, [title], padding=100, size=len(title) + 100 + len(claimed))
+                         + claimed + audio())
+        self.assertEqual(self.import_("x"), (1, 'Importing file "x.lrc".\n' + REFUSED % "x.mp3"))
         self.assertEqual(self.read("x.mp3"), old)
-        self.assertEqual(sorted(os.listdir(self.dir)), ["x.lrc", "x.mp3"])
+        self.assertEqual(self.files(), ["x.lrc", "x.mp3"])
 
     def test_zero_padding_still_rewrites(self):
-        shutil.copy(os.path.join(DEMO, "demo.mp3"), self.path("demo.mp3"))
-        shutil.copy(os.path.join(DEMO, "demo.lrc"), self.path("demo.lrc"))
-        self.assertEqual(self.run_tool(IMPORT, "demo"), (0, 'Importing file "demo.lrc".\nDone\n'))
-        self.needs_mutagen()
-        self.assertEqual(len(ID3(self.path("demo.mp3")).getall("SYLT")), 1)
+        self.copy_demo()
+        self.assertImported(["demo"], 'Importing file "demo.lrc".\n')
+        id3 = self.mutagen()
+        self.assertEqual(len(id3.ID3(self.path("demo.mp3")).getall("SYLT")), 1)
         for version in (3, 4):
             self.write("m.mp3", audio())
-            tags = ID3()
-            tags.add(TIT2(encoding=Encoding.UTF16, text="Titel"))
-            tags.add(SYLT(encoding=Encoding.UTF16, lang="eng", format=2, type=1, desc="",
-                          text=[("alt", 5)]))
+            tags = id3.ID3()
+            tags.add(id3.TIT2(encoding=id3.Encoding.UTF16, text="Titel"))
+            tags.add(id3.SYLT(encoding=id3.Encoding.UTF16, lang="eng", format=2, type=1, desc="",
+                              text=[("alt", 5)]))
             tags.save(self.path("m.mp3"), v2_version=version)
             self.assertIn(b"\0" * 100, self.read("m.mp3")[:2000])  # mutagen pads
             self.write("m.lrc", b"[00:01.00]neu\n")
-            self.assertEqual(self.run_tool(IMPORT, "m"), (0, 'Importing file "m.lrc".\nDone\n'))
-            tags = ID3(self.path("m.mp3"))
+            self.assertImported(["m"], 'Importing file "m.lrc".\n')
+            tags = id3.ID3(self.path("m.mp3"))
             self.assertEqual(tags.getall("SYLT")[0].text, [("neu\n", 1000)])
             self.assertEqual(str(tags["TIT2"]), "Titel")
 
 
 if __name__ == "__main__":
-    if len(sys.argv) < 3:
-        sys.exit(__doc__)
-    EXPORT, IMPORT = (os.path.abspath(p) for p in sys.argv[1:3])
-    unittest.main(argv=[sys.argv[0]] + sys.argv[3:], verbosity=2)
+    test_tools.main(__doc__)

@@ -3,14 +3,16 @@
 
 Each test runs the built programs on real files in a temporary folder and
 checks their output, their exit status and the files they leave.  The
-tracks are built here: a hand-made ID3v2 tag in front of a few MPEG-1
-Layer III frames.  python3-mutagen serves as an independent ID3 reader and
-writer.
+tracks are built by id3build (tests/support): a hand-made ID3v2 tag in front
+of a few MPEG-1 Layer III frames.  python3-mutagen serves as an independent
+ID3 reader and writer.  The other Python tests share ToolTest and main().
 
     test_tools.py EXPORT IMPORT [unittest arguments]
 """
 import os
 import resource
+import shlex
+import shutil
 import signal
 import stat
 import struct
@@ -18,6 +20,11 @@ import subprocess
 import sys
 import tempfile
 import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "support"))
+from id3build import (COVER, audio, be32, cover_frame, frame, sylt_payload,  # noqa: E402
+                      syncsafe, tag, text_frame, walk)
 
 EXPORT = IMPORT = None
 
@@ -37,99 +44,11 @@ LRC = b"[ti:Song]\n[00:01.00]Hello <00:01.50>world\n[00:03.00]Next line\n"
 ITEMS = [("Hello ", 1000), ("world\n", 1500), ("Next line\n", 3000)]
 DESCRIPTOR = "Quorvane Lyrasil"
 
-# --- building tracks ------------------------------------------------------
-
-
-def syncsafe(n):
-    return bytes([(n >> 21) & 0x7F, (n >> 14) & 0x7F, (n >> 7) & 0x7F, n & 0x7F])
-
-
-def unsyncsafe(b):
-    return (b[0] << 21) | (b[1] << 14) | (b[2] << 7) | b[3]
-
-
-def audio(frames=3):
-    """MPEG-1 Layer III, 128 kbit/s, 44100 Hz: 417-byte frames, each a
-    header and a payload pattern (never 0xFF, so no false sync)."""
-    # The pattern repeats every 251 frames.
-    period = [b"\xff\xfb\x90\x64" + bytes((f * 31 + i) % 251 for i in range(413))
-              for f in range(min(frames, 251))]
-    return b"".join(period[f % 251] for f in range(frames))
-
-
-def frame(version, ident, payload, flags=b"\0\0"):
-    if version == 2:
-        return ident + struct.pack(">I", len(payload))[1:] + payload
-    size = syncsafe(len(payload)) if version == 4 else struct.pack(">I", len(payload))
-    return ident + size + flags + payload
-
-
-def tag(version, frames, padding=0, flags=0, size=None):
-    body = b"".join(frames) + b"\0" * padding
-    if size is None:
-        size = len(body)
-    return b"ID3" + bytes([version, 0, flags]) + syncsafe(size) + body
-
-
-def text_frame(version, ident, text):
-    return frame(version, ident, b"\0" + text.encode("latin-1"))
-
-
-def encode(text, enc):
-    if enc == 0:
-        return text.encode("latin-1") + b"\0"
-    if enc == 1:
-        return text.encode("utf-16") + b"\0\0"
-    if enc == 2:
-        return text.encode("utf-16-be") + b"\0\0"
-    return text.encode("utf-8") + b"\0"
-
-
-def sylt_payload(items, enc=0, desc="", fmt=2):
-    out = bytes([enc]) + b"eng" + bytes([fmt, 1]) + encode(desc, enc)
-    for text, time in items:
-        out += encode(text, enc) + struct.pack(">I", time)
-    return out
-
-
-def cover_frame(version):
-    """A picture frame well over 128 bytes."""
-    data = bytes(range(256)) * 3
-    return frame(version, b"PIC" if version == 2 else b"APIC",
-                 b"\0" + (b"JPG" if version == 2 else b"image/jpeg\0") + b"\x03\0" + data)
-
-
-# --- reading tracks -------------------------------------------------------
-
-
-def walk(data):
-    """The raw frames of a tag and the offset where the audio starts."""
-    version, flags = data[3], data[5]
-    end = 10 + unsyncsafe(data[6:10])
-    pos, frames = 10, []
-    if version == 3 and flags & 0x40:  # the size counts the bytes after it
-        pos += 4 + struct.unpack(">I", data[10:14])[0]
-    elif version == 4 and flags & 0x40:  # the size counts itself
-        pos += unsyncsafe(data[10:14])
-    head = 6 if version == 2 else 10
-    while pos + head <= end and data[pos:pos + 1] != b"\0":
-        if version == 2:
-            size = struct.unpack(">I", b"\0" + data[pos + 3:pos + 6])[0]
-        elif version == 4:
-            size = unsyncsafe(data[pos + 4:pos + 8])
-        else:
-            size = struct.unpack(">I", data[pos + 4:pos + 8])[0]
-        frames.append(data[pos:pos + head + size])
-        pos += head + size
-    return frames, end
-
-
-def mutagen_id3():
-    from mutagen.id3 import ID3
-    return ID3
-
-
 # --- running the programs -------------------------------------------------
+
+# What goes before each program: an emulator and its options, for programs
+# that this kernel cannot run itself (a 32-bit build); the build passes it in.
+EMULATOR = shlex.split(os.environ.get("LYRASIL_EMULATOR", ""))
 
 
 def unprivileged():
@@ -143,6 +62,21 @@ def unprivileged():
         os.setgid(65534)
         os.setuid(65534)
     return setup
+
+
+def unprivileged_copies(folder):
+    """Copies of both programs in folder, which every user may enter, for
+    unprivileged(): the build tree may lie where nobody cannot go (a home
+    folder of mode 0700 or 0750).  Returns {program: its copy}, or None when
+    nobody cannot run the copies either."""
+    os.chmod(folder, 0o755)
+    copies = {tool: shutil.copy(tool, folder) for tool in (EXPORT, IMPORT)}
+    try:
+        probe = subprocess.run(EMULATOR + [copies[EXPORT], "--version"], preexec_fn=unprivileged(),
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+    except PermissionError:
+        return None
+    return copies if probe.returncode == 0 else None
 
 
 def full_disk(limit):
@@ -176,7 +110,7 @@ class ToolTest(unittest.TestCase):
         env = dict(os.environ, LC_ALL="C")
         if limit:
             preexec = full_disk(limit)
-        proc = subprocess.run([tool] + list(args), cwd=self.dir, env=env,
+        proc = subprocess.run(EMULATOR + [tool] + list(args), cwd=self.dir, env=env,
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                               preexec_fn=preexec, timeout=timeout)
         self.assertEqual(proc.stderr, b"", proc.stderr.decode(errors="replace"))
@@ -190,6 +124,19 @@ class ToolTest(unittest.TestCase):
 
     def files(self):
         return sorted(os.listdir(self.dir))
+
+    def copy_demo(self):
+        """The bundled demo track and its lyrics, as demo.mp3 and demo.lrc."""
+        for name in ("demo.mp3", "demo.lrc"):
+            shutil.copy(os.path.join(HERE, "..", "..", "demo", name), self.path(name))
+
+    def mutagen(self):
+        """The mutagen.id3 module; the test is skipped without python3-mutagen."""
+        try:
+            import mutagen.id3
+        except ImportError:
+            self.skipTest("python3-mutagen is not installed")
+        return mutagen.id3
 
     def assertImported(self, args, out_start=""):
         status, out = self.import_(*args)
@@ -368,8 +315,7 @@ class SafeReplace(ToolTest):
             "unsync.mp3": tag(3, [frame(3, b"SYLT", sylt_payload(ITEMS))], flags=0x80) + audio(),
             "overlong.mp3": tag(3, [text_frame(3, b"TIT2", "x")], size=5000) + audio(1),
             # a frame that claims 1000 bytes in a 24-byte tag
-            "broken.mp3": tag(3, [b"TIT2" + struct.pack(">I", 1000) + b"\0\0\0abc"],
-                              padding=10) + audio(),
+            "broken.mp3": tag(3, [frame(3, b"TIT2", b"\0abc", size=1000)], padding=10) + audio(),
         }
         for name, data in tracks.items():
             self.write(name, data)
@@ -469,8 +415,7 @@ class Refusals(ToolTest):
 
     def test_unknown_tag_version_is_not_a_missing_tag(self):
         self.write("words.lrc", LRC)
-        body = text_frame(4, b"TIT2", "x")
-        track = self.write("v5.mp3", b"ID3\5\0\0" + syncsafe(len(body)) + body + audio())
+        track = self.write("v5.mp3", tag(5, [text_frame(4, b"TIT2", "x")]) + audio())
         self.assertEqual(self.import_("v5", "words"),
                          (1, 'The ID3 tag of "v5.mp3" cannot be copied safely. '
                              'The track was not changed.\n'))
@@ -494,6 +439,11 @@ class Refusals(ToolTest):
     def test_files_the_user_may_not_change(self):
         """Run as a user whom permissions bind (nobody, when the tests run as
         root): each failure names its reason."""
+        bin_dir = tempfile.TemporaryDirectory(prefix="lyrasil-bin-")
+        self.addCleanup(bin_dir.cleanup)
+        tools = unprivileged_copies(bin_dir.name)
+        if tools is None:
+            self.skipTest("the user nobody cannot run programs from %s" % tempfile.gettempdir())
         os.chmod(self.dir, 0o777)
         track = v3_track()
         before = {"song.mp3": track, "words.lrc": LRC, "nr.mp3": track, "ro.lrc": LRC,
@@ -517,7 +467,7 @@ class Refusals(ToolTest):
         ]
         for tool, args, message in cases:
             with self.subTest(args=args):
-                self.assertEqual(self.run_tool(tool, *args, preexec=unprivileged()),
+                self.assertEqual(self.run_tool(tools[tool], *args, preexec=unprivileged()),
                                  (1, message))
         os.chmod(self.path("nr.mp3"), 0o600)
         self.assertUntouched(before)
@@ -563,7 +513,7 @@ class Concurrency(ToolTest):
         self.assertEqual(new[end:], sound, name)
 
     def start(self, *args):
-        return subprocess.Popen([IMPORT] + list(args), cwd=self.dir,
+        return subprocess.Popen(EMULATOR + [IMPORT] + list(args), cwd=self.dir,
                                 env=dict(os.environ, LC_ALL="C"),
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 
@@ -626,8 +576,16 @@ class Concurrency(ToolTest):
         second = self.start("t.mp3", "late")
         track = os.path.realpath(self.path("t.mp3"))
         fds = "/proc/%d/fd" % second.pid
-        while not any(os.path.realpath(os.path.join(fds, fd)) == track
-                      for fd in os.listdir(fds)):
+
+        def holds_track():  # descriptors may close while they are listed
+            for fd in os.listdir(fds):
+                try:
+                    if os.readlink(os.path.join(fds, fd)) == track:
+                        return True
+                except FileNotFoundError:
+                    pass
+            return False
+        while not holds_track():
             self.assertIsNone(second.poll())
         os.kill(second.pid, signal.SIGSTOP)
         self.assertImported(["t.mp3", "first"])
@@ -689,9 +647,9 @@ class Tags(ToolTest):
                              b"[00:01.00]Hello <00:01.50>world\n[00:03.00]Next line\n")
 
     def test_extended_header_is_kept(self):
-        ext = struct.pack(">I", 6) + b"\0" * 6  # version 3: 6 bytes follow the size
-        body = ext + text_frame(3, b"TIT2", "T") + frame(3, b"SYLT", sylt_payload([("x", 1)]))
-        old = b"ID3\3\0\x40" + syncsafe(len(body)) + body + audio()
+        ext = be32(6) + b"\0" * 6  # version 3: 6 bytes follow the size
+        old = tag(3, [text_frame(3, b"TIT2", "T"), frame(3, b"SYLT", sylt_payload([("x", 1)]))],
+                  flags=0x40, ext=ext) + audio()
         self.write("ext.mp3", old)
         self.write("ext.lrc", LRC)
         self.assertImported(["ext"], 'Importing file "ext.lrc".\n')
@@ -726,10 +684,7 @@ class Interoperability(ToolTest):
 
     def setUp(self):
         super().setUp()
-        try:
-            self.ID3 = mutagen_id3()
-        except ImportError:
-            self.skipTest("python3-mutagen is not installed")
+        self.ID3 = self.mutagen().ID3
 
     def test_mutagen_reads_imported_lyrics(self):
         cases = [  # version of the old tag, LRC text, declared encoding
@@ -768,7 +723,7 @@ class Interoperability(ToolTest):
                 if version:
                     self.assertEqual(str(tags["TIT2"]), "Title")
                     self.assertEqual(str(tags["TPE1"]), "Band")
-                    self.assertEqual(tags.getall("APIC")[0].data, bytes(range(256)) * 3)
+                    self.assertEqual(tags.getall("APIC")[0].data, COVER)
                     new_frames, _ = walk(self.read("song.mp3"))
                     self.assertEqual(new_frames[:-1], walk(old)[0])
 
@@ -795,8 +750,15 @@ class Interoperability(ToolTest):
                                  "[00:00.00]Eins <00:32.00>zwei\n[01:04.00]drei\n[01:36.00]vier")
 
 
-if __name__ == "__main__":
+def main(doc):
+    """Runs the tests of the module run as a program, given EXPORT IMPORT
+    [unittest arguments]; doc is its usage."""
+    global EXPORT, IMPORT
     if len(sys.argv) < 3:
-        sys.exit(__doc__)
+        sys.exit(doc)
     EXPORT, IMPORT = (os.path.abspath(p) for p in sys.argv[1:3])
-    unittest.main(argv=[sys.argv[0]] + sys.argv[3:], verbosity=2)
+    unittest.main(module="__main__", argv=[sys.argv[0]] + sys.argv[3:], verbosity=2)
+
+
+if __name__ == "__main__":
+    main(__doc__)

@@ -1,0 +1,148 @@
+/*
+ * track.c - reading and rewriting a track safely (see track.h).
+ */
+#define _XOPEN_SOURCE 700
+
+#include "track.h"
+
+#include <assert.h>
+#include <errno.h>
+#include <stdlib.h>
+#include <string.h>
+
+/* The track result for a core reason. */
+static int from_reason(Track *t, int reason)
+{
+    switch (reason) {
+    case ID3_OK:
+        return TRACK_OK;
+    case ID3_EREAD:
+        t->err = errno != 0 ? errno : EIO;
+        return TRACK_READ;
+    case ID3_EWRITE:
+        t->err = errno != 0 ? errno : EIO;
+        return TRACK_WRITE;
+    case ID3_ENOMEM:
+        t->err = ENOMEM;
+        return TRACK_NOMEM;
+    case ID3_EVERSION:
+        return TRACK_VERSION;
+    case ID3_ENOTMPEG:
+        return TRACK_NOTMP3;
+    case ID3_ENOTAG:
+        return TRACK_NOTAG;
+    case ID3_ENOSYLT:
+        return TRACK_NOSYLT;
+    case ID3_ECOMPRESSED:
+        return TRACK_COMPRESSED;
+    case ID3_ESYLT:
+        return TRACK_BADSYLT;
+    case ID3_ETOOBIG:
+        return TRACK_TOOBIG;
+    default:
+        return TRACK_TAG;
+    }
+}
+
+static int replace_failed(Track *t, int result)
+{
+    t->replaced = result;
+    t->err = errno;
+    return TRACK_REPLACE;
+}
+
+int track_open(Track *t, const char *name, int mpeg)
+{
+    assert(t != NULL && name != NULL);
+    memset(t, 0, sizeof *t);
+    t->out.targetfd = t->out.tmpfd = -1;
+    if ((t->name = strdup(name)) == NULL) {
+        t->err = ENOMEM;
+        return TRACK_NOMEM;
+    }
+    t->fp = replace_fopen_regular(name, &t->st);
+    if (t->fp == NULL) {
+        t->err = errno;
+        return errno == EINVAL ? TRACK_NOTREG : TRACK_OPEN;
+    }
+    errno = 0;
+    t->hastag = id3_init(t->fp, &t->tag);
+    if (!mpeg)
+        return TRACK_OK;
+    /* "ID3" of a version this program does not know is no missing tag:
+     * a new tag in front of it would hide it. */
+    if (t->tag.reason == ID3_EVERSION)
+        return TRACK_VERSION;
+    /* Whatever the name says, a WAV or a text file must not get a tag. */
+    errno = 0;
+    return id3_ismpeg(&t->tag) ? TRACK_OK : from_reason(t, t->tag.reason);
+}
+
+int track_readsylt(Track *t, int wordstamps)
+{
+    assert(t != NULL && t->fp != NULL);
+    errno = 0;
+    if (!t->hastag)
+        return t->tag.reason == ID3_EREAD ? from_reason(t, ID3_EREAD) : TRACK_NOTAG;
+    if (!id3_readsylt(&t->tag) || !lrc_fromsylt(&t->tag, wordstamps))
+        return from_reason(t, t->tag.reason);
+    return TRACK_OK;
+}
+
+int track_rewrite(Track *t, const char *dest)
+{
+    int result;
+
+    assert(t != NULL && t->fp != NULL);
+    /* A plain rewrite replaces the file read, which must still be there
+     * under its name (source); a new name must not be the track. */
+    replace_free(&t->out);
+    result = replace_open(&t->out, dest != NULL ? dest : t->name, ".mp$",
+                          dest == NULL ? &t->st : NULL, &t->st);
+    if (result != REPLACE_OK)
+        return replace_failed(t, result);
+    errno = 0;
+    if (!id3_rewrite(t->out.fp, &t->tag)) {
+        result = from_reason(t, t->tag.reason);
+        replace_abort(&t->out);
+        return result;
+    }
+    result = replace_commit(&t->out);
+    return result == REPLACE_OK ? TRACK_OK : replace_failed(t, result);
+}
+
+int track_writelrc(Track *t, const char *lrcname)
+{
+    struct stat st;
+    int result;
+
+    assert(t != NULL && lrcname != NULL);
+    /* Never write over the input, whatever name (or link) leads to it. */
+    if (stat(lrcname, &st) == 0 && replace_same_file(&st, &t->st))
+        return TRACK_SAMEFILE;
+    replace_free(&t->out);
+    result = replace_open(&t->out, lrcname, ".lr$", NULL, &t->st);
+    if (result != REPLACE_OK)
+        return replace_failed(t, result);
+    errno = 0;
+    if (!lrc_write(t->out.fp, &t->tag)) {
+        t->err = errno != 0 ? errno : EIO;
+        replace_abort(&t->out);
+        return TRACK_WRITE;
+    }
+    result = replace_commit(&t->out);
+    return result == REPLACE_OK ? TRACK_OK : replace_failed(t, result);
+}
+
+void track_close(Track *t)
+{
+    assert(t != NULL);
+    replace_free(&t->out);
+    id3_close(&t->tag);
+    if (t->fp != NULL) {
+        fclose(t->fp);
+        t->fp = NULL;
+    }
+    free(t->name);
+    t->name = NULL;
+}
