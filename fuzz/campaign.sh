@@ -3,10 +3,11 @@
 #
 #   fuzz/campaign.sh MINUTES [WORKDIR]
 #
-# Builds the fuzz tree first, as ./setup.sh test does (build/fuzz of this
-# clone, with clang; a tree already there is brought up to date), then runs
-# every target in it for MINUTES minutes at once: one process per core, at
-# least one per target, the processes shared out among the targets in turn.
+# Builds the fuzz tree first as ./setup.sh test does, through ./setup.sh
+# fuzz-build (build/fuzz of this clone, brought up to date when it is there
+# already; clang installed when missing), then runs every target in it for
+# MINUTES minutes at once: one process per core, at least one per target,
+# the processes shared out among the targets in turn.
 # Each target starts from its seed corpus (fuzz/corpus/TARGET, only read)
 # and from what earlier campaigns found, in its work folder outside the
 # source tree (WORKDIR, by default build/campaign of this clone):
@@ -21,9 +22,8 @@
 # time.  At the end it prints one line per target (processes, executions,
 # executions a second over the campaign, findings) and the total.  Exit
 # status: 0 without findings, 1 with, 2 when it could not run.  Ctrl-C ends
-# the campaign early and still prints the figures.  Needs clang and
-# libclang-rt-14-dev (./setup.sh test installs them); one campaign at a
-# time per work folder.
+# the campaign early and still prints the figures.  One campaign at a time
+# per work folder.
 set -euo pipefail
 
 usage() { echo "usage: fuzz/campaign.sh MINUTES [WORKDIR]" >&2; exit 2; }
@@ -42,16 +42,10 @@ if ! flock -n 9; then
   exit 2
 fi
 
-# --- the fuzz tree, configured as ./setup.sh test configures it ------------
-if ! command -v clang >/dev/null || ! command -v clang++ >/dev/null; then
-  echo "campaign.sh: needs clang (apt-get install clang libclang-rt-14-dev, or run ./setup.sh test)" >&2
-  exit 2
-fi
+# --- the fuzz tree, built by ./setup.sh as for its tests ---------------------
 tree=$top/build/fuzz
 echo "== building the fuzz targets in $tree"
-cmake -S "$top" -B "$tree" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
-  -DCMAKE_CXX_COMPILER=clang++ -DLYRASIL_FUZZ=ON -DLYRASIL_GUI=OFF -DLYRASIL_TESTS=OFF -DLYRASIL_BENCH=OFF >/dev/null
-if ! cmake --build "$tree" -j "$cores" >"$work/build.log" 2>&1; then
+if ! "$top/setup.sh" fuzz-build >"$work/build.log" 2>&1; then
   tail -n 30 "$work/build.log"
   echo "campaign.sh: the build failed (log: $work/build.log)" >&2
   exit 2
