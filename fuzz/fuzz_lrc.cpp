@@ -39,7 +39,7 @@ static Lyrics lyrics_of(const std::string &lrc)
         if ((p[0] == '[' && p[1] == ']') || (p[0] == '<' && p[1] == '>')) {
             l.times.push_back(ID3_NOTIME);
             i += 2;
-        } else if (lrc_timestamp(p, &time)) {
+        } else if ((p[0] == '[' || p[0] == '<') && lrc_timestamp(p, &time)) {
             l.times.push_back(time);
             i = lrc.find(p[0] == '[' ? ']' : '>', i) + 1;
         } else {
