@@ -14,6 +14,7 @@
  *   tosylt.c    LRC text to SYLT payload; lrc_tosylt
  *   rewrite.c   a new copy of a track; id3_copytag, id3_writesylt,
  *               id3_appendmp3
+ *   syscopy.c   the platform layer: copying between files in the kernel
  */
 #ifndef LYRASIL_CORE_INTERNAL_H
 #define LYRASIL_CORE_INTERNAL_H
@@ -197,6 +198,20 @@ size_t stamp_at(const char *s, int32_t *time);
  * from the first frame header in the 64 KiB after the tag.  0 when fp is
  * null, there is no header, the track cannot be read or memory runs out. */
 int mpeg_frame(FILE *fp, uint32_t *samples, uint32_t *rate);
+
+/* --- syscopy.c: the platform layer --- */
+
+/* Copies up to len bytes of in, from offset pos, to out at its position,
+ * inside the kernel where the system offers that (Linux: copy_file_range,
+ * which shares blocks where the file system can and both offsets are
+ * multiples of its block size).  out is flushed first; afterwards it
+ * stands after the copied bytes, and in's position is undefined.  *copied
+ * tells how many were copied: fewer than len, 0 included, where the
+ * system declines the copy (another system, kernel or file system, a
+ * stream without a descriptor) or in ends early, the rest being the
+ * caller's to copy.  Returns ID3_OK; ID3_EWRITE (or ID3_ENOMEM), errno
+ * set, when flushing, the copy or positioning out failed. */
+int syscopy_range(FILE *in, off_t pos, off_t len, FILE *out, off_t *copied);
 
 /* --- fromsylt.c --- */
 

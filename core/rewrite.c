@@ -1,7 +1,8 @@
 /*
  * rewrite.c - a new copy of a track: the old tag's header and frames less
- * its SYLT frames, the new SYLT frame, then the old audio.  Strict where
- * reading is lenient: whatever cannot be copied faithfully is refused.
+ * its SYLT frames, the new SYLT frame, padding where blocks can be shared,
+ * then the old audio.  Strict where reading is lenient: whatever cannot be
+ * copied faithfully is refused.
  */
 #define _POSIX_C_SOURCE 200809L /* fseeko, ftello */
 
@@ -207,29 +208,92 @@ int id3_writesylt(FILE *fp, Id3Tag *id3)
     return 1;
 }
 
+/* Pads the new tag with zero bytes, where the caller named a block size
+ * and the old file has audio (from audio to fileend), so that the tag ends
+ * at the offset within a block where the old audio starts: every block of
+ * the old file after the one that holds the audio's start then has its
+ * twin, at a block boundary, in the new file, and a file system that
+ * shares blocks can share them.  Fewer than blocksize bytes, counted in
+ * the tag's size; none where the size field could not hold them. */
+static int pad_to_block(FILE *fp, Id3Tag *id3, off_t audio, off_t fileend)
+{
+    static const unsigned char zeros[4096];
+    uint32_t block = id3->blocksize;
+    int64_t end = 10 + (int64_t)id3->size, pad, n;
+
+    if (block < 2 || block > ID3_MAXBLOCK || fileend == OFF_UNKNOWN || fileend <= audio)
+        return 1;
+    pad = ((int64_t)(audio % block) - end % block + block) % block;
+    if (pad == 0 || id3->size + pad > SYNCSAFE_MAX)
+        return 1;
+    for (; pad > 0; pad -= n) {
+        n = pad < (int64_t)sizeof zeros ? pad : (int64_t)sizeof zeros;
+        if (!write_all(fp, zeros, (size_t)n))
+            return 0;
+        id3->size += (int32_t)n;
+    }
+    return update_size(fp, id3);
+}
+
+/* Copies len bytes of in from pos to out through the system
+ * (syscopy_range): with a block size named, the bytes up to in's next
+ * block boundary first, so that the rest starts at a boundary of both
+ * files.  *copied: how many the system copied; the rest is the caller's. */
+static int copy_by_system(FILE *in, off_t pos, off_t len, FILE *out, uint32_t block,
+                          off_t *copied)
+{
+    off_t head = block >= 2 && block <= ID3_MAXBLOCK ? (block - pos % block) % block : 0, more;
+    int r;
+
+    *copied = 0;
+    if (head > 0 && head < len &&
+        ((r = syscopy_range(in, pos, head, out, copied)) != ID3_OK || *copied < head))
+        return r;
+    r = syscopy_range(in, pos + *copied, len - *copied, out, &more);
+    *copied += more;
+    return r;
+}
+
+/* Copies in from pos to its end, whatever its length, to out. */
+static int copy_to_end(FILE *in, off_t pos, FILE *out)
+{
+    unsigned char *block;
+    size_t n;
+    int ok = 1;
+
+    if (fseeko(in, pos, SEEK_SET) != 0)
+        return ID3_EREAD;
+    block = malloc(COPY_BLOCK);
+    if (block == NULL)
+        return ID3_ENOMEM;
+    while (ok && (n = fread(block, 1, COPY_BLOCK, in)) > 0)
+        ok = write_all(out, block, n);
+    free(block);
+    if (!ok || ferror(out))
+        return ID3_EWRITE;
+    return ferror(in) ? ID3_EREAD : ID3_OK;
+}
+
 int id3_appendmp3(FILE *fp, Id3Tag *id3)
 {
     TagInfo ti;
-    unsigned char *block;
-    size_t n;
-    int r, ok = 1;
+    off_t audio, copied = 0;
+    int r;
 
     assert(fp != NULL);
     assert(id3 != NULL);
     assert(id3->fp != NULL);
     r = tag_open(id3->fp, &ti);
-    if (fseeko(id3->fp, tag_audiostart(id3->fp, &ti, r != TAG_NONE), SEEK_SET) != 0)
-        return failed(id3, ID3_EREAD);
-    block = malloc(COPY_BLOCK);
-    if (block == NULL)
-        return failed(id3, ID3_ENOMEM);
-    while (ok && (n = fread(block, 1, COPY_BLOCK, id3->fp)) > 0)
-        ok = write_all(fp, block, n);
-    free(block);
-    if (!ok || ferror(fp))
+    audio = tag_audiostart(id3->fp, &ti, r != TAG_NONE);
+    if (!pad_to_block(fp, id3, audio, ti.fileend))
         return failed(id3, ID3_EWRITE);
-    if (ferror(id3->fp))
-        return failed(id3, ID3_EREAD);
+    if (ti.fileend != OFF_UNKNOWN && ti.fileend > audio &&
+        (r = copy_by_system(id3->fp, audio, ti.fileend - audio, fp, id3->blocksize, &copied)) != ID3_OK)
+        return failed(id3, r);
+    /* What the system did not copy, and anything the track grew by since
+     * its length was taken: today's loop, to the end. */
+    if ((r = copy_to_end(id3->fp, audio + copied, fp)) != ID3_OK)
+        return failed(id3, r);
     id3->reason = ID3_OK;
     return 1;
 }

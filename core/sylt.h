@@ -62,6 +62,7 @@ extern "C" {
 
 #define ID3_NOTIME INT32_MAX          /* time value of an item without a time */
 #define ID3_MAXTIME (ID3_NOTIME - 1)  /* the largest time a stamp can hold */
+#define ID3_MAXBLOCK 65536            /* the largest blocksize that pads a tag */
 
 /* Why a call on a context returned 0 (Id3Tag.reason).  After ID3_EREAD and
  * ID3_EWRITE, errno holds the failed call's reason (0 when a file simply
@@ -113,6 +114,11 @@ typedef struct Id3Tag {
     int32_t skipped;
     /* Why the last call that can fail failed; ID3_OK after a success. */
     uint8_t reason;
+    /* 0 from id3_init.  A caller whose new copy lies on a file system that
+     * can share blocks with the old track stores that file system's block
+     * size here (up to ID3_MAXBLOCK) before id3_appendmp3, which then pads
+     * the new tag so that the audio keeps its offset within a block. */
+    uint32_t blocksize;
 } Id3Tag;
 
 /* --- opening and closing --- */
@@ -267,8 +273,16 @@ int id3_ismpeg(Id3Tag *id3);
  *   Returns 0 when there is no payload (ID3_ENOSYLT) or the frame or the
  *   tag would outgrow its size field (ID3_ETOOBIG), nothing written then,
  *   or when a write fails (ID3_EWRITE).
- * id3_appendmp3: everything of the old file after its tag (and footer), in
- *   64 KiB blocks.  Returns 0 when a read or write fails.
+ * id3_appendmp3: first, when `blocksize` is 2 to ID3_MAXBLOCK and audio
+ *   follows the old tag, zero bytes of padding (fewer than blocksize,
+ *   counted in the tag's size; none when the size field could not hold
+ *   them) that make the new tag end at the old audio's offset modulo
+ *   blocksize; then everything of the old file
+ *   after its tag (and footer).  Where both streams have descriptors the
+ *   system copies the audio (on Linux, copy_file_range: whole blocks are
+ *   shared where the file system can, and with the padding their offsets
+ *   match), and what it declines is copied in 64 KiB blocks; fp stands at
+ *   the new file's end either way.  Returns 0 when a read or write fails.
  *
  * None of them closes a stream; the caller checks its own flush and close
  * before it puts the new file in place of the old one. */

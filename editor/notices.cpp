@@ -22,6 +22,29 @@ static wxString Reason(int err)
 
 // What a save that changed nothing says after its reason.
 static const char kTrackUnchanged[] = "\nThe track was not changed.";
+static const char kFileUnchanged[] = "\nThe file was not changed.";
+
+// The refusals of the replace library that a save and an export share;
+// unchanged: what the message ends with.  Empty text for other statuses.
+static wxString ReplaceRefusal(const TrackResult& r, const char* unchanged)
+{
+    switch (r.status) {
+    case TrackStatus::Changed:
+        return Quoted(r.path) + " was changed by another program while this one was rewriting it;\n"
+                                "the other program's version was kept.";
+    case TrackStatus::InTheWay:
+        return Quoted(r.tempPath) + " is in the way: this program did not make it (it may be left from an "
+                                    "interrupted run).\nRemove or rename it and try again." + unchanged;
+    case TrackStatus::TempBusy:
+        return Quoted(r.path) + " cannot be changed now: its temporary file " + Quoted(r.tempPath) +
+               " is in use by another program." + unchanged;
+    case TrackStatus::PlantedLink:
+        return Quoted(r.path) + " is a link in a folder that others may write; it is not followed." +
+               kFileUnchanged;
+    default:
+        return wxString();
+    }
+}
 
 // Reading the SYLT frame: notices when a track is loaded, errors when its
 // frame is exported.
@@ -42,6 +65,9 @@ static Notice ReadingNotice(const wxString& caption, long style, TrackStatus sta
 
 static Notice SaveNotice(const TrackResult& r)
 {
+    wxString refusal = ReplaceRefusal(r, kTrackUnchanged);
+    if (!refusal.empty())
+        return {kError, refusal, kErrorStyle};
     switch (r.status) {
     case TrackStatus::OpenFailed:
     case TrackStatus::NotRegular:
@@ -69,6 +95,9 @@ static Notice SaveNotice(const TrackResult& r)
 
 static Notice ExportNotice(const TrackResult& r)
 {
+    wxString refusal = ReplaceRefusal(r, kFileUnchanged);
+    if (!refusal.empty())
+        return {kError, refusal, kErrorStyle};
     switch (r.status) {
     case TrackStatus::OpenFailed:
     case TrackStatus::NotRegular:
@@ -96,12 +125,16 @@ Notice TrackNotice(TrackOp op, const TrackResult& r)
 {
     switch (op) {
     case TrackOp::Load:
+        if (r.status == TrackStatus::PlantedLink)
+            return {kError, ReplaceRefusal(r, kFileUnchanged), kErrorStyle};
         if (r.status == TrackStatus::OpenFailed || r.status == TrackStatus::NotRegular)
             return {kError, "Failure opening the file", kErrorStyle};
         return ReadingNotice(kNotice, kNoticeStyle, r.status);
     case TrackOp::Save:
         return SaveNotice(r);
     case TrackOp::Import:
+        if (r.status == TrackStatus::PlantedLink)
+            return {kError, ReplaceRefusal(r, kFileUnchanged), kErrorStyle};
         if (r.status == TrackStatus::LrcInvalid)
             return {kError, "Invalid LRC file, or insufficient memory", kErrorStyle};
         return {kError, "Error opening LRC file " + Quoted(r.path) + ".", kErrorStyle};

@@ -75,6 +75,14 @@ TrackStatus StatusOf(int result, const Track& t)
         case REPLACE_CLASH:
         case REPLACE_CREATE:
             return TrackStatus::TempFailed;
+        case REPLACE_CHANGED:
+            return TrackStatus::Changed;
+        case REPLACE_INWAY:
+            return TrackStatus::InTheWay;
+        case REPLACE_TEMPBUSY:
+            return TrackStatus::TempBusy;
+        case REPLACE_LINK:
+            return TrackStatus::PlantedLink;
         default:
             return TrackStatus::WriteFailed;
         }
@@ -92,6 +100,9 @@ TrackResult Result(int result, const Track& t, const wxString& path)
     r.err = t.err;
     if (result == TRACK_REPLACE && t.out.tmpname != nullptr)
         r.tempPath = wxString::FromUTF8(t.out.tmpname);
+    // A link not followed is named as the link.
+    if (r.status == TrackStatus::PlantedLink && t.out.target != nullptr)
+        r.path = wxString::FromUTF8(t.out.target);
     return r;
 }
 
@@ -123,14 +134,19 @@ LoadResult LoadTrackRows(const wxString& trackPath)
 ImportResult ImportLrcRows(const wxString& lrcPath)
 {
     ImportResult r;
-    r.path = lrcPath;
     struct stat st;
-    FILE* fp = replace_fopen_regular(Native(lrcPath).c_str(), &st);
-    if (fp == nullptr) {
+    FILE* fp = nullptr;
+    char* link = nullptr;
+    int result = replace_read_open(Native(lrcPath).c_str(), &fp, &st, &link);
+    if (result != REPLACE_OK) {
         r.err = errno;
-        r.status = errno == EISDIR || errno == EINVAL ? TrackStatus::NotRegular : TrackStatus::OpenFailed;
+        r.status = result == REPLACE_LINK ? TrackStatus::PlantedLink
+                   : result == REPLACE_NOTREG ? TrackStatus::NotRegular : TrackStatus::OpenFailed;
+        r.path = link != nullptr ? wxString::FromUTF8(link) : lrcPath;
+        std::free(link);
         return r;
     }
+    r.path = lrcPath;
     Id3Tag tag;
     id3_init(nullptr, &tag);
     if (!lrc_read(fp, &tag, 1))

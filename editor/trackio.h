@@ -36,13 +36,17 @@ enum class TrackStatus {
     WriteFailed,     // writing, syncing or renaming failed (err)
     SameFile,        // export: the LRC file chosen is the track itself
     LrcInvalid,      // import: the LRC file could not be read
+    Changed,         // another program changed the file while it was rewritten
+    InTheWay,        // something this program did not make stands at tempPath
+    TempBusy,        // another program holds the temporary file tempPath
+    PlantedLink,     // path is a link in a shared folder that is not followed
 };
 
 struct TrackResult {
     TrackStatus status = TrackStatus::Ok;
     int err = 0;         // errno of the failed call, 0 when there is none
     wxString path;       // the file the status is about
-    wxString tempPath;   // TempFailed: the temporary file's name
+    wxString tempPath;   // TempFailed, InTheWay, TempBusy: the temporary file
 };
 
 // Whether the track can be opened for reading at all (a regular file the

@@ -3,7 +3,8 @@
 // The input is the old track.  A fixed LRC text (plain ASCII, or with
 // accents, chosen by the input's length) is turned into a payload for the
 // track's tag version and the track is rewritten to a new file as
-// lyrasil-import does it.
+// lyrasil-import does it, with a block size to pad to (none, usable ones,
+// unusable ones: chosen by the last byte).
 //
 // Checked: a failure names its reason; when the rewrite reports success:
 //  - the new file's audio (everything after its tag) equals the old audio,
@@ -18,7 +19,10 @@
 //    lyrics convert back to the LRC text given;
 //  - its frames are the old tag's frames without their SYLT frames, byte
 //    for byte and in order, followed by the new SYLT frame (the frames are
-//    walked here independently of the core).
+//    walked here independently of the core);
+//  - its padding is zero bytes: with a usable block size and audio, fewer
+//    than a block, ending the tag at the old audio's offset within a
+//    block; none otherwise.
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -90,6 +94,8 @@ static size_t frames_start(const uint8_t *tag, size_t len)
     return ext > len - 10 ? len : 10 + (size_t)ext;
 }
 
+static const uint32_t blocks[] = {0, 512, 4096, 65536, 1, 3, 65537, 0xFFFFFFFF};
+
 static bool is_sylt(std::string_view frame, int version)
 {
     return frame.compare(0, version == 2 ? 3 : 4, version == 2 ? "SLT" : "SYLT") == 0;
@@ -115,8 +121,9 @@ static const std::string &payload_of(int which, uint8_t version)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static scratch::MemFile oldfile, newfile;
+    static scratch::MemFile oldfile, newfile, back;
     const char *text = lyrics[size % 2];
+    uint32_t block = blocks[(size > 0 ? data[size - 1] : 0) % (sizeof blocks / sizeof *blocks)];
 
     FILE *in = oldfile.open_read(data, size);
     Id3Tag t;
@@ -124,6 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     uint8_t old_version = t.version, old_flags = t.flags;
     const std::string &payload = payload_of(size % 2, t.version);
     FUZZ_CHECK(id3_setsylt(&t, payload.data(), payload.size()) == 1);
+    t.blocksize = block;
 
     FILE *out = newfile.open_write();
     bool ok = id3_rewrite(out, &t);
@@ -162,7 +170,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(n[4] == data[4] && n[5] == want_flags);
     }
 
-    // The frames, old and new, with the old tag's size coding.
+    // The frames, old and new, with the old tag's size coding; where the
+    // new frames end (after the new SYLT frame alone in a tag that had no
+    // frames).
+    size_t frames_end = 10 + (want_version == 2 ? 6 : 10) + payload.size();
     if (had_tag) {
         const uint8_t *o = data;
         size_t ostart = frames_start(o, tagend), nstart = frames_start(n, newtag);
@@ -174,7 +185,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         size_t padding;
         FUZZ_CHECK(walk(o + ostart, tagend - ostart, old_version, plain, before, &padding));
         FUZZ_CHECK(std::all_of(o + ostart + padding, o + tagend, [](uint8_t c) { return c == 0; }));
-        FUZZ_CHECK(walk(n + nstart, newtag - nstart, old_version, plain, after));
+        FUZZ_CHECK(walk(n + nstart, newtag - nstart, old_version, plain, after, &padding));
+        frames_end = nstart + padding;
         FUZZ_CHECK(!after.empty() && is_sylt(after.back(), old_version));
         after.pop_back();
         std::vector<std::string_view> kept;
@@ -183,16 +195,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 kept.push_back(f);
         FUZZ_CHECK(after == kept);
     }
+    FUZZ_CHECK(frames_end <= newtag);
+    FUZZ_CHECK(std::all_of(n + frames_end, n + newtag, [](uint8_t c) { return c == 0; }));
+    if (block >= 2 && block <= ID3_MAXBLOCK && audio < size)
+        FUZZ_CHECK(newtag - frames_end < block && newtag % block == audio % block);
+    else
+        FUZZ_CHECK(newtag == frames_end);
 
-    FILE *back = newfile.open_read(n, nsize);
+    FILE *again = back.open_read(n, nsize);
     Id3Tag r;
-    FUZZ_CHECK(id3_init(back, &r) == 1);
+    FUZZ_CHECK(id3_init(again, &r) == 1);
     FUZZ_CHECK(id3_readsylt(&r) == 1);
     FUZZ_CHECK(r.syltsize == (int32_t)payload.size() &&
                std::memcmp(r.sylt, payload.data(), payload.size()) == 0);
     FUZZ_CHECK(lrc_fromsylt(&r, 1) == 1);
     FUZZ_CHECK(std::strcmp(r.lrc, text) == 0);
     id3_close(&r);
-    std::fclose(back);
+    std::fclose(again);
     return 0;
 }

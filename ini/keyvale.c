@@ -740,7 +740,10 @@ int ini_puts(const char *Section, const char *Key, const char *Value, const char
   }
 
   /* The file must still be the one read, and no other writer at work. */
-  if (replace_open(&rw.out, Filename, "~", rw.rfp != NULL ? &st : NULL, NULL) != REPLACE_OK) {
+  /* The settings file lives in the program's own folder: a temporary file
+   * nobody holds there is a killed run's leftover. */
+  if (replace_open(&rw.out, Filename, "~", rw.rfp != NULL ? &st : NULL, NULL,
+                   REPLACE_LEFTOVERS) != REPLACE_OK) {
     if (rw.rfp != NULL)
       fclose(rw.rfp);
     replace_free(&rw.out);

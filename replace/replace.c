@@ -2,11 +2,14 @@
  * replace.c - replacing a file safely (see replace.h).
  *
  * The steps of replace_open, each with its own failure result:
- *   resolve the name (links followed) and build the temporary name;
+ *   resolve the name (links followed where allowed), build the temporary
+ *   name, open the folder that holds both;
  *   lock the target and check that it is still the file that was read;
  *   refuse a target that is not a regular file or may not be written;
- *   claim the temporary name: create it, or clear a leftover and create it;
+ *   claim the temporary name: create it, never taking what stands there;
  *   give the new file the target's owner, attributes and mode; open r->fp.
+ * replace_commit checks the target once more, under the lock, right before
+ * the rename.  Every name below the folder is used relative to its handle.
  */
 #define _GNU_SOURCE
 
@@ -15,6 +18,7 @@
 #include <assert.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/file.h>
@@ -25,6 +29,10 @@
 /* How often a name that changes under our hands is looked at again before
  * the writer gives up as busy. */
 #define CLAIM_TRIES 8
+/* Links followed in one name at the most, as the kernel allows. */
+#define MAX_LINKS 40
+
+#define ACCESS_ACL "system.posix_acl_access"
 
 /* --- file names --- */
 
@@ -89,38 +97,6 @@ int replace_same_file(const struct stat *a, const struct stat *b)
     return a->st_dev == b->st_dev && a->st_ino == b->st_ino;
 }
 
-/* --- locks --- */
-
-/* 1: fd is locked; 0: another holder has it (errno EBUSY); -1: this file
- * system has no such locks, and the writer goes on without (as it would
- * have to anyway). */
-static int lock_now(int fd)
-{
-    if (flock(fd, LOCK_EX | LOCK_NB) == 0)
-        return 1;
-    if (errno == EWOULDBLOCK || errno == EINTR) {
-        errno = EBUSY;
-        return 0;
-    }
-    return -1;
-}
-
-/* Non-zero when path names, without following a link, the file open on fd. */
-static int still_named(const char *path, int fd)
-{
-    struct stat held, now;
-
-    return fstat(fd, &held) == 0 && lstat(path, &now) == 0 && replace_same_file(&held, &now);
-}
-
-static void close_fd(int *fd)
-{
-    if (*fd >= 0) {
-        close(*fd);
-        *fd = -1;
-    }
-}
-
 static int fail(int result, int err)
 {
     errno = err;
@@ -139,38 +115,206 @@ static char *folder_of(const char *path)
     return strndup(path, (size_t)(slash - path));
 }
 
+/* The last component of path. */
+static const char *base_of(const char *path)
+{
+    const char *slash = strrchr(path, '/');
+
+    return slash != NULL ? slash + 1 : path;
+}
+
+/* --- links --- */
+
+/* The kernel's rule for links in shared folders (protected_symlinks): a
+ * link in a sticky folder that everyone may write is followed only when it
+ * belongs to the follower or to the folder's owner.  Otherwise another user
+ * could plant a link there to any file this process may write. */
+static int may_follow(const char *link, const struct stat *st)
+{
+    char *folder = folder_of(link);
+    struct stat dir;
+    int ok;
+
+    if (folder == NULL)
+        return -1;
+    ok = stat(folder, &dir) != 0 || !(dir.st_mode & S_ISVTX) || !(dir.st_mode & S_IWOTH) ||
+         st->st_uid == geteuid() || st->st_uid == dir.st_uid;
+    free(folder);
+    return ok;
+}
+
+/* Replaces the link that ends at path[end] with what it points to:
+ * "a/link/rest" becomes "a/target/rest", or "/target/rest" for an absolute
+ * target.  Returns the new path (malloc'd) or null with errno set. */
+static char *substitute(const char *path, size_t end)
+{
+    char target[PATH_MAX];
+    ssize_t n;
+    size_t keep = 0;
+    char *out, *link = strndup(path, end);
+    const char *slash;
+
+    if (link == NULL)
+        return NULL;
+    n = readlink(link, target, sizeof target - 1);
+    free(link);
+    if (n < 0)
+        return NULL;
+    target[n] = '\0';
+    if (target[0] != '/') {
+        slash = memrchr(path, '/', end);
+        keep = slash != NULL ? (size_t)(slash - path) + 1 : 0;
+    }
+    out = malloc(keep + (size_t)n + strlen(path + end) + 1);
+    if (out == NULL)
+        return NULL;
+    memcpy(out, path, keep);
+    memcpy(out + keep, target, (size_t)n);
+    strcpy(out + keep + (size_t)n, path + end);
+    return out;
+}
+
+/* Follows every link in name as an open would, checking each against
+ * may_follow.  *out: name itself when no link was met; otherwise the path
+ * of what the links lead to, its folder made canonical.  A link that may
+ * not be followed gives REPLACE_LINK with *out naming it; a link that
+ * leads nowhere, REPLACE_RESOLVE with errno ENOENT. */
+static int follow_links(const char *name, char **out)
+{
+    char *path = strdup(name), *next;
+    size_t i = 0, end;
+    int links = 0, found, tail_from_link = 0;
+    struct stat st;
+    char save;
+
+    *out = NULL;
+    if (path == NULL)
+        return fail(REPLACE_NOMEM, ENOMEM);
+    for (;;) {
+        while (path[i] == '/')
+            i++;
+        if (path[i] == '\0')
+            break;
+        for (end = i; path[end] != '\0' && path[end] != '/'; end++)
+            ;
+        save = path[end];
+        path[end] = '\0';
+        found = lstat(path, &st) == 0;
+        if (!found || !S_ISLNK(st.st_mode)) {
+            path[end] = save;
+            if (!found && errno == ENOENT && tail_from_link && save == '\0') {
+                free(path);
+                return fail(REPLACE_RESOLVE, ENOENT); /* a link to nothing */
+            }
+            i = end;
+            continue;       /* what cannot be looked at, the opens report */
+        }
+        if (++links > MAX_LINKS) {
+            free(path);
+            return fail(REPLACE_RESOLVE, ELOOP);
+        }
+        if (!may_follow(path, &st)) {
+            *out = path;    /* the link's own name */
+            return fail(REPLACE_LINK, EACCES);
+        }
+        path[end] = save;
+        tail_from_link = tail_from_link || save == '\0'; /* a link names the file */
+        next = substitute(path, end);
+        free(path);
+        if (next == NULL)
+            return errno == ENOMEM ? REPLACE_NOMEM : REPLACE_RESOLVE;
+        path = next;
+        i = 0;
+    }
+    if (links > 0) {
+        /* Tidy: the folder as the kernel names it, the file's own name. */
+        char *folder = folder_of(path), *real = folder ? realpath(folder, NULL) : NULL;
+        if (real != NULL && (next = malloc(strlen(real) + strlen(base_of(path)) + 2)) != NULL) {
+            sprintf(next, "%s/%s", strcmp(real, "/") == 0 ? "" : real, base_of(path));
+            free(path);
+            path = next;
+        }
+        free(real);
+        free(folder);
+    }
+    *out = path;
+    return REPLACE_OK;
+}
+
+/* --- locks --- */
+
+/* 1: fd is locked; 0: another holder has it (errno EBUSY); -1: this file
+ * system has no such locks, and the writer goes on without (as it would
+ * have to anyway). */
+static int lock_now(int fd)
+{
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return 1;
+    if (errno == EWOULDBLOCK || errno == EINTR) {
+        errno = EBUSY;
+        return 0;
+    }
+    return -1;
+}
+
+/* Non-zero when base in the folder dirfd names, without following a link,
+ * the file open on fd. */
+static int still_named(int dirfd, const char *base, int fd)
+{
+    struct stat held, now;
+
+    return fstat(fd, &held) == 0 && fstatat(dirfd, base, &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+           replace_same_file(&held, &now);
+}
+
+static void close_fd(int *fd)
+{
+    if (*fd >= 0) {
+        close(*fd);
+        *fd = -1;
+    }
+}
+
 /* --- the steps of replace_open --- */
 
-/* A link stands for its file: r->target is the file pointed to. */
+/* r->target is the file itself (links followed), r->tmpname the name beside
+ * it, and r->dirfd a handle on their folder. */
 static int resolve(Replace *r, const char *name, const char *suffix)
 {
-    struct stat st;
+    char *folder;
+    int result = follow_links(name, &r->target);
 
-    if (lstat(name, &st) == 0 && S_ISLNK(st.st_mode)) {
-        r->target = realpath(name, NULL);
-        if (r->target == NULL)
-            return errno == ENOMEM ? REPLACE_NOMEM : REPLACE_RESOLVE;
-    } else if ((r->target = strdup(name)) == NULL) {
-        return fail(REPLACE_NOMEM, ENOMEM);
-    }
+    if (result != REPLACE_OK)
+        return result;
     r->tmpname = replace_tempname(r->target, suffix);
     if (r->tmpname == NULL)
         return fail(REPLACE_NOMEM, ENOMEM);
     if (strcmp(r->tmpname, r->target) == 0)
         return fail(REPLACE_CLASH, EEXIST);
+    if ((folder = folder_of(r->target)) == NULL)
+        return fail(REPLACE_NOMEM, ENOMEM);
+    r->dirfd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (r->dirfd < 0 && errno == EACCES) /* a folder we may enter, not list */
+        r->dirfd = open(folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    free(folder);
+    if (r->dirfd < 0)
+        return errno == ENOTDIR || errno == ENOENT ? REPLACE_CREATE : REPLACE_RESOLVE;
     return REPLACE_OK;
 }
 
-/* Locks the target, when it exists, and fills *st with its status
+/* Locks the target, when it exists, and fills r->was with its status
  * (st_nlink 0: there is no target).  The lock is taken on a descriptor of
- * our own, read-only; afterwards the name must still lead to the locked file
- * and, when the caller read it, to the file it read. */
-static int lock_target(Replace *r, const struct stat *source, struct stat *st)
+ * our own, read-only; afterwards the name must still lead to the locked
+ * file and, when the caller read it, to the file it read, whose status at
+ * reading is then what the rename must still find. */
+static int lock_target(Replace *r, const struct stat *source)
 {
+    const char *base = base_of(r->target);
+    struct stat *st = &r->was;
     int tries, fd, locked;
 
     for (tries = 0; tries < CLAIM_TRIES; tries++) {
-        if (lstat(r->target, st) != 0) {
+        if (fstatat(r->dirfd, base, st, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno != ENOENT)
                 return REPLACE_RESOLVE;
             if (source != NULL)
@@ -179,8 +323,9 @@ static int lock_target(Replace *r, const struct stat *source, struct stat *st)
             return REPLACE_OK;
         }
         if (!S_ISREG(st->st_mode))
-            return fail(REPLACE_NOTREG, S_ISDIR(st->st_mode) ? EISDIR : EINVAL);
-        fd = open(r->target, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+            return fail(S_ISLNK(st->st_mode) ? REPLACE_BUSY : REPLACE_NOTREG,
+                        S_ISLNK(st->st_mode) ? EBUSY : S_ISDIR(st->st_mode) ? EISDIR : EINVAL);
+        fd = openat(r->dirfd, base, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0) {
             if (errno == ENOENT)
                 continue;
@@ -188,7 +333,7 @@ static int lock_target(Replace *r, const struct stat *source, struct stat *st)
              * it, and the temporary file's lock still keeps writers apart. */
             if (errno == EACCES && source == NULL)
                 return REPLACE_OK;
-            return REPLACE_RESOLVE;
+            return errno == ELOOP ? fail(REPLACE_BUSY, EBUSY) : REPLACE_RESOLVE;
         }
         if ((locked = lock_now(fd)) == 0) {
             close(fd);
@@ -202,12 +347,14 @@ static int lock_target(Replace *r, const struct stat *source, struct stat *st)
             close(fd);
             return fail(REPLACE_BUSY, EBUSY);
         }
-        if (!still_named(r->target, fd)) {
+        if (!still_named(r->dirfd, base, fd)) {
             close(fd);              /* renamed over meanwhile */
             if (source != NULL)
                 return fail(REPLACE_BUSY, EBUSY);
             continue;
         }
+        if (source != NULL)
+            *st = *source;
         if (locked > 0)
             r->targetfd = fd;
         else
@@ -217,162 +364,162 @@ static int lock_target(Replace *r, const struct stat *source, struct stat *st)
     return fail(REPLACE_BUSY, EBUSY);
 }
 
-/* The writer may not write the target: refused as an editor would. */
-static int check_writable(const Replace *r, const struct stat *st)
+/* The writer may not write the target: refused as an editor would.  A file
+ * without any write bit is meant to stay as it is (a content-addressed
+ * store's object), even for root, who could write it. */
+static int check_writable(const Replace *r)
 {
-    if (st->st_nlink == 0)
+    if (r->was.st_nlink == 0)
         return REPLACE_OK;
-    if (faccessat(AT_FDCWD, r->target, W_OK, AT_EACCESS) == 0)
+    if ((r->was.st_mode & 0222) == 0)
+        return fail(REPLACE_READONLY, EACCES);
+    if (faccessat(r->dirfd, base_of(r->target), W_OK, AT_EACCESS) == 0)
         return REPLACE_OK;
     if (errno == EACCES || errno == EPERM || errno == EROFS)
         return REPLACE_READONLY;
     return REPLACE_RESOLVE;
 }
 
-/* Removes a symbolic link under the temporary name.  A link cannot be
- * locked, so the folder is locked instead while the name is looked at and
- * removed: another writer doing the same cannot then remove, by its name, a
- * file that took the link's place meanwhile. */
-static int remove_link(const char *tmpname)
+/* Removes a link under the temporary name, in a folder the caller owns.  A
+ * link cannot be locked, so the folder is locked instead while the name is
+ * looked at and removed: another writer doing the same cannot then remove,
+ * by its name, a file that took the link's place meanwhile. */
+static int remove_link(Replace *r)
 {
     struct timespec pause = {0, 1000000};
-    char *folder = folder_of(tmpname);
+    const char *base = base_of(r->tmpname);
     struct stat st;
-    int fd, tries, result = REPLACE_OK;
+    int tries, result = REPLACE_OK;
 
-    if (folder == NULL)
-        return fail(REPLACE_NOMEM, ENOMEM);
-    fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    free(folder);
-    if (fd < 0)
-        return fail(REPLACE_CREATE, ELOOP);
     /* Held by other writers for a moment only: wait a little, not forever. */
-    for (tries = 0; flock(fd, LOCK_EX | LOCK_NB) != 0; tries++) {
-        if (errno != EWOULDBLOCK && errno != EINTR) {
-            close(fd);
-            return fail(REPLACE_CREATE, ELOOP);
-        }
-        if (tries == 1000) {
-            close(fd);
-            return fail(REPLACE_BUSY, EBUSY);
-        }
+    for (tries = 0; flock(r->dirfd, LOCK_EX | LOCK_NB) != 0; tries++) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || tries == 1000)
+            return fail(REPLACE_INWAY, EEXIST);
         nanosleep(&pause, NULL);
     }
-    if (lstat(tmpname, &st) == 0 && S_ISLNK(st.st_mode) && unlink(tmpname) != 0)
+    if (fstatat(r->dirfd, base, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode) &&
+        unlinkat(r->dirfd, base, 0) != 0)
         result = REPLACE_CREATE;
+    (void)flock(r->dirfd, LOCK_UN);
+    return result;
+}
+
+/* Something stands under the temporary name.  Another name of the target
+ * or of the protected file: a clash.  A live writer's file (locked): busy.
+ * Anything else is not ours to take, but for a leftover in a folder the
+ * caller owns (REPLACE_LEFTOVERS), which is removed.  REPLACE_OK means: the
+ * name may be free now, try again. */
+static int examine_tempname(Replace *r, const struct stat *protect, int flags)
+{
+    const char *base = base_of(r->tmpname);
+    struct stat old;
+    int fd, locked, result;
+
+    if (fstatat(r->dirfd, base, &old, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? REPLACE_OK : REPLACE_CREATE;
+    if ((r->was.st_nlink > 0 && replace_same_file(&old, &r->was)) ||
+        (protect != NULL && replace_same_file(&old, protect)))
+        return fail(REPLACE_CLASH, EEXIST);
+    if (S_ISLNK(old.st_mode) && (flags & REPLACE_LEFTOVERS))
+        return remove_link(r);
+    if (!S_ISREG(old.st_mode))
+        return fail(REPLACE_INWAY, EEXIST);
+    /* Opened only to be locked: never written. */
+    fd = openat(r->dirfd, base, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? REPLACE_OK : fail(REPLACE_INWAY, EEXIST);
+    if ((locked = lock_now(fd)) == 0) {
+        close(fd);
+        return fail(REPLACE_TEMPBUSY, EBUSY);
+    }
+    result = fail(REPLACE_INWAY, EEXIST);
+    /* With the lock held the name can no longer change hands. */
+    if (!still_named(r->dirfd, base, fd))
+        result = REPLACE_OK;
+    else if ((flags & REPLACE_LEFTOVERS) && locked > 0)
+        result = unlinkat(r->dirfd, base, 0) == 0 || errno == ENOENT ? REPLACE_OK : REPLACE_CREATE;
     close(fd);
     return result;
 }
 
-/* Something is under the temporary name.  A live writer's file (locked) is
- * left alone: busy.  A leftover is locked, checked, and removed; a link is
- * removed.  REPLACE_OK means: the name may be free now, try again. */
-static int clear_tempname(Replace *r, const struct stat *target, const struct stat *protect)
-{
-    struct stat old;
-    int fd, locked;
-
-    if (lstat(r->tmpname, &old) != 0)
-        return errno == ENOENT ? REPLACE_OK : REPLACE_CREATE;
-    if (S_ISLNK(old.st_mode))
-        return remove_link(r->tmpname);
-    if (!S_ISREG(old.st_mode))
-        return fail(REPLACE_CREATE, S_ISDIR(old.st_mode) ? EISDIR : EEXIST);
-    if ((target->st_nlink > 0 && replace_same_file(&old, target)) ||
-        (protect != NULL && replace_same_file(&old, protect)))
-        return fail(REPLACE_CLASH, EEXIST);
-    /* Opened only to be locked: never written. */
-    fd = open(r->tmpname, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT || errno == ELOOP ? REPLACE_OK : REPLACE_CREATE;
-    if ((locked = lock_now(fd)) == 0) {
-        close(fd);
-        return REPLACE_BUSY;
-    }
-    /* With the lock held the name can no longer change hands; without locks
-     * on this file system the check narrows the window as far as it goes. */
-    if (!still_named(r->tmpname, fd) || fstat(fd, &old) != 0) {
-        close(fd);
-        return REPLACE_OK;
-    }
-    if ((target->st_nlink > 0 && replace_same_file(&old, target)) ||
-        (protect != NULL && replace_same_file(&old, protect))) {
-        close(fd);
-        return fail(REPLACE_CLASH, EEXIST);
-    }
-    if (unlink(r->tmpname) != 0 && errno != ENOENT) {
-        int err = errno;
-        close(fd);
-        return fail(REPLACE_CREATE, err);
-    }
-    close(fd);
-    return REPLACE_OK;
-}
-
 /* Creates the temporary file, always a new file of this run's own, and
  * locks it.  mode: the creation mode. */
-static int claim_tempname(Replace *r, mode_t mode, const struct stat *target,
-                          const struct stat *protect)
+static int claim_tempname(Replace *r, const struct stat *protect, int flags)
 {
-    int tries, fd, result, locked;
+    const char *base = base_of(r->tmpname);
+    mode_t mode = r->was.st_nlink > 0 ? 0600 : 0666;
+    int tries, fd, result;
 
     for (tries = 0; tries < CLAIM_TRIES; tries++) {
-        fd = open(r->tmpname, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, mode);
+        fd = openat(r->dirfd, base, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, mode);
         if (fd < 0) {
             if (errno != EEXIST)
                 return REPLACE_CREATE;
-            if ((result = clear_tempname(r, target, protect)) != REPLACE_OK)
+            if ((result = examine_tempname(r, protect, flags)) != REPLACE_OK)
                 return result;
             continue;
         }
         /* Between the creation and the lock another writer may have taken
-         * the new file for a leftover; it then removes it. */
-        if ((locked = lock_now(fd)) == 0) {
+         * the name; the file is ours only while it is still named so. */
+        if (lock_now(fd) == 0) {
             close(fd);
-            return REPLACE_BUSY;
+            return fail(REPLACE_TEMPBUSY, EBUSY);
         }
-        if (!still_named(r->tmpname, fd)) {
+        if (!still_named(r->dirfd, base, fd)) {
             close(fd);
             continue;
         }
         r->tmpfd = fd;
         return REPLACE_OK;
     }
-    return fail(REPLACE_BUSY, EBUSY);
+    return fail(REPLACE_TEMPBUSY, EBUSY);
 }
 
-/* Best effort: the extended attributes of from that this process can read
- * and set (user attributes, access lists, ...); the others are skipped. */
-static void copy_xattrs(const char *from, int to)
+/* Best effort: the extended attributes of the target (read through fd,
+ * or by its name when it could not be opened) that this process can read
+ * and set (user attributes, access lists, ...); the others are skipped.
+ * Returns whether the target has an access ACL. */
+static int copy_xattrs(const char *from, int fromfd, int to)
 {
     ssize_t len, vlen;
     char *names, *name, *value;
+    int acl = 0;
 
-    len = listxattr(from, NULL, 0);
+    len = fromfd >= 0 ? flistxattr(fromfd, NULL, 0) : listxattr(from, NULL, 0);
     if (len <= 0 || (names = malloc((size_t)len)) == NULL)
-        return;
-    len = listxattr(from, names, (size_t)len);
+        return 0;
+    len = fromfd >= 0 ? flistxattr(fromfd, names, (size_t)len) : listxattr(from, names, (size_t)len);
     for (name = names; len > 0 && name < names + len; name += strlen(name) + 1) {
-        vlen = getxattr(from, name, NULL, 0);
+        acl = acl || strcmp(name, ACCESS_ACL) == 0;
+        vlen = fromfd >= 0 ? fgetxattr(fromfd, name, NULL, 0) : getxattr(from, name, NULL, 0);
         if (vlen < 0 || (value = malloc(vlen > 0 ? (size_t)vlen : 1)) == NULL)
             continue;
-        vlen = getxattr(from, name, value, (size_t)vlen);
+        vlen = fromfd >= 0 ? fgetxattr(fromfd, name, value, (size_t)vlen)
+                           : getxattr(from, name, value, (size_t)vlen);
         if (vlen >= 0)
             (void)fsetxattr(to, name, value, (size_t)vlen, 0);
         free(value);
     }
     free(names);
+    return acl;
 }
 
 /* Owner and group where allowed (root, or one's own groups), attributes,
- * then the mode, which a change of owner may have cut (set-id bits). */
-static int take_attributes(Replace *r, const struct stat *st)
+ * then the mode, which a change of owner may have cut (set-id bits).  A
+ * folder's default ACL gave the new file an access ACL of its own: it goes
+ * unless the target has one too, so the new file is exactly as readable as
+ * the old one. */
+static int take_attributes(Replace *r)
 {
+    const struct stat *st = &r->was;
+
     if (st->st_nlink == 0)
         return REPLACE_OK;      /* a new file: created with 0666 less the umask */
     if (fchown(r->tmpfd, st->st_uid, st->st_gid) != 0)
         (void)!fchown(r->tmpfd, (uid_t)-1, st->st_gid);
-    copy_xattrs(r->target, r->tmpfd);
+    if (!copy_xattrs(r->target, r->targetfd, r->tmpfd) && fremovexattr(r->tmpfd, ACCESS_ACL) != 0 &&
+        errno != ENODATA && errno != ENOTSUP)
+        return REPLACE_CREATE;
     if (fchmod(r->tmpfd, st->st_mode & 07777) != 0)
         return REPLACE_CREATE;
     return REPLACE_OK;
@@ -399,50 +546,49 @@ static int open_stream(Replace *r)
  * other writer can have taken. */
 static void drop_temp(Replace *r)
 {
-    if (r->tmpfd >= 0 && still_named(r->tmpname, r->tmpfd))
-        unlink(r->tmpname);
+    if (r->tmpfd >= 0 && r->dirfd >= 0 && still_named(r->dirfd, base_of(r->tmpname), r->tmpfd))
+        unlinkat(r->dirfd, base_of(r->tmpname), 0);
     close_fd(&r->tmpfd);
 }
 
 int replace_open(Replace *r, const char *name, const char *suffix,
-                 const struct stat *source, const struct stat *protect)
+                 const struct stat *source, const struct stat *protect, int flags)
 {
-    struct stat st;
     int result;
 
     assert(r!=((void *)0) && name!=((void *)0) && suffix!=((void *)0));
-    r->target = NULL;
-    r->tmpname = NULL;
-    r->fp = NULL;
-    r->targetfd = -1;
-    r->tmpfd = -1;
+    memset(r, 0, sizeof *r);
+    r->dirfd = r->targetfd = r->tmpfd = -1;
 
     if ((result = resolve(r, name, suffix)) == REPLACE_OK &&
-        (result = lock_target(r, source, &st)) == REPLACE_OK &&
-        (result = check_writable(r, &st)) == REPLACE_OK &&
-        (result = claim_tempname(r, st.st_nlink > 0 ? 0600 : 0666, &st, protect)) == REPLACE_OK &&
-        (result = take_attributes(r, &st)) == REPLACE_OK &&
+        (result = lock_target(r, source)) == REPLACE_OK &&
+        (result = check_writable(r)) == REPLACE_OK &&
+        (result = claim_tempname(r, protect, flags)) == REPLACE_OK &&
+        (result = take_attributes(r)) == REPLACE_OK &&
         (result = open_stream(r)) == REPLACE_OK)
         return REPLACE_OK;
     replace_abort(r);
     return result;
 }
 
-/* Makes a finished rename survive a crash.  Best effort: a folder that
- * cannot be opened or synced does not undo a replacement that is done. */
-static void sync_folder(const char *path)
+/* Whether the target is still what it was when it was read or locked: its
+ * folder still under its name, the same file under its own name, of the
+ * same size, written and changed at the same times; or still no file. */
+static int unchanged(const Replace *r)
 {
-    char *folder = folder_of(path);
-    int fd;
+    struct stat now, held;
+    char *folder = folder_of(r->target);
+    int moved = folder == NULL || fstat(r->dirfd, &held) != 0 || stat(folder, &now) != 0 ||
+                !replace_same_file(&held, &now);
 
-    if (folder == NULL)
-        return;
-    fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        (void)fsync(fd);
-        close(fd);
-    }
     free(folder);
+    if (moved)
+        return 0;
+    if (fstatat(r->dirfd, base_of(r->target), &now, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT && r->was.st_nlink == 0;
+    return r->was.st_nlink > 0 && replace_same_file(&now, &r->was) && now.st_size == r->was.st_size &&
+           now.st_mtim.tv_sec == r->was.st_mtim.tv_sec && now.st_mtim.tv_nsec == r->was.st_mtim.tv_nsec &&
+           now.st_ctim.tv_sec == r->was.st_ctim.tv_sec && now.st_ctim.tv_nsec == r->was.st_ctim.tv_nsec;
 }
 
 int replace_commit(Replace *r)
@@ -461,17 +607,22 @@ int replace_commit(Replace *r)
         err = errno;
     if (err != 0) {
         result = REPLACE_WRITE;
-    } else if (!still_named(r->tmpname, r->tmpfd)) {
+    } else if (!unchanged(r)) {
+        err = EBUSY;
+        result = REPLACE_CHANGED;
+    } else if (!still_named(r->dirfd, base_of(r->tmpname), r->tmpfd)) {
         /* Moved away by something that does not keep to the locks: whatever
          * now has the name is not ours to put in place. */
         err = ESTALE;
         result = REPLACE_RENAME;
-    } else if (rename(r->tmpname, r->target) != 0) {
+    } else if (renameat(r->dirfd, base_of(r->tmpname), r->dirfd, base_of(r->target)) != 0) {
         err = errno;
         result = REPLACE_RENAME;
     }
-    if (result == REPLACE_OK)
-        sync_folder(r->target);
+    if (result == REPLACE_OK) {
+        close_fd(&r->tmpfd);    /* renamed: no longer ours to remove */
+        (void)fsync(r->dirfd);  /* best effort: the rename is done */
+    }
     replace_abort(r);
     errno = err;
     return result;
@@ -481,15 +632,16 @@ void replace_abort(Replace *r)
 {
     int err = errno;
 
-    /* A record that replace_open never filled holds no descriptors. */
-    if (r->target == NULL && r->tmpname == NULL)
-        return;
     if (r->fp != NULL) {
         fclose(r->fp);
         r->fp = NULL;
     }
-    drop_temp(r);
-    close_fd(&r->targetfd);
+    /* A zeroed record holds descriptor 0 in name only. */
+    if (r->target != NULL || r->tmpname != NULL || r->dirfd > 0) {
+        drop_temp(r);
+        close_fd(&r->targetfd);
+        close_fd(&r->dirfd);
+    }
     errno = err;
 }
 
@@ -502,26 +654,40 @@ void replace_free(Replace *r)
     r->tmpname = NULL;
 }
 
-FILE *replace_fopen_regular(const char *name, struct stat *st)
-{
-    FILE *fp = NULL;
-    int fd, flags, err = 0;
+/* --- reading a file --- */
 
-    fd = open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+int replace_read_open(const char *name, FILE **fp, struct stat *st, char **linkname)
+{
+    char *path;
+    int fd, flags, err = 0, result;
+
+    *fp = NULL;
+    if (linkname != NULL)
+        *linkname = NULL;
+    result = follow_links(name, &path);
+    if (result == REPLACE_LINK) {
+        if (linkname != NULL)
+            *linkname = path;
+        else
+            free(path);
+        return fail(REPLACE_LINK, EACCES);
+    }
+    if (result != REPLACE_OK)
+        return result;
+    fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    free(path);
     if (fd < 0)
-        return NULL;
+        return REPLACE_RESOLVE;
     if (fstat(fd, st) != 0)
-        err = errno;
-    else if (S_ISDIR(st->st_mode))
-        err = EISDIR;
+        err = errno, result = REPLACE_RESOLVE;
     else if (!S_ISREG(st->st_mode))
-        err = EINVAL;
+        err = S_ISDIR(st->st_mode) ? EISDIR : EINVAL, result = REPLACE_NOTREG;
     else if ((flags = fcntl(fd, F_GETFL)) < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
-             (fp = fdopen(fd, "rb")) == NULL)
-        err = errno;
-    if (fp == NULL) {
+             (*fp = fdopen(fd, "rb")) == NULL)
+        err = errno, result = REPLACE_RESOLVE;
+    if (*fp == NULL) {
         close(fd);
         errno = err;
     }
-    return fp;
+    return result;
 }

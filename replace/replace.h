@@ -9,17 +9,38 @@
  *  - The old file is never opened for writing, truncated or removed: until
  *    replace_commit has renamed the new file over it, it is exactly as it
  *    was, whatever fails (a full disk, a failed sync, a kill at any moment).
+ *  - Nothing is put in place over a file that changed meanwhile: just before
+ *    the rename, under the lock, the name must still lead to the file that
+ *    was read (or locked), and that file must be unchanged since (size,
+ *    modification and status-change times); otherwise REPLACE_CHANGED, and
+ *    the other program's version stays as it left it.  A name that was free
+ *    must still be free.
+ *  - Only files this run created are ever removed or renamed: the temporary
+ *    file is always made by this run (O_EXCL|O_NOFOLLOW), and anything else
+ *    under its name is left alone (REPLACE_INWAY, or REPLACE_TEMPBUSY when
+ *    another writer holds it).
+ *  - The temporary file is created, renamed and removed relative to a handle
+ *    on the folder, so a folder renamed meanwhile strands nothing.
  *  - On every failure the temporary file is removed and nothing else in the
  *    folder changed; every result other than REPLACE_OK comes with errno set
- *    (ENOMEM for REPLACE_NOMEM, EEXIST for REPLACE_CLASH), so a message can
- *    give strerror(errno).
+ *    (ENOMEM for REPLACE_NOMEM, EEXIST for REPLACE_CLASH, EBUSY for
+ *    REPLACE_BUSY, REPLACE_TEMPBUSY and REPLACE_CHANGED, EEXIST for
+ *    REPLACE_INWAY, EACCES for REPLACE_LINK), so a message can give
+ *    strerror(errno).
  *  - A name that is a symbolic link stands for the file it points to: that
  *    file is replaced and the link stays a link.  The temporary file lies
- *    beside the file pointed to.
+ *    beside the file pointed to.  A link that the kernel's rule for shared
+ *    folders forbids following is refused (REPLACE_LINK), whether or not
+ *    the kernel applies that rule itself: a link in a sticky folder that
+ *    everyone may write is followed only when it belongs to the user running
+ *    the program or to the folder's owner.
  *  - The new file takes the old one's permission bits, its owner and group
  *    where the process may set them, and those of its extended attributes
- *    that the process can read and set (others are skipped).  A file that
- *    does not exist yet is created with 0666 less the umask.
+ *    that the process can read and set (others are skipped); it has an
+ *    access ACL exactly when the old file has one (a folder's default ACL
+ *    does not reach it).  A file that does not exist yet is created with
+ *    0666 less the umask.  A file whose mode has no write bit at all is
+ *    read-only for everyone, root included.
  *  - Every write, flush, sync and close of the new file is checked before the
  *    rename; after it the folder is synced (best effort: the replacement is
  *    done whether or not that sync succeeds).
@@ -39,35 +60,31 @@
  * Two writers at once
  *  Writers exclude each other with kernel file locks (flock), which end with
  *  the process that holds them, so a killed run never blocks the next one.
- *  Nobody waits: a writer that finds a lock taken gives up with REPLACE_BUSY
- *  and changes nothing.
- *  - The target is locked for the whole replacement.  After locking, its
- *    name must still lead to the locked file, and that file must be the one
- *    the caller read the old contents from (source): a file renamed over it
- *    meanwhile by another writer gives REPLACE_BUSY, so no writer ever
- *    replaces a file with a copy of contents that are no longer there.
- *  - The temporary file is locked from its creation until it has been renamed
- *    or removed, so the lock outlives every moment the name is in use.  Only
- *    a writer holding a temporary file's lock removes it or renames it.  A
- *    locked file under the temporary name belongs to a live writer (perhaps of
- *    another file whose name shares the temporary name: "t.mp3" and "t.mp2"
- *    both use "t.mp$"): it is never read, written or removed, and the result is
- *    REPLACE_BUSY.  An unlocked one is the leftover of a run that was killed:
- *    it is locked, checked to be still under that name, and removed, and a
- *    new file is created in its place.  A symbolic link under the temporary
- *    name is removed, never followed; anything else there (a folder, a FIFO)
- *    is left alone and refused.
- *  The new file itself is always created by this run with O_EXCL|O_NOFOLLOW,
- *  so its contents are only ever this run's.
+ *  Nobody waits: a writer that finds a lock taken gives up and changes
+ *  nothing.
+ *  - The target is locked for the whole replacement (REPLACE_BUSY when
+ *    another writer holds it).  After locking, its name must still lead to
+ *    the locked file, and that file must be the one the caller read the old
+ *    contents from (source): a file renamed over it meanwhile gives
+ *    REPLACE_BUSY.
+ *  - The temporary file is locked from its creation until it has been
+ *    renamed or removed.  A locked file under the temporary name belongs to
+ *    a live writer (perhaps of another file whose name shares the temporary
+ *    name: "t.mp3" and "t.mp2" both use "t.mp$"): REPLACE_TEMPBUSY.  An
+ *    unlocked one may be the leftover of a killed run, or a file of the
+ *    user's: REPLACE_INWAY, and it stays as it is; only a caller that owns
+ *    the folder (REPLACE_LEFTOVERS, the settings file in the program's own
+ *    folder) has an unlocked regular file or a link there removed as a
+ *    leftover (a link with the folder locked, since a link cannot be).
  *
  * Life of a Replace
  *  zeroed (Replace r = {0}) -> replace_open -> the caller writes r.fp ->
  *  replace_commit, or replace_abort -> replace_free.  replace_free is safe on
  *  a zeroed record, after a failed replace_open and after every other call,
  *  and must be called in every case.  Between replace_open and the end the
- *  record holds two locked descriptors and the stream; the caller writes
- *  through r.fp only and never closes it.  The names stay valid for messages
- *  until replace_free.
+ *  record holds the folder's handle, two locked descriptors and the stream;
+ *  the caller writes through r.fp only and never closes it.  The names stay
+ *  valid for messages until replace_free.
  */
 #ifndef LYRASIL_REPLACE_H
 #define LYRASIL_REPLACE_H
@@ -79,34 +96,51 @@
 extern "C" {
 #endif
 
-/* Results of replace_open and replace_commit. */
+/* Results of replace_open, replace_commit and replace_read_open. */
 enum {
     REPLACE_OK = 0,
     REPLACE_NOMEM,      /* memory ran out */
-    REPLACE_RESOLVE,    /* the name (a link, or the file) could not be
-                           followed or opened for locking */
+    REPLACE_RESOLVE,    /* the name (a link, the file or its folder) could
+                           not be followed or opened */
     REPLACE_CLASH,      /* the temporary name is the target itself or the
                            protected file (another name for it) */
     REPLACE_CREATE,     /* the temporary file could not be made: no room
-                           in the folder, no permission, a folder or a FIFO
-                           under its name, a name too long */
+                           in the folder, no permission, a name too long */
     REPLACE_WRITE,      /* flushing, syncing or closing it failed */
     REPLACE_RENAME,     /* it could not take the target's place */
-    REPLACE_BUSY,       /* another writer holds the target or the temporary
-                           name, or the target is no longer the file that
-                           was read (errno EBUSY) */
+    REPLACE_BUSY,       /* another writer holds the target, or the target
+                           is no longer the file that was read */
     REPLACE_READONLY,   /* the target exists and this process may not write
                            it (errno EACCES, EPERM or EROFS) */
-    REPLACE_NOTREG      /* the target exists and is not a regular file
+    REPLACE_NOTREG,     /* the target exists and is not a regular file
                            (errno EISDIR for a folder, else EINVAL) */
+    REPLACE_CHANGED,    /* the target changed, or was renamed, replaced,
+                           created or removed, while the new file was made:
+                           nothing was put in place */
+    REPLACE_INWAY,      /* something this run did not make stands under the
+                           temporary name: left alone */
+    REPLACE_TEMPBUSY,   /* another writer holds the temporary name (perhaps
+                           for another file sharing it) */
+    REPLACE_LINK        /* a link in a shared folder that may not be
+                           followed; r->target names it */
+};
+
+/* Flags of replace_open. */
+enum {
+    /* The caller owns the folder: an unlocked regular file or a link under
+     * the temporary name is a killed run's leftover, and is removed. */
+    REPLACE_LEFTOVERS = 1
 };
 
 typedef struct Replace {
     char *target;   /* the file to be replaced, symbolic links followed */
     char *tmpname;  /* the temporary file beside it */
     FILE *fp;       /* open for writing on tmpname while in progress */
+    int dirfd;      /* the folder of both (-1: none) */
     int targetfd;   /* the target's lock (-1: none, as for a new file) */
     int tmpfd;      /* the temporary file's lock (-1: none) */
+    struct stat was; /* the target as read (source) or as locked; st_nlink
+                        0 when there was none */
 } Replace;
 
 /* --- replacing a file --- */
@@ -114,20 +148,22 @@ typedef struct Replace {
 /* Prepares the replacement of the file called name.  suffix names the
  * temporary file (see Temporary names above).  source, when not null, is the
  * status of the stream the caller read the old contents from (fstat): the
- * target must still be that file.  protect, when not null, is a file that the
- * temporary name must not be (the track an export reads).  On REPLACE_OK the
+ * target must still be that file, unchanged, until the rename.  protect,
+ * when not null, is a file that the temporary name must not be (the track
+ * an export reads).  flags: 0 or REPLACE_LEFTOVERS.  On REPLACE_OK the
  * target is locked, the temporary file created, locked and open for writing
  * in r->fp.  On failure the codes above, with errno set, nothing left
  * behind, and r->target and r->tmpname naming the files where known (for the
  * message). */
 int replace_open(Replace *r, const char *name, const char *suffix,
-                 const struct stat *source, const struct stat *protect);
+                 const struct stat *source, const struct stat *protect, int flags);
 
-/* Flushes, checks, syncs and closes r->fp, then renames the temporary file
- * over the target and syncs the folder; the locks are released after the
- * rename.  Returns REPLACE_OK when the new file is in place; REPLACE_WRITE
- * or REPLACE_RENAME with errno set otherwise, the temporary file then
- * removed and the target unchanged. */
+/* Flushes, checks, syncs and closes r->fp, checks that the target is still
+ * what it was, then renames the temporary file over the target and syncs
+ * the folder; the locks are released after the rename.  Returns REPLACE_OK
+ * when the new file is in place; REPLACE_WRITE, REPLACE_CHANGED or
+ * REPLACE_RENAME with errno set otherwise, the temporary file then removed
+ * and the target unchanged. */
 int replace_commit(Replace *r);
 
 /* Gives up: closes r->fp and removes the temporary file when they are still
@@ -159,14 +195,17 @@ char *replace_tempname(const char *target, const char *suffix);
 /* Non-zero when a and b are the same file (device and inode). */
 int replace_same_file(const struct stat *a, const struct stat *b);
 
-/* --- reading the file to be replaced --- */
+/* --- reading a file --- */
 
 /* Opens name for reading ("rb") only when it is a regular file, without
- * ever waiting: a FIFO or a device under the name would block an ordinary
- * open.  Stores its status in *st.  Returns null with errno set on failure:
- * EISDIR for a folder, EINVAL for anything else that is not a regular
- * file, the open's own errno otherwise. */
-FILE *replace_fopen_regular(const char *name, struct stat *st);
+ * ever waiting (a FIFO or a device under the name would block an ordinary
+ * open), and only through links the rule for shared folders allows.
+ * Stores the stream in *fp and its status in *st.  Results: REPLACE_OK;
+ * REPLACE_NOTREG (errno EISDIR for a folder, EINVAL for anything else that
+ * is not a regular file); REPLACE_LINK (*linkname, when not null, gets the
+ * refused link's name, malloc'd); REPLACE_NOMEM; REPLACE_RESOLVE with the
+ * open's own errno. */
+int replace_read_open(const char *name, FILE **fp, struct stat *st, char **linkname);
 
 #ifdef __cplusplus
 }

@@ -7,8 +7,15 @@
 
 #include <assert.h>
 #include <errno.h>
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
+
+#ifdef __linux__
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/vfs.h>
+#endif
 
 /* The track result for a core reason. */
 static int from_reason(Track *t, int reason)
@@ -44,6 +51,44 @@ static int from_reason(Track *t, int reason)
     }
 }
 
+/* The block size of the file system that holds the new copy (out), when
+ * it can share blocks with the track (in), for the core to pad the tag to
+ * (sylt.h, blocksize); 0 when it cannot, and the tag gets no padding.
+ * Sharing takes a file system that shares blocks through copy_file_range
+ * (XFS, btrfs, bcachefs; others that can clone, such as NFS, copy their
+ * own way), the same one for both files, and one made able to: XFS made
+ * without reflink is not.  That is asked by cloning nothing onto the new,
+ * still empty file: only a file system that can clone it accepts. */
+static uint32_t shared_blocksize(int in, int out)
+{
+#if defined(__linux__) && defined(FICLONERANGE)
+    struct file_clone_range nothing = {0};
+    struct stat a, b;
+    struct statfs fs;
+
+    if (fstat(in, &a) != 0 || fstat(out, &b) != 0 || a.st_dev != b.st_dev || fstatfs(out, &fs) != 0)
+        return 0;
+    switch ((uint32_t)fs.f_type) {
+    case 0x58465342u: /* XFS */
+    case 0x9123683Eu: /* btrfs */
+    case 0xCA451A4Eu: /* bcachefs */
+        break;
+    default:
+        return 0;
+    }
+    if (fs.f_bsize < 512 || fs.f_bsize > ID3_MAXBLOCK || (fs.f_bsize & (fs.f_bsize - 1)) != 0)
+        return 0;
+    /* From the (empty) file's end onto itself: changes nothing, and a
+     * file that is not empty refuses it as an overlap. */
+    nothing.src_fd = out;
+    return ioctl(out, FICLONERANGE, &nothing) == 0 ? (uint32_t)fs.f_bsize : 0;
+#else
+    (void)in;
+    (void)out;
+    return 0;
+#endif
+}
+
 static int replace_failed(Track *t, int result)
 {
     t->replaced = result;
@@ -53,6 +98,8 @@ static int replace_failed(Track *t, int result)
 
 int track_open(Track *t, const char *name, int mpeg)
 {
+    int result;
+
     assert(t != NULL && name != NULL);
     memset(t, 0, sizeof *t);
     t->out.targetfd = t->out.tmpfd = -1;
@@ -60,10 +107,13 @@ int track_open(Track *t, const char *name, int mpeg)
         t->err = ENOMEM;
         return TRACK_NOMEM;
     }
-    t->fp = replace_fopen_regular(name, &t->st);
-    if (t->fp == NULL) {
+    result = replace_read_open(name, &t->fp, &t->st, &t->out.target);
+    if (result == REPLACE_LINK)
+        return replace_failed(t, result);
+    if (result != REPLACE_OK) {
         t->err = errno;
-        return errno == EINVAL ? TRACK_NOTREG : TRACK_OPEN;
+        return result == REPLACE_NOTREG && errno == EINVAL ? TRACK_NOTREG
+               : result == REPLACE_NOMEM ? TRACK_NOMEM : TRACK_OPEN;
     }
     errno = 0;
     t->hastag = id3_init(t->fp, &t->tag);
@@ -98,9 +148,10 @@ int track_rewrite(Track *t, const char *dest)
      * under its name (source); a new name must not be the track. */
     replace_free(&t->out);
     result = replace_open(&t->out, dest != NULL ? dest : t->name, ".mp$",
-                          dest == NULL ? &t->st : NULL, &t->st);
+                          dest == NULL ? &t->st : NULL, &t->st, 0);
     if (result != REPLACE_OK)
         return replace_failed(t, result);
+    t->tag.blocksize = shared_blocksize(fileno(t->fp), t->out.tmpfd);
     errno = 0;
     if (!id3_rewrite(t->out.fp, &t->tag)) {
         result = from_reason(t, t->tag.reason);
@@ -121,7 +172,7 @@ int track_writelrc(Track *t, const char *lrcname)
     if (stat(lrcname, &st) == 0 && replace_same_file(&st, &t->st))
         return TRACK_SAMEFILE;
     replace_free(&t->out);
-    result = replace_open(&t->out, lrcname, ".lr$", NULL, &t->st);
+    result = replace_open(&t->out, lrcname, ".lr$", NULL, &t->st, 0);
     if (result != REPLACE_OK)
         return replace_failed(t, result);
     errno = 0;

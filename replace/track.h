@@ -11,7 +11,11 @@
  * and the old audio after it, goes into a locked temporary file beside
  * the track ("song.mp$" for "song.mp3"), is checked, synced, and renamed
  * over the track in one step.  On every failure the temporary file is
- * removed and the track is byte for byte as it was.
+ * removed and the track is byte for byte as it was.  Where the file system
+ * can share blocks between the track and its new copy (XFS made with
+ * reflink, btrfs, bcachefs), the new tag is padded to the block offset of
+ * the old audio, and the copy shares the audio's blocks (sylt.h,
+ * blocksize); elsewhere the kernel copies the audio.
  *
  * Life of a Track
  *   zeroed (Track t = {0}) -> track_open -> reading (track_readsylt) or

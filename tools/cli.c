@@ -53,14 +53,16 @@ int open_track(ToolRun *run, const char *arg, int program, int mpeg)
 /* --- messages --- */
 
 /* Each message names its pieces: %N the file as the user named it, %T the
- * temporary file, %E the reason (strerror of the failed call's errno), %W
- * what the file being replaced is ("track", "LRC file"). */
+ * temporary file, %L a link that was not followed, %E the reason (strerror
+ * of the failed call's errno), %W what the file being replaced is ("track",
+ * "LRC file"). */
 static void put_message(const char *p, const char *name, const Track *t, int program)
 {
     const char *piece[128] = {0};
 
     piece['N'] = name;
     piece['T'] = t->out.tmpname != NULL ? t->out.tmpname : name;
+    piece['L'] = t->out.target != NULL ? t->out.target : name;
     piece['E'] = strerror(t->err != 0 ? t->err : EIO);
     piece['W'] = program == FOR_IMPORT ? "track" : "LRC file";
     for (; *p != '\0'; p++) {
@@ -97,7 +99,7 @@ static const char *const track_messages[TRACK_REPLACE][2] = {
 };
 
 /* The same for the results of replacing a file (replace.h). */
-static const char *const replace_messages[REPLACE_NOTREG + 1][2] = {
+static const char *const replace_messages[REPLACE_LINK + 1][2] = {
     [REPLACE_NOMEM] = {"Insufficient memory."},
     [REPLACE_RESOLVE] = {"Error opening file \"%N\": %E.",
                          "Error creating output file \"%N\": %E."},
@@ -114,6 +116,14 @@ static const char *const replace_messages[REPLACE_NOTREG + 1][2] = {
     [REPLACE_READONLY] = {"\"%N\" is read-only. The %W was not changed."},
     [REPLACE_NOTREG] = {"Error opening file \"%N\": not a regular file.",
                         "Error creating output file \"%N\": not a regular file."},
+    [REPLACE_CHANGED] = {"\"%N\" was changed by another program while this one was rewriting it; "
+                         "the other program's version was kept."},
+    [REPLACE_INWAY] = {"\"%T\" is in the way: this run did not make it (it may be left from an "
+                       "interrupted run). Remove or rename it and try again. The %W was not changed."},
+    [REPLACE_TEMPBUSY] = {"\"%N\" cannot be changed now: its temporary file \"%T\" is in use by "
+                          "another program. The %W was not changed."},
+    [REPLACE_LINK] = {"\"%L\" is a link in a folder that others may write; it is not followed. "
+                      "The file was not changed."},
 };
 
 void report_track(int program, int result, const char *name, const Track *t)
@@ -123,7 +133,7 @@ void report_track(int program, int result, const char *name, const Track *t)
     assert(program == FOR_IMPORT || program == FOR_EXPORT);
     assert(result > TRACK_OK && result <= TRACK_REPLACE);
     if (result == TRACK_REPLACE) {
-        assert(t->replaced > REPLACE_OK && t->replaced <= REPLACE_NOTREG);
+        assert(t->replaced > REPLACE_OK && t->replaced <= REPLACE_LINK);
         row = replace_messages[t->replaced];
     } else {
         row = track_messages[result];

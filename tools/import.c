@@ -61,13 +61,16 @@ int main(int argc, char *argv[])
         puts("Insufficient memory.");
         return run_close(&run, STATUS_FAILURE);
     }
-    run.lrc = fopen(run.lrcname, "rt");
-    if (run.lrc == NULL) {
-        printf("Error opening file \"%s\": %s.\n", run.lrcname, strerror(errno));
+    /* A regular file only: a FIFO would make the run wait, a device would
+     * never end. */
+    if ((result = replace_read_open(run.lrcname, &run.lrc, &lrcst, &run.track.out.target)) != REPLACE_OK) {
+        run.track.replaced = result;
+        run.track.err = errno;
+        report_track(FOR_IMPORT, TRACK_REPLACE, run.lrcname, &run.track);
         return run_close(&run, STATUS_FAILURE);
     }
     /* Importing a file into itself would bury the lyrics under a new tag. */
-    if (fstat(fileno(run.lrc), &lrcst) == 0 && replace_same_file(&lrcst, &run.track.st)) {
+    if (replace_same_file(&lrcst, &run.track.st)) {
         report_track(FOR_IMPORT, TRACK_SAMEFILE, run.lrcname, &run.track);
         return run_close(&run, STATUS_FAILURE);
     }

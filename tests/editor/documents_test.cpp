@@ -14,6 +14,7 @@
 
 #include "id3build.h"
 #include "lyrasilframecode.h"
+#include "syncpoint.h"
 
 namespace {
 
@@ -170,11 +171,13 @@ TEST_F(DocumentsTest, SaveAsWritesTheNewTrackAndMovesTheDocumentOnlyOnSuccess)
     OpenThroughDialog(a);
     EditCell(0, 1, "New");
 
-    // No temporary file can be made (a folder holds its name): the
-    // document stays where it was.
+    // Something of another's holds the temporary name (here a folder): it
+    // stays, and so does the document.
     wxFileName::Mkdir(Scratch("b.mp$"));
     wxTEST_DIALOG(Command(wxID_SAVEAS), ExpectFile("Save file...", Scratch("b.mp3")),
-                  ExpectError("Failed to create temporary file \"" + Scratch("b.mp$") + "\"."));
+                  ExpectError("\"" + Scratch("b.mp$") +
+                              "\" is in the way: this program did not make it (it may be left from an "
+                              "interrupted run).\nRemove or rename it and try again.\nThe track was not changed."));
     EXPECT_FALSE(wxFileExists(Scratch("b.mp3")));
     wxFileName::Rmdir(Scratch("b.mp$"));
     EXPECT_EQ(a, FrameTestAccess::TrackPath(frame));
@@ -202,6 +205,24 @@ TEST_F(DocumentsTest, SaveAsWritesTheNewTrackAndMovesTheDocumentOnlyOnSuccess)
     struct stat st;
     ASSERT_EQ(0, lstat(Scratch("link.mp3").utf8_str().data(), &st));
     EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+// Another program writes the track while the save makes its new copy: the
+// save says so, the other program's version stays, the table stays
+// modified, and nothing is left behind.
+TEST_F(DocumentsTest, ATrackChangedDuringTheSaveIsKept)
+{
+    wxString a = Track("a.mp3", tagged_track(3, sylt_frame(3, {{"\nOld", 1000}})));
+    OpenThroughDialog(a);
+    EditCell(0, 1, "New");
+    std::string theirs = ReadFile(a) + "more audio";
+    AtNextSync([&] { WriteFile(a, theirs); });
+    wxTEST_DIALOG(Command(wxID_SAVE),
+                  ExpectError("\"" + a + "\" was changed by another program while this one was rewriting it;\n"
+                              "the other program's version was kept."));
+    EXPECT_EQ(theirs, ReadFile(a));
+    EXPECT_TRUE(Modified());
+    EXPECT_TRUE(NoTemporaryFiles());
 }
 
 // Open, Close, closing the window and Exit all ask about unsaved changes;

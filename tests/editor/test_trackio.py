@@ -102,7 +102,9 @@ class EditorFiles(ToolTest):
         os.mkdir(self.path("song.mp$"))
         self.write("rows.tsv", b"00:01.00\tHello\n")
         status, out = self.trackio("save", "song.mp3", "rows.tsv")
-        self.assertEqual((status, out), (1, 'Failed to create temporary file "song.mp$".\n'))
+        self.assertEqual((status, out), (1, '"song.mp$" is in the way: this program did not make it '
+                                            '(it may be left from an interrupted run).\nRemove or rename '
+                                            'it and try again.\nThe track was not changed.\n'))
         os.rmdir(self.path("song.mp$"))
         self.write("song.wav", b"RIFF\x24\0\0\0WAVEfmt " + audio())
         status, out = self.trackio("save", "song.wav", "rows.tsv")
@@ -110,6 +112,40 @@ class EditorFiles(ToolTest):
         self.assertIn("is not an MP3 track.", out)
         self.assertEqual(self.read("song.mp3"), old)
         self.assertEqual(self.files(), ["rows.tsv", "song.mp3", "song.wav"])
+
+
+    def test_the_world_moving_during_a_save_or_export(self):
+        """Another program at work while the editor writes: its version is
+        kept and the editor says so; a file of another's under the temporary
+        name stays; nothing is left behind."""
+        changed = ('"%s" was changed by another program while this one was rewriting it;\n'
+                   "the other program's version was kept.\n")
+        self.write("rows.tsv", b"00:01.00\tHello\n")
+        cases = [  # what is written, the file the other program changes
+            (["save", "song.mp3", "rows.tsv"], "song.mp3"),
+            (["save", "song.mp3", "rows.tsv", "copy.mp3"], "copy.mp3"),
+            (["export", "song.mp3", "out.lrc"], "out.lrc"),
+        ]
+        for args, victim in cases:
+            with self.subTest(args=args):
+                track = self.write("song.mp3", tag(3, [text_frame(3, b"TIT2", "Song"),
+                                                       frame(3, b"SYLT", b"\0eng\x02\x01\0a\0\0\0\0\x10")])
+                                   + audio())
+                if victim != "song.mp3":
+                    self.write(victim, b"the other program's")
+                run = self.start_paused("fsync", TRACKIO, *args)
+                theirs = self.write(victim, b"the other program's, changed")
+                self.assertEqual(self.resume(run), (1, changed % victim))
+                self.assertEqual(self.read(victim), theirs)
+                temp = victim[:-4] + (".lr$" if victim.endswith(".lrc") else ".mp$")
+                self.assertFalse(os.path.exists(self.path(temp)))
+                self.write("song.mp3", track)
+                mine = self.write(temp, b"mine")
+                status, out = self.trackio(*args)
+                self.assertEqual(status, 1)
+                self.assertTrue(out.startswith('"%s" is in the way' % temp), out)
+                self.assertEqual(self.read(temp), mine)
+                os.unlink(self.path(temp))
 
 
 if __name__ == "__main__":

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Kills a writer with SIGKILL at random moments of a rewrite, at least 50
 # times, and checks after each kill that the file is complete: byte for byte
-# either the old file or the new one.  A temporary file left by a kill must
-# not stop the next run.
+# either the old file or the new one.  A temporary file left by a kill stays
+# as it is: the next run of the converter refuses it as in the way (the user
+# removes it, as the manual page says), while the settings writer, whose
+# folder is its own, takes it for the leftover it is.
 #  - import: lyrasil-import on a track of a few megabytes; every other round
 #    a second import of the same track with other lyrics runs at the same
 #    time, to its end: the locks let one of them through and refuse the
@@ -27,7 +29,7 @@ import)
   for i in $(seq 32); do cat audio >>old; done
   cp "$demo/demo.lrc" song.lrc
   printf '[00:01.00]Other words\n' >other.lrc
-  file=song.mp3 tmpname=song.mp\$
+  file=song.mp3 tmpname=song.mp\$ leftovers=refused
   cmd=("$prog" song.mp3 song.lrc)
   rival=("$prog" song.mp3 other.lrc)
   cp old song.mp3; "${rival[@]}" >/dev/null; mv song.mp3 other
@@ -36,7 +38,7 @@ ini)
   { printf '; settings\n[Settings]\ntip=10\n'
     for i in $(seq 60000); do printf 'key%d = value %d ; comment\n' "$i" "$i"; done
     printf '[Other]\nx=1\n'; } >old
-  file=a.ini tmpname=a.in~
+  file=a.ini tmpname=a.in~ leftovers=taken
   cmd=("$prog" a.ini Settings tip 100)
   rival=()
   ;;
@@ -54,7 +56,7 @@ cmp -s old new && { echo "FAIL: the undisturbed run did not change the file"; ex
 max_delay=$(( elapsed_us * 5 / 4 + 500 ))
 echo "$kind: file of $(stat -c %s old) bytes; an undisturbed run takes ${elapsed_us} us"
 
-kills=0 runs=0 old=0 new=0 other=0 rivals=0
+kills=0 runs=0 old=0 new=0 other=0 rivals=0 left=0
 while [ "$kills" -lt "$want_kills" ] && [ "$runs" -lt 400 ]; do
   cp old "$file"
   delay=$(( (RANDOM * 32768 + RANDOM) % max_delay ))
@@ -66,8 +68,11 @@ while [ "$kills" -lt "$want_kills" ] && [ "$runs" -lt 400 ]; do
   if [ -n "$rival_pid" ]; then
     rival_status=0; wait "$rival_pid" || rival_status=$?
     rivals=$((rivals + 1))
+    # The rival is let through, or refused by the lock, or by the other's
+    # temporary file: in use, or left by the kill.
     case $rival_status:$(cat rival.out) in
-      0:Done|1:*"is being changed by another program. The track was not changed.") ;;
+      0:Done|1:*"is being changed by another program. The track was not changed."|\
+      1:*"is in use by another program. The track was not changed."|1:*"is in the way: "*) ;;
       *) echo "FAIL: the concurrent run ended with status $rival_status: $(cat rival.out)"; exit 1 ;;
     esac
   fi
@@ -80,13 +85,27 @@ while [ "$kills" -lt "$want_kills" ] && [ "$runs" -lt 400 ]; do
     echo "FAIL: after a kill at ${delay} us ($outcome) the file is neither the old nor a new one"
     exit 1
   fi
+  # A converter's leftover: what the user does before the next run.
+  if [ "$leftovers" = refused ] && [ -e "$tmpname" ]; then
+    rm -f "$tmpname"; left=$((left + 1))
+  fi
 done
 echo "$runs runs ($rivals with a concurrent run), $kills killed during the run:" \
-     "$old times the old file, $new times the new one, $other times the concurrent run's"
+     "$old times the old file, $new times the new one, $other times the concurrent run's;" \
+     "$left temporary files left"
 [ "$kills" -ge "$want_kills" ] || { echo "FAIL: only $kills kills landed during a run"; exit 1; }
 
-# Whatever temporary file the last kill left, the next run succeeds.
+# A leftover of the killed run: the converter leaves it byte for byte and
+# refuses, the settings writer takes it; then the run succeeds.
 cp old "$file"
+printf 'partial copy' >"$tmpname"
+if [ "$leftovers" = refused ]; then
+  if "${cmd[@]}" >out.txt; then echo "FAIL: a run went ahead over a leftover"; exit 1; fi
+  grep -q "is in the way" out.txt || { echo "FAIL: the leftover was not named: $(cat out.txt)"; exit 1; }
+  [ "$(cat "$tmpname")" = "partial copy" ] || { echo "FAIL: the leftover was changed"; exit 1; }
+  cmp -s "$file" old || { echo "FAIL: the track changed"; exit 1; }
+  rm "$tmpname"
+fi
 "${cmd[@]}" >/dev/null
 cmp "$file" new
 [ -e "$tmpname" ] && { echo "FAIL: temporary file left after a clean run"; exit 1; }

@@ -53,12 +53,12 @@ protected:
     }
     // Replaces name (read as source when it exists) with bytes; the result
     // of replace_open, or of replace_commit when the open succeeded.
-    int Replace(const std::string& name, const std::string& bytes, const char* suffix = ".mp$")
+    int Replace(const std::string& name, const std::string& bytes, const char* suffix = ".mp$", int flags = 0)
     {
         struct stat source;
         replace_free(&r);
         bool exists = stat(name.c_str(), &source) == 0;
-        int result = replace_open(&r, name.c_str(), suffix, exists ? &source : nullptr, nullptr);
+        int result = replace_open(&r, name.c_str(), suffix, exists ? &source : nullptr, nullptr, flags);
         if (result != REPLACE_OK)
             return result;
         fputs(bytes.c_str(), r.fp);
@@ -115,28 +115,32 @@ TEST_F(ReplaceFile, ExtendedAttributesAreCopied)
     EXPECT_EQ(std::string(value, 4), "kept");
 }
 
-// Whatever stands under the temporary name: never followed, never written;
-// what no live writer holds is cleared, what one holds is left alone.
+// Whatever stands under the temporary name: never followed, never written,
+// never removed; only a caller that owns the folder has an unlocked file
+// there cleared as a killed run's leftover.
 TEST_F(ReplaceFile, WhatStandsUnderTheTemporaryName)
 {
+    const std::set<std::string> all{"song.mp$", "song.mp3", "victim"}, replaced{"song.mp3", "victim"};
     struct Case {
         const char* what;
         std::function<void()> plant;
-        int result;
+        int flags, result;
         std::set<std::string> after;
     } cases[] = {
-        {"a link to a victim", [&] { ASSERT_EQ(symlink("victim", temp.c_str()), 0); },
-         REPLACE_OK, {"song.mp3", "victim"}},
-        {"a hard link to a victim", [&] { ASSERT_EQ(link(scratch.Path("victim").c_str(), temp.c_str()), 0); },
-         REPLACE_OK, {"song.mp3", "victim"}},
-        {"the leftover of a killed run", [&] { WriteFile(temp, "partial"); },
-         REPLACE_OK, {"song.mp3", "victim"}},
-        {"a folder", [&] { ASSERT_EQ(mkdir(temp.c_str(), 0700), 0); },
-         REPLACE_CREATE, {"song.mp$", "song.mp3", "victim"}},
-        {"a FIFO", [&] { ASSERT_EQ(mkfifo(temp.c_str(), 0600), 0); },
-         REPLACE_CREATE, {"song.mp$", "song.mp3", "victim"}},
-        {"another name of the target", [&] { ASSERT_EQ(link(target.c_str(), temp.c_str()), 0); },
-         REPLACE_CLASH, {"song.mp$", "song.mp3", "victim"}},
+        {"a link to a victim", [&] { ASSERT_EQ(symlink("victim", temp.c_str()), 0); }, 0, REPLACE_INWAY, all},
+        {"a hard link to a victim", [&] { ASSERT_EQ(link(scratch.Path("victim").c_str(), temp.c_str()), 0); }, 0,
+         REPLACE_INWAY, all},
+        {"a file of the user's, or a killed run's", [&] { WriteFile(temp, "partial"); }, 0, REPLACE_INWAY, all},
+        {"a leftover in a folder of our own", [&] { WriteFile(temp, "partial"); }, REPLACE_LEFTOVERS, REPLACE_OK,
+         replaced},
+        {"a link there", [&] { ASSERT_EQ(symlink("victim", temp.c_str()), 0); }, REPLACE_LEFTOVERS,
+         REPLACE_OK, replaced},
+        {"a folder there", [&] { ASSERT_EQ(mkdir(temp.c_str(), 0700), 0); }, REPLACE_LEFTOVERS,
+         REPLACE_INWAY, all},
+        {"a folder", [&] { ASSERT_EQ(mkdir(temp.c_str(), 0700), 0); }, 0, REPLACE_INWAY, all},
+        {"a FIFO", [&] { ASSERT_EQ(mkfifo(temp.c_str(), 0600), 0); }, 0, REPLACE_INWAY, all},
+        {"another name of the target", [&] { ASSERT_EQ(link(target.c_str(), temp.c_str()), 0); }, 0,
+         REPLACE_CLASH, all},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -144,12 +148,81 @@ TEST_F(ReplaceFile, WhatStandsUnderTheTemporaryName)
         WriteFile(target, "old");
         WriteFile(scratch.Path("victim"), "victim");
         c.plant();
-        int result = Replace(target, "new");
+        struct stat before;
+        lstat(temp.c_str(), &before);
+        int result = Replace(target, "new", ".mp$", c.flags);
         EXPECT_EQ(result, c.result);
         EXPECT_EQ(ReadFile(target), result == REPLACE_OK ? "new" : "old");
         EXPECT_EQ(ReadFile(scratch.Path("victim")), "victim");
         EXPECT_EQ(scratch.Entries(), c.after);
+        struct stat after;
+        if (result != REPLACE_OK && lstat(temp.c_str(), &after) == 0) {
+            EXPECT_TRUE(replace_same_file(&before, &after));
+            EXPECT_EQ(before.st_mtim.tv_nsec, after.st_mtim.tv_nsec);
+        }
         replace_free(&r);
+    }
+}
+
+// The target changes between the open and the rename: the other program's
+// version stays, nothing is put in place, no temporary file is left.
+TEST_F(ReplaceFile, TargetChangedWhileTheNewFileWasMadeIsKept)
+{
+    struct Case {
+        const char* what;
+        std::function<void()> change;  // the world moving; target exists at first unless noted
+        bool existed;
+        std::string left;              // the target afterwards; "" for none
+    } cases[] = {
+        {"written in place", [&] { std::ofstream(target, std::ios::app) << "+tag"; }, true, "old+tag"},
+        {"saved by rename", [&] { WriteFile(scratch.Path("x"), "theirs"); rename(scratch.Path("x").c_str(), target.c_str()); },
+         true, "theirs"},
+        {"names swapped", [&] { WriteFile(scratch.Path("02"), "02"); rename(target.c_str(), scratch.Path("t").c_str());
+                                rename(scratch.Path("02").c_str(), target.c_str()); rename(scratch.Path("t").c_str(), scratch.Path("02").c_str()); },
+         true, "02"},
+        {"removed", [&] { unlink(target.c_str()); }, true, ""},
+        {"created where there was none", [&] { WriteFile(target, "theirs"); }, false, "theirs"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        scratch.Clear();
+        struct stat source;
+        if (c.existed) {
+            WriteFile(target, "old");
+            source = Stat(target);
+        }
+        replace_free(&r);
+        ASSERT_EQ(replace_open(&r, target.c_str(), ".mp$", c.existed ? &source : nullptr, nullptr, 0), REPLACE_OK);
+        fputs("new", r.fp);
+        c.change();
+        EXPECT_EQ(replace_commit(&r), REPLACE_CHANGED);
+        EXPECT_EQ(c.left.empty() ? "" : ReadFile(target), c.left);
+        EXPECT_EQ(scratch.Entries().count("song.mp$"), 0u);
+    }
+}
+
+// The folder is renamed, or removed, while the new file is made: the name
+// no longer leads to the file read, so nothing is put in place, and nothing
+// is stranded in the folder where it now is.
+TEST_F(ReplaceFile, MovedFolderStrandsNothing)
+{
+    for (bool commit : {true, false}) {
+        SCOPED_TRACE(commit ? "commit" : "abort");
+        scratch.Clear();
+        ASSERT_EQ(mkdir(scratch.Path("album").c_str(), 0700), 0);
+        std::string track = scratch.Path("album/song.mp3");
+        WriteFile(track, "old");
+        struct stat source = Stat(track);
+        replace_free(&r);
+        ASSERT_EQ(replace_open(&r, track.c_str(), ".mp$", &source, nullptr, 0), REPLACE_OK);
+        fputs("new", r.fp);
+        ASSERT_EQ(rename(scratch.Path("album").c_str(), scratch.Path("moved").c_str()), 0);
+        if (commit)
+            EXPECT_EQ(replace_commit(&r), REPLACE_CHANGED);
+        else
+            replace_abort(&r);
+        EXPECT_EQ(ReadFile(scratch.Path("moved/song.mp3")), "old");
+        EXPECT_NE(access(scratch.Path("moved/song.mp$").c_str(), F_OK), 0);
     }
 }
 
@@ -159,7 +232,7 @@ TEST_F(ReplaceFile, LiveWritersAreLeftAlone)
     WriteFile(target, "old");
     WriteFile(temp, "another writer's");
     int held = HoldLock(temp);
-    EXPECT_EQ(Replace(target, "new"), REPLACE_BUSY);
+    EXPECT_EQ(Replace(target, "new"), REPLACE_TEMPBUSY);
     EXPECT_EQ(errno, EBUSY);
     EXPECT_EQ(ReadFile(temp), "another writer's");
     EXPECT_EQ(ReadFile(target), "old");
@@ -179,7 +252,7 @@ TEST_F(ReplaceFile, TargetReplacedSinceItWasReadIsRefused)
     struct stat source = Stat(target);
     WriteFile(scratch.Path("other"), "written by another run");
     ASSERT_EQ(rename(scratch.Path("other").c_str(), target.c_str()), 0);
-    EXPECT_EQ(replace_open(&r, target.c_str(), ".mp$", &source, nullptr), REPLACE_BUSY);
+    EXPECT_EQ(replace_open(&r, target.c_str(), ".mp$", &source, nullptr, 0), REPLACE_BUSY);
     EXPECT_EQ(ReadFile(target), "written by another run");
     EXPECT_EQ(scratch.Entries(), std::set<std::string>{"song.mp3"});
 }
@@ -189,12 +262,12 @@ TEST_F(ReplaceFile, FailuresLeaveTheTargetAndNoTemporaryFile)
     // The temporary name is the target itself, or the file to protect.
     std::string odd = scratch.Path("odd.mp$");
     WriteFile(odd, "old");
-    EXPECT_EQ(replace_open(&r, odd.c_str(), ".mp$", nullptr, nullptr), REPLACE_CLASH);
+    EXPECT_EQ(replace_open(&r, odd.c_str(), ".mp$", nullptr, nullptr, 0), REPLACE_CLASH);
     replace_free(&r);
     WriteFile(target, "old");
     WriteFile(temp, "protected");
     struct stat protect = Stat(temp);
-    EXPECT_EQ(replace_open(&r, target.c_str(), ".mp$", nullptr, &protect), REPLACE_CLASH);
+    EXPECT_EQ(replace_open(&r, target.c_str(), ".mp$", nullptr, &protect, 0), REPLACE_CLASH);
     EXPECT_EQ(ReadFile(temp), "protected");
     replace_free(&r);
     unlink(temp.c_str());
@@ -202,17 +275,17 @@ TEST_F(ReplaceFile, FailuresLeaveTheTargetAndNoTemporaryFile)
 
     // A target that is not a regular file is not replaced.
     ASSERT_EQ(mkfifo(scratch.Path("fifo").c_str(), 0600), 0);
-    EXPECT_EQ(replace_open(&r, scratch.Path("fifo").c_str(), ".lr$", nullptr, nullptr), REPLACE_NOTREG);
+    EXPECT_EQ(replace_open(&r, scratch.Path("fifo").c_str(), ".lr$", nullptr, nullptr, 0), REPLACE_NOTREG);
     replace_free(&r);
     unlink(scratch.Path("fifo").c_str());
 
-    // The rename fails: a folder took the target's name meanwhile.
-    ASSERT_EQ(replace_open(&r, target.c_str(), ".mp$", nullptr, nullptr), REPLACE_OK);
+    // A folder took the target's name meanwhile.
+    ASSERT_EQ(replace_open(&r, target.c_str(), ".mp$", nullptr, nullptr, 0), REPLACE_OK);
     fputs("new", r.fp);
     unlink(target.c_str());
     ASSERT_EQ(mkdir(target.c_str(), 0700), 0);
     WriteFile(target + "/inside", "kept");
-    EXPECT_EQ(replace_commit(&r), REPLACE_RENAME);
+    EXPECT_EQ(replace_commit(&r), REPLACE_CHANGED);
     EXPECT_EQ(ReadFile(target + "/inside"), "kept");
     EXPECT_EQ(scratch.Entries(), std::set<std::string>{"song.mp3"});
 }
@@ -228,14 +301,18 @@ TEST_F(ReplaceFile, OnlyRegularFilesAreOpenedForReading)
     ASSERT_EQ(0, mkdir(scratch.Path("folder.mp3").c_str(), 0700));
     const struct {
         std::string name;
-        int err;
-    } cases[] = {{target, 0}, {scratch.Path("fifo.mp3"), EINVAL}, {scratch.Path("folder.mp3"), EISDIR}, {scratch.Path("none.mp3"), ENOENT}};
+        int result, err;
+    } cases[] = {{target, REPLACE_OK, 0},
+                 {scratch.Path("fifo.mp3"), REPLACE_NOTREG, EINVAL},
+                 {scratch.Path("folder.mp3"), REPLACE_NOTREG, EISDIR},
+                 {scratch.Path("none.mp3"), REPLACE_RESOLVE, ENOENT}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         struct stat st;
+        FILE* fp = nullptr;
         errno = 0;
-        FILE* fp = replace_fopen_regular(c.name.c_str(), &st);
-        EXPECT_EQ(c.err == 0, fp != nullptr);
+        EXPECT_EQ(c.result, replace_read_open(c.name.c_str(), &fp, &st, nullptr));
+        EXPECT_EQ(c.result == REPLACE_OK, fp != nullptr);
         if (fp != nullptr) {
             char buf[8] = {0};
             EXPECT_EQ(5u, fread(buf, 1, sizeof buf, fp)) << "reads as usual, blocking cleared";
@@ -244,4 +321,72 @@ TEST_F(ReplaceFile, OnlyRegularFilesAreOpenedForReading)
             EXPECT_EQ(c.err, errno);
         }
     }
+}
+
+// Links in a sticky folder that everyone may write are followed only when
+// they belong to the one who follows them or to the folder's owner, for
+// reading and for replacing, whatever the kernel's own setting.
+TEST_F(ReplaceFile, LinksPlantedInSharedFoldersAreNotFollowed)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "giving a link another owner needs root";
+    std::string shared = scratch.Path("shared");
+    ASSERT_EQ(mkdir(shared.c_str(), 0777), 0);
+    ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+    WriteFile(scratch.Path("victim"), "victim");
+    const struct {
+        uid_t owner;
+        bool followed;
+    } cases[] = {{0, true}, {65534, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.owner);
+        std::string link = shared + "/out.lrc", inner = scratch.Path("shared/dir");
+        unlink(link.c_str());
+        ASSERT_EQ(symlink(scratch.Path("victim").c_str(), link.c_str()), 0);
+        ASSERT_EQ(lchown(link.c_str(), c.owner, c.owner), 0);
+        replace_free(&r);
+        int result = replace_open(&r, link.c_str(), ".lr$", nullptr, nullptr, 0);
+        EXPECT_EQ(result, c.followed ? REPLACE_OK : REPLACE_LINK);
+        if (!c.followed) {
+            EXPECT_STREQ(r.target, link.c_str());
+        }
+        replace_abort(&r);
+        FILE* fp = nullptr;
+        struct stat st;
+        char* named = nullptr;
+        EXPECT_EQ(replace_read_open(link.c_str(), &fp, &st, &named), c.followed ? REPLACE_OK : REPLACE_LINK);
+        if (fp != nullptr)
+            fclose(fp);
+        EXPECT_EQ(named != nullptr, !c.followed);
+        free(named);
+        // A link to a folder on the way is judged the same.
+        unlink(inner.c_str());
+        ASSERT_EQ(symlink(scratch.path().c_str(), inner.c_str()), 0);
+        ASSERT_EQ(lchown(inner.c_str(), c.owner, c.owner), 0);
+        replace_free(&r);
+        EXPECT_EQ(replace_open(&r, (inner + "/victim").c_str(), ".lr$", nullptr, nullptr, 0),
+                  c.followed ? REPLACE_OK : REPLACE_LINK);
+        replace_abort(&r);
+    }
+    EXPECT_EQ(ReadFile(scratch.Path("victim")), "victim");
+}
+
+// Permissions: a file without any write bit stays, even for root; the new
+// file is exactly as readable as the old one, whatever default access list
+// its folder has.
+TEST_F(ReplaceFile, PermissionsAreTheOldFilesExactly)
+{
+    WriteFile(target, "old");
+    chmod(target.c_str(), 0444);
+    EXPECT_EQ(Replace(target, "new"), REPLACE_READONLY);
+    EXPECT_EQ(ReadFile(target), "old");
+    chmod(target.c_str(), 0640);
+    if (std::system(("setfacl -d -m u:65534:--- '" + scratch.path() + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "no setfacl, or no access lists on this file system";
+    EXPECT_EQ(Replace(target, "new"), REPLACE_OK);
+    EXPECT_LT(getxattr(target.c_str(), "system.posix_acl_access", nullptr, 0), 0) << "an ACL it did not have";
+    EXPECT_EQ(Stat(target).st_mode & 07777, 0640u);
+    ASSERT_EQ(std::system(("setfacl -m u:65534:r-- '" + target + "'").c_str()), 0);
+    EXPECT_EQ(Replace(target, "newer"), REPLACE_OK);
+    EXPECT_GT(getxattr(target.c_str(), "system.posix_acl_access", nullptr, 0), 0) << "the ACL it had";
 }

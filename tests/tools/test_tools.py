@@ -64,7 +64,20 @@ def unprivileged():
     return setup
 
 
-def unprivileged_copies(folder):
+def as_user(uid):
+    """Runs a program as uid (and its own group), with no other groups; None
+    for root, who stays root."""
+    if uid == 0:
+        return None
+
+    def setup():
+        os.setgroups([])
+        os.setgid(uid)
+        os.setuid(uid)
+    return setup
+
+
+def unprivileged_copies(folder, user=None):
     """Copies of both programs in folder, which every user may enter, for
     unprivileged(): the build tree may lie where nobody cannot go (a home
     folder of mode 0700 or 0750).  Returns {program: its copy}, or None when
@@ -72,11 +85,29 @@ def unprivileged_copies(folder):
     os.chmod(folder, 0o755)
     copies = {tool: shutil.copy(tool, folder) for tool in (EXPORT, IMPORT)}
     try:
-        probe = subprocess.run(EMULATOR + [copies[EXPORT], "--version"], preexec_fn=unprivileged(),
+        probe = subprocess.run(EMULATOR + [copies[EXPORT], "--version"], preexec_fn=user or unprivileged(),
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
     except PermissionError:
         return None
     return copies if probe.returncode == 0 else None
+
+
+def paused_env(at):
+    """The environment of a program that stops itself at its first call of
+    at (see pause.c); under an emulator the emulator passes the preload on
+    to the program alone (paused)."""
+    env = dict(os.environ, LC_ALL="C", LYRASIL_PAUSE=at, ASAN_OPTIONS="verify_asan_link_order=0")
+    if not EMULATOR:
+        env["LD_PRELOAD"] = os.environ["LYRASIL_PAUSE_SHIM"]
+    return env
+
+
+def paused(at):
+    """What goes before such a program: the emulator, telling it to preload
+    the pause into the program it runs."""
+    if not EMULATOR:
+        return []
+    return EMULATOR[:1] + ["-E", "LD_PRELOAD=" + os.environ["LYRASIL_PAUSE_SHIM"]] + EMULATOR[1:]
 
 
 def full_disk(limit):
@@ -115,6 +146,27 @@ class ToolTest(unittest.TestCase):
                               preexec_fn=preexec, timeout=timeout)
         self.assertEqual(proc.stderr, b"", proc.stderr.decode(errors="replace"))
         return proc.returncode, proc.stdout.decode("utf-8")
+
+    def start_paused(self, at, tool, *args, preexec=None):
+        """Starts tool, which stops itself at its first call of at (flock or
+        fsync; see pause.c), and returns it stopped."""
+        proc = subprocess.Popen(paused(at) + [tool] + list(args), cwd=self.dir, env=paused_env(at),
+                                preexec_fn=preexec, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        while True:
+            with open("/proc/%d/stat" % proc.pid) as f:
+                if f.read().rsplit(")", 1)[1].split()[0] in "TtZ":
+                    break
+        self.assertIsNone(proc.poll(), "the run ended before its pause")
+        return proc
+
+    def finish(self, proc):
+        out, err = proc.communicate(timeout=60)
+        self.assertEqual(err, b"")
+        return proc.returncode, out.decode()
+
+    def resume(self, proc):
+        os.kill(proc.pid, signal.SIGCONT)
+        return self.finish(proc)
 
     def export(self, *args, **kw):
         return self.run_tool(EXPORT, *args, **kw)
@@ -206,16 +258,13 @@ class CommandLine(ToolTest):
         self.assertEqual(self.import_("song", "empty"),
                          (1, "Invalid LRC file, or insufficient memory.\n"))
         os.mkdir(self.path("folder.lrc"))
-        status, out = self.import_("song", "folder")
-        self.assertEqual(status, 1)
-        self.assertTrue(out.startswith('Error reading file "folder.lrc"'), out)
-        # A folder under the temporary name cannot be replaced.
+        self.assertEqual(self.import_("song", "folder"),
+                         (1, 'Error opening file "folder.lrc": not a regular file.\n'))
+        # A folder under the temporary name is in the way.
         self.write("song.lrc", LRC)
         os.mkdir(self.path("song.mp$"))
         self.write("song.mp$/keep", b"x")
-        self.assertEqual(self.import_("song"), (1, 'Importing file "song.lrc".\n'
-                                                  'Error creating temporary file "song.mp$": '
-                                                  'Is a directory.\n'))
+        self.assertEqual(self.import_("song"), (1, 'Importing file "song.lrc".\n' + in_the_way("song.mp$")))
         self.assertEqual(self.read("song.mp$/keep"), b"x")
         self.assertEqual(self.read("song.mp3"), track)
 
@@ -352,7 +401,14 @@ class SafeReplace(ToolTest):
         os.symlink("real.mp3", self.path("link.mp3"))
         self.write("song.lrc", LRC)
         victim = self.write("victim", b"not ours")
-        os.symlink("victim", self.path("real.mp$"))
+        # Whatever stands under the temporary name stays as it is.
+        real = self.path("real.mp$")
+        for plant in (lambda: os.symlink("victim", real), lambda: self.write("real.mp$", b"stale")):
+            plant()
+            self.assertEqual(self.import_("link.mp3", "song"), (1, in_the_way(real)))
+            self.assertEqual(self.read("victim"), victim)
+            self.assertEqual(self.read("real.mp3"), v3_track())
+            os.unlink(real)
         self.assertImported(["link.mp3", "song"])
         self.assertTrue(os.path.islink(self.path("link.mp3")))
         self.assertEqual(os.stat(self.path("real.mp3")).st_mode & 0o7777, 0o640)
@@ -360,10 +416,6 @@ class SafeReplace(ToolTest):
         self.assertEqual(self.files(), ["link.mp3", "real.mp3", "song.lrc", "victim"])
         frames, _ = walk(self.read("real.mp3"))
         self.assertEqual(frames[-1][:4], b"SYLT")
-        # A stale copy is simply replaced.
-        self.write("real.mp$", b"stale")
-        self.assertImported(["real", "song"])
-        self.assertEqual(self.files(), ["link.mp3", "real.mp3", "song.lrc", "victim"])
         # An LRC name that is a link: the file it points to is written.
         os.symlink("victim", self.path("out.lrc"))
         self.assertExported(["real", "out"], "out.lrc")
@@ -378,6 +430,17 @@ class SafeReplace(ToolTest):
                              '"odd.mp$": that name is the track itself. '
                              'The track was not changed.\n'))
         self.assertEqual(self.read("odd.mp$"), track)
+
+
+def in_the_way(temp, what="track"):
+    return ('"%s" is in the way: this run did not make it (it may be left from an '
+            'interrupted run). Remove or rename it and try again. The %s was not changed.\n'
+            % (temp, what))
+
+
+def temp_busy(name, temp, what="track"):
+    return ('"%s" cannot be changed now: its temporary file "%s" is in use by another '
+            'program. The %s was not changed.\n' % (name, temp, what))
 
 
 def busy(name, what="track"):
@@ -512,33 +575,6 @@ class Concurrency(ToolTest):
                                   frame(3, b"SYLT", sylt_payload([(text, ms)], 0, DESCRIPTOR))])
         self.assertEqual(new[end:], sound, name)
 
-    def start(self, *args):
-        return subprocess.Popen(EMULATOR + [IMPORT] + list(args), cwd=self.dir,
-                                env=dict(os.environ, LC_ALL="C"),
-                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-
-    def finish(self, proc):
-        out, err = proc.communicate(timeout=60)
-        self.assertEqual(err, b"")
-        return proc.returncode, out.decode()
-
-    def start_stopped_while_writing(self, *args):
-        """An import stopped (SIGSTOP) while it writes its temporary file."""
-        temp = self.path("t.mp$")
-        for _ in range(50):  # a loaded machine may let a run end first
-            proc = self.start(*args)
-            while proc.poll() is None and not os.path.exists(temp):
-                pass
-            os.kill(proc.pid, signal.SIGSTOP)
-            with open("/proc/%d/stat" % proc.pid) as f:
-                state = f.read().rsplit(")", 1)[1].split()[0]
-            if state == "T" and os.path.exists(temp):
-                return proc
-            os.kill(proc.pid, signal.SIGCONT)
-            self.finish(proc)
-            self.write("t.mp3", self.originals["t.mp3"][0])   # it ended first: again
-        self.fail("the import always ended before it could be stopped")
-
     def test_a_second_run_while_the_first_writes(self):
         cases = [  # the second run's track, what then happens to the first
             ("t.mp3", signal.SIGCONT), ("t.mp3", signal.SIGKILL),
@@ -546,12 +582,13 @@ class Concurrency(ToolTest):
         ]
         for second, end in cases:
             with self.subTest(second=second, first_run=end.name):
-                self.track("t.mp3", 60000)
+                self.track("t.mp3", 3000)
                 self.track("t.mp2", 30)
-                first = self.start_stopped_while_writing("t.mp3", "first")
-                inode = os.lstat(self.path("t.mp$")).st_ino
-                self.assertEqual(self.import_(second, "second"), (1, busy(second)))
-                self.assertEqual(os.lstat(self.path("t.mp$")).st_ino, inode)
+                first = self.start_paused("fsync", IMPORT, "t.mp3", "first")
+                temp = self.read("t.mp$")
+                self.assertEqual(self.import_(second, "second"),
+                                 (1, busy(second) if second == "t.mp3" else temp_busy(second, "t.mp$")))
+                self.assertEqual(self.read("t.mp$"), temp)
                 self.assertTrack("t.mp3", None)
                 self.assertTrack("t.mp2", None)
                 os.kill(first.pid, end)
@@ -559,8 +596,11 @@ class Concurrency(ToolTest):
                     self.assertEqual(self.finish(first), (0, "Done\n"))
                 else:
                     first.communicate()
+                    # The killed run's copy stays until the user removes it.
+                    self.assertEqual(self.import_(second, "second"), (1, in_the_way("t.mp$")))
+                    self.assertEqual(self.read("t.mp$"), temp)
+                    os.unlink(self.path("t.mp$"))
                 self.assertTrack("t.mp3", self.FIRST if end == signal.SIGCONT else None)
-                # The second run, again: a leftover is no obstacle.
                 self.assertImported([second, "second"])
                 self.assertTrack(second, self.SECOND)
                 if second == "t.mp2":
@@ -568,33 +608,15 @@ class Concurrency(ToolTest):
                 self.assertEqual(self.files(), ["first.lrc", "second.lrc", "t.mp2", "t.mp3"])
 
     def test_a_track_replaced_after_it_was_read(self):
-        """The second run reads the track, then waits for its lyrics (a FIFO)
-        while the first one replaces the track: it must not put its copy of
-        the old track in place."""
+        """The second run has read the track and its lyrics when the first one
+        replaces the track: it must not put its copy of the old track in
+        place."""
         self.track("t.mp3", 30)
-        os.mkfifo(self.path("late.lrc"))
-        second = self.start("t.mp3", "late")
-        track = os.path.realpath(self.path("t.mp3"))
-        fds = "/proc/%d/fd" % second.pid
-
-        def holds_track():  # descriptors may close while they are listed
-            for fd in os.listdir(fds):
-                try:
-                    if os.readlink(os.path.join(fds, fd)) == track:
-                        return True
-                except FileNotFoundError:
-                    pass
-            return False
-        while not holds_track():
-            self.assertIsNone(second.poll())
-        os.kill(second.pid, signal.SIGSTOP)
+        second = self.start_paused("flock", IMPORT, "t.mp3", "second")
         self.assertImported(["t.mp3", "first"])
-        os.kill(second.pid, signal.SIGCONT)
-        with open(self.path("late.lrc"), "wb") as f:
-            f.write(self.SECOND)
-        self.assertEqual(self.finish(second), (1, busy("t.mp3")))
+        self.assertEqual(self.resume(second), (1, busy("t.mp3")))
         self.assertTrack("t.mp3", self.FIRST)
-        self.assertEqual(self.files(), ["first.lrc", "late.lrc", "second.lrc", "t.mp3"])
+        self.assertEqual(self.files(), ["first.lrc", "second.lrc", "t.mp3"])
 
 
 class Tags(ToolTest):
@@ -748,6 +770,141 @@ class Interoperability(ToolTest):
                 self.assertEqual(self.read("m.lrc").decode("utf-8"),
                                  "[ti:Titel]\n[al:Älbum]\n[re:Quorvane Lyrasil]\n"
                                  "[00:00.00]Eins <00:32.00>zwei\n[01:04.00]drei\n[01:36.00]vier")
+
+
+class WorldMoves(ToolTest):
+    """Other programs at work in the same folder while a run rewrites a file:
+    each interleaving forced with the run stopped once its new file is
+    complete.  The other program's version is kept, the run says so and
+    fails, and no temporary file is left anywhere."""
+
+    def changed(self, name):
+        return (1, '"%s" was changed by another program while this one was rewriting it; '
+                   'the other program\'s version was kept.\n' % name)
+
+    def assertNoTemporaryFiles(self):
+        for folder, _, names in os.walk(self.dir):
+            self.assertEqual([n for n in names if n.endswith("$")], [], folder)
+
+    def test_the_track_changes_while_it_is_rewritten(self):
+        def in_place():   # a tagger saving into the file itself
+            with open(self.path("01.mp3"), "r+b") as f:
+                f.seek(10 + 10 + 1)
+                f.write(b"NEW TITLE")
+        def by_rename():  # a tagger saving a new file over it
+            self.write("new.tmp", b"theirs" + audio(2))
+            os.rename(self.path("new.tmp"), self.path("01.mp3"))
+        def swap():       # a file manager swapping two names
+            os.rename(self.path("01.mp3"), self.path("x"))
+            os.rename(self.path("02.mp3"), self.path("01.mp3"))
+            os.rename(self.path("x"), self.path("02.mp3"))
+        def grow():       # a download still going on
+            with open(self.path("01.mp3"), "ab") as f:
+                f.write(audio(5))
+        def move_folder():
+            os.rename(self.path("album"), self.path("moved"))
+        def remove_folder():
+            shutil.rmtree(self.path("album"))
+        cases = [("in place", "01.mp3", in_place), ("by rename", "01.mp3", by_rename),
+                 ("names swapped", "01.mp3", swap), ("growing", "01.mp3", grow),
+                 ("folder renamed", "album/01.mp3", move_folder),
+                 ("folder removed", "album/01.mp3", remove_folder)]
+        for what, track, change in cases:
+            with self.subTest(what):
+                shutil.rmtree(self.dir)
+                os.makedirs(self.path("album"))
+                self.write(track, v3_track())
+                self.write("02.mp3", tag(3, [text_frame(3, b"TIT2", "Track two")]) + audio(7))
+                self.write("01.lrc", LRC)
+                run = self.start_paused("fsync", IMPORT, track, "01.lrc")
+                change()
+                world = {name: self.read(name) for name in
+                         [os.path.relpath(os.path.join(d, n), self.dir)
+                          for d, _, names in os.walk(self.dir) for n in names]
+                         if not name.endswith("$")}
+                self.assertEqual(self.resume(run), self.changed(track))
+                self.assertEqual({name: self.read(name) for name in world}, world)
+                self.assertNoTemporaryFiles()
+
+    def test_the_lrc_file_changes_while_it_is_written(self):
+        self.write("song.mp3", v3_track())
+        self.write("song.lrc", b"[00:01.00]edited by hand\n")
+        run = self.start_paused("fsync", EXPORT, "song.mp3")
+        self.write("song.lrc", b"[00:01.00]edited again\n")
+        self.assertEqual(self.resume(run), self.changed("song.lrc"))
+        self.assertEqual(self.read("song.lrc"), b"[00:01.00]edited again\n")
+        self.assertNoTemporaryFiles()
+
+    def test_files_of_others_under_the_temporary_names_stay(self):
+        track = self.write("t.mp3", v3_track())
+        self.write("t.lrc", LRC)
+        for temp, tool, what in (("t.mp$", IMPORT, "track"), ("t.lr$", EXPORT, "LRC file")):
+            with self.subTest(temp):
+                mine = self.write(temp, b"the user's own file")
+                os.utime(self.path(temp), (1e9, 1e9))
+                self.assertEqual(self.run_tool(tool, "t.mp3", "t.lrc"), (1, in_the_way(temp, what)))
+                self.assertEqual(self.read(temp), mine)
+                self.assertEqual(os.stat(self.path(temp)).st_mtime, 1e9)
+                self.assertEqual(self.read("t.mp3"), track)
+                self.assertEqual(self.read("t.lrc"), LRC)
+
+    def test_links_planted_in_shared_folders_are_not_followed(self):
+        """A link in a sticky folder everyone may write, planted by another
+        user, as root and as an ordinary user: never followed, for the
+        track or the LRC file; a link of one's own is."""
+        if os.geteuid() != 0:
+            self.skipTest("planting links as other users needs root")
+        bin_dir = tempfile.TemporaryDirectory(prefix="lyrasil-bin-")
+        self.addCleanup(bin_dir.cleanup)
+        tools = unprivileged_copies(bin_dir.name, as_user(65533))
+        if tools is None:
+            self.skipTest("another user cannot run programs from %s" % tempfile.gettempdir())
+        os.chmod(self.dir, 0o755)
+        os.mkdir(self.path("shared"), 0o1777)
+        os.chmod(self.path("shared"), 0o1777)
+        victim, track = b"[00:01.00]not to be touched\n", v3_track()
+        refused = ('"%s" is a link in a folder that others may write; it is not followed. '
+                   'The file was not changed.\n')
+        for runner in (0, 65533):
+            for planter in (65534, runner):
+                for link, tool, args, target in (
+                        ("shared/out.lrc", EXPORT, ["shared/song.mp3", "shared/out"], "victim.lrc"),
+                        ("shared/in.mp3", IMPORT, ["shared/in.mp3", "shared/victim.lrc"], "song.mp3")):
+                    with self.subTest(runner=runner, planter=planter, link=link):
+                        for name, data in (("shared/victim.lrc", victim), ("shared/song.mp3", track)):
+                            self.write(name, data)
+                            os.chown(self.path(name), runner, runner)
+                        os.symlink(target, self.path(link))
+                        os.lchown(self.path(link), planter, planter)
+                        status, out = self.run_tool(tools[tool], *args, preexec=as_user(runner))
+                        if planter == runner:
+                            self.assertEqual(status, 0, out)
+                        else:
+                            self.assertEqual((status, out), (1, refused % link))
+                            self.assertEqual(self.read("shared/victim.lrc"), victim)
+                            self.assertEqual(self.read("shared/song.mp3"), track)
+                        os.unlink(self.path(link))
+        self.assertNoTemporaryFiles()
+
+    def test_permissions_stay_exactly_as_they_were(self):
+        self.write("song.lrc", LRC)
+        track = self.write("song.mp3", v3_track())
+        os.chmod(self.path("song.mp3"), 0o444)
+        self.assertEqual(self.import_("song"), (1, 'Importing file "song.lrc".\n'
+                                                  '"song.mp3" is read-only. The track was not changed.\n'))
+        self.assertEqual(self.read("song.mp3"), track)
+        os.chmod(self.path("song.mp3"), 0o640)
+        acl = "system.posix_acl_access"
+        if shutil.which("setfacl") is None or subprocess.run(
+                ["setfacl", "-d", "-m", "u:65534:---", self.dir]).returncode != 0:
+            self.skipTest("no setfacl, or no access lists here")
+        self.assertImported(["song"], 'Importing file "song.lrc".\n')
+        self.assertNotIn(acl, os.listxattr(self.path("song.mp3")))
+        self.assertEqual(os.stat(self.path("song.mp3")).st_mode & 0o7777, 0o640)
+        subprocess.run(["setfacl", "-m", "u:65534:r--", self.path("song.mp3")], check=True)
+        before = os.getxattr(self.path("song.mp3"), acl)
+        self.assertImported(["song"], 'Importing file "song.lrc".\n')
+        self.assertEqual(os.getxattr(self.path("song.mp3"), acl), before)
 
 
 def main(doc):

@@ -1,0 +1,44 @@
+/*
+ * pause.c - preloaded (LD_PRELOAD) into a converter by the tests that force
+ * an interleaving: the process stops itself with SIGSTOP at the first call
+ * of the function that the environment variable LYRASIL_PAUSE names, so
+ * that the test can change the world at that very moment and then let the
+ * run go on (SIGCONT) or kill it.
+ *   flock  the run has read its files and is about to lock what it
+ *          replaces;
+ *   fsync  the new file is complete and about to be checked and put in
+ *          place (the first fsync of a run is the temporary file's).
+ */
+#define _GNU_SOURCE
+
+#include <dlfcn.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <string.h>
+
+static void pause_at(const char *name)
+{
+    static int done;
+    const char *want = getenv("LYRASIL_PAUSE");
+
+    if (!done && want != NULL && strcmp(want, name) == 0) {
+        done = 1;
+        raise(SIGSTOP);
+    }
+}
+
+int fsync(int fd)
+{
+    int (*real)(int) = (int (*)(int))dlsym(RTLD_NEXT, "fsync");
+
+    pause_at("fsync");
+    return real(fd);
+}
+
+int flock(int fd, int op)
+{
+    int (*real)(int, int) = (int (*)(int, int))dlsym(RTLD_NEXT, "flock");
+
+    pause_at("flock");
+    return real(fd, op);
+}
