@@ -4,7 +4,10 @@
 // accents, chosen by the input's length) is turned into a payload for the
 // track's tag version and the track is rewritten to a new file as
 // lyrasil-import does it, with a block size to pad to (none, usable ones,
-// unusable ones: chosen by the last byte).
+// unusable ones: chosen by the last byte's low three bits).  The old track
+// and the new file are streams in memory, or, when the last byte has bit 3
+// set, files in memory with descriptors, through which the system copies
+// the audio.
 //
 // Checked: a failure names its reason; when the rewrite reports success:
 //  - the new file's audio (everything after its tag) equals the old audio,
@@ -121,9 +124,13 @@ static const std::string &payload_of(int which, uint8_t version)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static scratch::MemFile oldfile, newfile, back;
+    static scratch::MemFile oldmem, newmem, back;
+    static scratch::FdFile oldfd, newfd;
     const char *text = lyrics[size % 2];
-    uint32_t block = blocks[(size > 0 ? data[size - 1] : 0) % (sizeof blocks / sizeof *blocks)];
+    uint8_t last = size > 0 ? data[size - 1] : 0;
+    uint32_t block = blocks[last % (sizeof blocks / sizeof *blocks)];
+    scratch::File &oldfile = last & 8 ? static_cast<scratch::File &>(oldfd) : oldmem;
+    scratch::File &newfile = last & 8 ? static_cast<scratch::File &>(newfd) : newmem;
 
     FILE *in = oldfile.open_read(data, size);
     Id3Tag t;

@@ -8,12 +8,15 @@
 // short, id3_init on an extended header past the end), and open_memstream
 // reports the position at its close as the length.  Either would change
 // what the core does and so skip the checks that the file runs reach.
+// Where the core hands descriptors to the system (the rewrite's in-kernel
+// copy), a target uses files in memory that have them (FdFile, memfd).
 //
-// Files: the INI library takes file names, so fuzz_ini works in a folder of
-// its own process (several jobs can run side by side), in /dev/shm where
-// there is one (no disk, so its syncs and renames cost little), otherwise in
-// TMPDIR or /tmp.  The folder goes when the process ends normally; a
-// process killed by a finding leaves it behind (lyrasil-fuzz-PID-*).
+// Files with names: the INI library takes file names, so fuzz_ini works in
+// a folder of its own process (several jobs can run side by side), in
+// /dev/shm where there is one (no disk, so its syncs and renames cost
+// little), otherwise in TMPDIR or /tmp.  The folder goes when the process
+// ends normally; a process killed by a finding leaves it behind
+// (lyrasil-fuzz-PID-*).
 #ifndef LYRASIL_FUZZ_SCRATCH_H
 #define LYRASIL_FUZZ_SCRATCH_H
 
@@ -22,6 +25,7 @@
 #endif
 
 #include <dirent.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -40,33 +44,43 @@
 
 namespace scratch {
 
-// One stream at a time over bytes in memory, with a regular file's
-// positioning: any position from 0 up, past the end too, where reading
-// gives nothing and writing first fills the gap with zero bytes; the length
-// is the furthest byte written.  The MemFile outlives its streams and keeps
-// its blocks from one stream to the next.
-class MemFile {
+// A file that one stream at a time reads or writes; it outlives its
+// streams, which the caller closes, and keeps its memory from one to the
+// next.
+class File {
 public:
-    // A stream that reads the size bytes at data (not copied: they must
-    // stay until the stream is closed).
-    FILE *open_read(const uint8_t *data, size_t size)
+    virtual ~File() = default;
+    // A stream that reads the size bytes at data.
+    virtual FILE *open_read(const uint8_t *data, size_t size) = 0;
+    // A stream that writes a new, empty file.
+    virtual FILE *open_write() = 0;
+    // The file's bytes once its stream is closed: valid until the next open.
+    virtual const uint8_t *data() = 0;
+    virtual size_t size() = 0;
+};
+
+// Bytes in memory with a regular file's positioning: any position from 0
+// up, past the end too, where reading gives nothing and writing first
+// fills the gap with zero bytes; the length is the furthest byte written.
+// A stream that reads uses the caller's bytes, not a copy.
+class MemFile : public File {
+public:
+    FILE *open_read(const uint8_t *data, size_t size) override
     {
         in_ = data;
         len_ = size;
         return open("rb");
     }
 
-    // A stream that writes a new, empty file.
-    FILE *open_write()
+    FILE *open_write() override
     {
         in_ = nullptr;
         len_ = 0;
-        return open("w+b");
+        return open("wb"); // as the programs open a new file
     }
 
-    // What was written (or is being read): valid until the next open.
-    const uint8_t *data() const { return in_ ? in_ : out_.data(); }
-    size_t size() const { return len_; }
+    const uint8_t *data() override { return in_ ? in_ : out_.data(); }
+    size_t size() override { return len_; }
 
 private:
     FILE *open(const char *mode)
@@ -85,7 +99,7 @@ private:
         if (m->pos_ >= m->len_)
             return 0;
         n = std::min(n, m->len_ - m->pos_);
-        std::memcpy(buf, m->data() + m->pos_, n);
+        std::memcpy(buf, (m->in_ ? m->in_ : m->out_.data()) + m->pos_, n);
         m->pos_ += n;
         return static_cast<ssize_t>(n);
     }
@@ -123,6 +137,75 @@ private:
     const uint8_t *in_ = nullptr;  // the bytes read, or null while writing
     std::vector<uint8_t> out_;     // the bytes written (its size only grows)
     size_t len_ = 0, pos_ = 0;
+};
+
+// A file in memory with a descriptor (memfd), for code that hands
+// descriptors to the system; its streams are stdio's own, each on a
+// duplicate of the descriptor, starting at offset 0 as a file just opened.
+class FdFile : public File {
+public:
+    FILE *open_read(const uint8_t *data, size_t size) override
+    {
+        empty();
+        for (size_t done = 0; done < size;) {
+            ssize_t n = pwrite(fd_, data + done, size - done, static_cast<off_t>(done));
+            if (n <= 0)
+                std::abort();
+            done += static_cast<size_t>(n);
+        }
+        return open("rb");
+    }
+
+    FILE *open_write() override
+    {
+        empty();
+        return open("wb");
+    }
+
+    const uint8_t *data() override { return load().data(); }
+    size_t size() override { return load().size(); }
+
+private:
+    void empty()
+    {
+        if (fd_ < 0 && (fd_ = memfd_create("lyrasil-fuzz", MFD_CLOEXEC)) < 0)
+            std::abort();
+        if (ftruncate(fd_, 0) != 0)
+            std::abort();
+        loaded_ = false;
+    }
+
+    FILE *open(const char *mode)
+    {
+        int fd = dup(fd_); // shares the offset, which starts at 0
+        FILE *fp = nullptr;
+        if (fd < 0 || lseek(fd, 0, SEEK_SET) != 0 || (fp = fdopen(fd, mode)) == nullptr)
+            std::abort();
+        return fp;
+    }
+
+    const std::vector<uint8_t> &load()
+    {
+        struct stat st;
+        if (!loaded_) {
+            if (fstat(fd_, &st) != 0)
+                std::abort();
+            bytes_.resize(static_cast<size_t>(st.st_size));
+            for (size_t done = 0; done < bytes_.size();) {
+                ssize_t n = pread(fd_, bytes_.data() + done, bytes_.size() - done,
+                                  static_cast<off_t>(done));
+                if (n <= 0)
+                    std::abort();
+                done += static_cast<size_t>(n);
+            }
+            loaded_ = true;
+        }
+        return bytes_;
+    }
+
+    int fd_ = -1;
+    bool loaded_ = false;
+    std::vector<uint8_t> bytes_;
 };
 
 // The folder of this process, made on first use.
