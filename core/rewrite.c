@@ -1,14 +1,16 @@
 /*
- * rewrite.c - a new copy of a track: the old tag's header and frames less
- * its SYLT frames, the new SYLT frame, padding where blocks can be shared,
- * then the old audio.  Strict where reading is lenient: whatever cannot be
- * copied faithfully is refused.
+ * rewrite.c - a new copy of a track: the old tag's header and its frames
+ * other than SYLT frames, the new SYLT frame, the old SYLT frames but the
+ * one it replaces, padding where blocks can be shared, then the old audio.
+ * Strict where reading is lenient: whatever cannot be copied faithfully is
+ * refused.
  */
 #define _POSIX_C_SOURCE 200809L /* fseeko, ftello */
 
 #include "internal.h"
 
 #include <assert.h>
+#include <errno.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -33,12 +35,14 @@ static unsigned char *copy_block(off_t len, size_t *n)
     return malloc(*n);
 }
 
-/* Copies len bytes of in, from offset pos, to out.  A reason: ID3_OK,
- * ID3_EREAD (also for a file that ends early), ID3_EWRITE, ID3_ENOMEM. */
+/* Copies len bytes of in, from offset pos, to out; with a null out, only
+ * checks that they are all zero (padding).  A reason: ID3_OK, ID3_EREAD
+ * (also for a file that ends early), ID3_EWRITE, ID3_ETAG (a byte that is
+ * not zero), ID3_ENOMEM. */
 static int copy_range(FILE *in, off_t pos, off_t len, FILE *out)
 {
     unsigned char *block;
-    size_t n, size;
+    size_t n, size, i;
     int r = ID3_OK;
 
     if (len == 0)
@@ -51,32 +55,9 @@ static int copy_range(FILE *in, off_t pos, off_t len, FILE *out)
         n = len < (off_t)size ? (size_t)len : size;
         if (fread(block, 1, n, in) != n)
             r = ID3_EREAD;
-        else if (!write_all(out, block, n))
+        else if (out != NULL && !write_all(out, block, n))
             r = ID3_EWRITE;
-    }
-    free(block);
-    return r;
-}
-
-/* Whether the len bytes of fp from pos are all zero: ID3_OK when they
- * are, ID3_ETAG when they are not, or why they could not be read. */
-static int all_zero(FILE *fp, off_t pos, off_t len)
-{
-    unsigned char *block;
-    size_t n, size, i;
-    int r = ID3_OK;
-
-    if (len == 0)
-        return ID3_OK;
-    if (fseeko(fp, pos, SEEK_SET) != 0)
-        return ID3_EREAD;
-    if ((block = copy_block(len, &size)) == NULL)
-        return ID3_ENOMEM;
-    for (; r == ID3_OK && len > 0; len -= (off_t)n) {
-        n = len < (off_t)size ? (size_t)len : size;
-        if (fread(block, 1, n, fp) != n)
-            r = ID3_EREAD;
-        for (i = 0; r == ID3_OK && i < n; i++)
+        for (i = 0; out == NULL && r == ID3_OK && i < n; i++)
             if (block[i] != 0)
                 r = ID3_ETAG;
     }
@@ -84,26 +65,72 @@ static int all_zero(FILE *fp, off_t pos, off_t len)
     return r;
 }
 
-/* Writes the new tag's size into its header, keeping the output position. */
-static int update_size(FILE *fp, Id3Tag *id3)
+/* Ends a step that wrote part of the new tag: its size so far goes into
+ * the context and into the tag's header, the output position kept. */
+static int update_size(FILE *fp, Id3Tag *id3, int64_t size)
 {
     unsigned char b[4];
     off_t pos = ftello(fp);
 
-    setint32(b, (uint32_t)id3->size, 1);
-    return pos >= 0 && fseeko(fp, 6, SEEK_SET) == 0 && write_all(fp, b, 4) &&
-           fseeko(fp, pos, SEEK_SET) == 0 && !ferror(fp);
+    id3->size = (int32_t)size;
+    setint32(b, (uint32_t)size, 1);
+    if (pos < 0 || fseeko(fp, 6, SEEK_SET) != 0 || !write_all(fp, b, 4) ||
+        fseeko(fp, pos, SEEK_SET) != 0 || ferror(fp))
+        return failed(id3, ID3_EWRITE);
+    id3->reason = ID3_OK;
+    return 1;
+}
+
+/* Which frames of the old tag copy_frames copies. */
+enum { ALL_BUT_SYLT, ALL_BUT_REPLACED, SYLT_BUT_REPLACED };
+
+/* Copies the frames of the old tag in `in` that `which` names (the frame
+ * whose header is at `replaced` being the one replaced) to out, headers
+ * and payloads byte for byte, or only counts them when out is null;
+ * their bytes are added to *size.  A reason. */
+static int copy_frames(FILE *out, FILE *in, const TagInfo *ti, int plain, int which, off_t replaced,
+                       int64_t *size)
+{
+    Walk w;
+    Frame f;
+    int r, sylt;
+
+    walk_init(&w, in, ti, plain);
+    while (walk_next(&w, &f) == W_FRAME) {
+        sylt = walk_is_sylt(ti->version, &f);
+        if (sylt ? which == ALL_BUT_SYLT || f.body - f.hdrlen == replaced : which == SYLT_BUT_REPLACED)
+            continue;
+        if (out != NULL) {
+            if (!write_all(out, f.header, (size_t)f.hdrlen))
+                return ID3_EWRITE;
+            if ((r = copy_range(in, f.body, (off_t)f.size, out)) != ID3_OK)
+                return r;
+        }
+        *size += f.hdrlen + (int64_t)f.size;
+    }
+    return ferror(in) ? ID3_EREAD : ID3_OK;
+}
+
+/* The SYLT frame of the old tag that the new payload (null: none) replaces,
+ * or -1; -2 with *reason set when it cannot be told. */
+static off_t replaced_frame(Id3Tag *id3, const TagInfo *ti, int plain, int *reason)
+{
+    off_t at;
+
+    errno = 0;
+    at = tag_replaced_sylt(id3->fp, ti, plain, id3->sylt, id3->sylt ? (size_t)id3->syltsize : 0);
+    if (at == -2)
+        *reason = ferror(id3->fp) ? ID3_EREAD : ID3_ENOMEM;
+    return at;
 }
 
 int id3_copytag(FILE *fp, Id3Tag *id3)
 {
     static const unsigned char newtag[10] = {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 0};
     TagInfo ti;
-    Walk w;
-    Frame f;
     unsigned char header[10];
     int r, plain;
-    off_t padding;
+    off_t padding, replaced = -1;
     int64_t size;
 
     assert(fp != NULL);
@@ -138,7 +165,11 @@ int id3_copytag(FILE *fp, Id3Tag *id3)
     /* Padding is zero bytes.  Anything else where the frames end is data
      * the tag's size claims, audio among it (some taggers write a size
      * that runs into the audio): dropping it as padding would lose it. */
-    if (r == W_PADDING && (r = all_zero(id3->fp, padding, ti.end - padding)) != ID3_OK)
+    if (r == W_PADDING && (r = copy_range(id3->fp, padding, ti.end - padding, NULL)) != ID3_OK)
+        return failed(id3, r);
+    /* Without a new payload the SYLT frames kept stay where they stand;
+     * with one, id3_writesylt puts them after the new frame. */
+    if (id3->sylt == NULL && (replaced = replaced_frame(id3, &ti, plain, &r)) == -2)
         return failed(id3, r);
     memcpy(header, ti.header, 10);
     if (ti.version == 4)
@@ -148,33 +179,26 @@ int id3_copytag(FILE *fp, Id3Tag *id3)
     if ((r = copy_range(id3->fp, 10, ti.frames - 10, fp)) != ID3_OK)
         return failed(id3, r);
     size = ti.frames - 10;
-    walk_init(&w, id3->fp, &ti, plain);
-    while (walk_next(&w, &f) == W_FRAME) {
-        if (walk_is_sylt(ti.version, &f))
-            continue;
-        if (!write_all(fp, f.header, (size_t)f.hdrlen))
-            return failed(id3, ID3_EWRITE);
-        if ((r = copy_range(id3->fp, f.body, (off_t)f.size, fp)) != ID3_OK)
-            return failed(id3, r);
-        size += f.hdrlen + (int64_t)f.size;
-    }
+    r = copy_frames(fp, id3->fp, &ti, plain, id3->sylt == NULL ? ALL_BUT_REPLACED : ALL_BUT_SYLT,
+                    replaced, &size);
+    if (r != ID3_OK)
+        return failed(id3, r);
     id3->version = ti.version;
     id3->flags = header[5];
-    id3->size = (int32_t)size;
-    if (!update_size(fp, id3))
-        return failed(id3, ID3_EWRITE);
-    id3->reason = ID3_OK;
-    return 1;
+    return update_size(fp, id3, size);
 }
 
 int id3_writesylt(FILE *fp, Id3Tag *id3)
 {
+    TagInfo ti;
     unsigned char header[10];
-    int hdrlen;
-    int64_t size;
+    int hdrlen, old, plain = 0, r = ID3_OK;
+    off_t replaced = -1;
+    int64_t size, kept = 0;
 
     assert(fp != NULL);
     assert(id3 != NULL);
+    assert(id3->fp != NULL);
     assert(id3->version >= 2 && id3->version <= 4 && id3->size >= 0);
     if (id3->sylt == NULL || id3->syltsize <= 0)
         return failed(id3, ID3_ENOSYLT);
@@ -195,17 +219,27 @@ int id3_writesylt(FILE *fp, Id3Tag *id3)
         header[8] = header[9] = 0;
         hdrlen = 10;
     }
-    size = (int64_t)id3->size + hdrlen + id3->syltsize;
+    /* The old tag's other SYLT frames follow the new one (id3_copytag
+     * copied that tag, so its frames walk cleanly). */
+    old = tag_open(id3->fp, &ti) == TAG_OK && ti.version == id3->version;
+    if (old) {
+        plain = ti.version == 4 && id3->plainsizes;
+        if ((replaced = replaced_frame(id3, &ti, plain, &r)) == -2 ||
+            (r = copy_frames(NULL, id3->fp, &ti, plain, SYLT_BUT_REPLACED, replaced, &kept)) != ID3_OK)
+            return failed(id3, r);
+    } else if (ferror(id3->fp)) {
+        return failed(id3, ID3_EREAD);
+    }
+    size = (int64_t)id3->size + hdrlen + id3->syltsize + kept;
     if (size > SYNCSAFE_MAX)
         return failed(id3, ID3_ETOOBIG); /* the tag's size field could not hold it */
     if (!write_all(fp, header, (size_t)hdrlen) ||
         !write_all(fp, id3->sylt, (size_t)id3->syltsize))
         return failed(id3, ID3_EWRITE);
-    id3->size = (int32_t)size;
-    if (!update_size(fp, id3))
-        return failed(id3, ID3_EWRITE);
-    id3->reason = ID3_OK;
-    return 1;
+    kept = 0;
+    if (old && (r = copy_frames(fp, id3->fp, &ti, plain, SYLT_BUT_REPLACED, replaced, &kept)) != ID3_OK)
+        return failed(id3, r);
+    return update_size(fp, id3, size);
 }
 
 /* Pads the new tag with zero bytes, where the caller named a block size
@@ -219,7 +253,7 @@ static int pad_to_block(FILE *fp, Id3Tag *id3, off_t audio, off_t fileend)
 {
     static const unsigned char zeros[4096];
     uint32_t block = id3->blocksize;
-    int64_t end = 10 + (int64_t)id3->size, pad, n;
+    int64_t end = 10 + (int64_t)id3->size, size = id3->size, pad, n;
 
     if (block < 2 || block > ID3_MAXBLOCK || fileend == OFF_UNKNOWN || fileend <= audio)
         return 1;
@@ -230,9 +264,9 @@ static int pad_to_block(FILE *fp, Id3Tag *id3, off_t audio, off_t fileend)
         n = pad < (int64_t)sizeof zeros ? pad : (int64_t)sizeof zeros;
         if (!write_all(fp, zeros, (size_t)n))
             return 0;
-        id3->size += (int32_t)n;
+        size += n;
     }
-    return update_size(fp, id3);
+    return update_size(fp, id3, size);
 }
 
 /* Copies len bytes of in from pos to out through the system

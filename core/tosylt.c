@@ -7,20 +7,17 @@
 #include <stdlib.h>
 #include <string.h>
 
-/* The payload is built twice by the same code: first counting (buf null),
+/* The payload is built twice by the same code (a Sink): first counting,
  * then writing into a block of the counted size. */
 typedef struct Out {
-    unsigned char *buf;
-    size_t len;
+    Sink s;
     int enc;
     int bom;             /* the current string still needs its byte order mark */
 } Out;
 
 static void put(Out *o, const void *p, size_t n)
 {
-    if (o->buf != NULL)
-        memcpy(o->buf + o->len, p, n);
-    o->len += n;
+    sink_put(&o->s, p, n);
 }
 
 static void put_bom(Out *o)
@@ -88,8 +85,8 @@ static void build_payload(Out *o, const char *lrc)
     size_t k, run;
 
     put(o, fixed, 6);
-    if (o->buf != NULL)
-        o->buf[0] = (unsigned char)o->enc;
+    if (o->s.p != NULL)
+        o->s.p[0] = (char)o->enc;
     o->bom = 1;
     put_text(o, DESCRIPTOR, strlen(DESCRIPTOR));
     put_term(o);
@@ -124,7 +121,7 @@ static int all_ascii(const char *s)
 
 int lrc_tosylt(Id3Tag *id3)
 {
-    Out o = {NULL, 0, ENC_LATIN1, 0};
+    Out o = {{NULL, 0}, ENC_LATIN1, 0};
     Str fixed = {NULL, 0, 0};
     const char *lrc;
     size_t size;
@@ -134,7 +131,7 @@ int lrc_tosylt(Id3Tag *id3)
     free(id3->sylt);
     id3->sylt = NULL;
     id3->syltsize = 0;
-    id3->reason = ID3_ENOMEM; /* the only way to fail */
+    id3->reason = ID3_ENOMEM;
     lrc = id3->lrc;
     if (!all_ascii(lrc)) {
         o.enc = id3->version == 2 || id3->version == 3 ? ENC_UTF16 : ENC_UTF8;
@@ -147,16 +144,21 @@ int lrc_tosylt(Id3Tag *id3)
         }
     }
     build_payload(&o, lrc);
-    size = o.len;
-    if (size > INT32_MAX || (o.buf = malloc(size)) == NULL) {
+    size = o.s.len;
+    if (size > SYNCSAFE_MAX) {
+        id3->reason = ID3_ETOOBIG; /* larger than any tag */
         free(fixed.p);
         return 0;
     }
-    o.len = 0;
+    if ((o.s.p = malloc(size)) == NULL) {
+        free(fixed.p);
+        return 0;
+    }
+    o.s.len = 0;
     build_payload(&o, lrc);
-    assert(o.len == size);
+    assert(o.s.len == size);
     free(fixed.p);
-    id3->sylt = o.buf;
+    id3->sylt = (unsigned char *)o.s.p;
     id3->syltsize = (int32_t)size;
     id3->reason = ID3_OK;
     return 1;

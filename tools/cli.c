@@ -91,7 +91,7 @@ static const char *const track_messages[TRACK_REPLACE][2] = {
     [TRACK_READ] = {"Error reading file \"%N\": %E." NOT_CHANGED, "Error reading file \"%N\": %E."},
     [TRACK_NOMEM] = {"Insufficient memory."},
     [TRACK_TAG] = {COPY_REFUSED},
-    [TRACK_TOOBIG] = {COPY_REFUSED},
+    [TRACK_TOOBIG] = {"The lyrics would make the ID3 tag of \"%N\" larger than a tag can be." NOT_CHANGED},
     [TRACK_WRITE] = {"Error writing temporary file \"%T\": %E." NOT_CHANGED,
                      "Error writing output file \"%N\": %E."},
     [TRACK_SAMEFILE] = {"Not importing \"%N\": it is the MP3 track itself." NOT_CHANGED,

@@ -40,6 +40,13 @@ static void usage(void)
          "An ID3 tag is added to the MP3 track if none exists.");
 }
 
+/* Lyrics that no tag could hold: refused before the track is touched. */
+static int too_big(ToolRun *run)
+{
+    report_track(FOR_IMPORT, TRACK_TOOBIG, run->mp3name, &run->track);
+    return run_close(run, STATUS_FAILURE);
+}
+
 int main(int argc, char *argv[])
 {
     ToolRun run = {0};
@@ -82,6 +89,8 @@ int main(int argc, char *argv[])
         printf("Error reading file \"%s\": %s.\n", run.lrcname, strerror(errno ? errno : EIO));
         return run_close(&run, STATUS_FAILURE);
     }
+    if (tag->reason == ID3_ETOOBIG)
+        return too_big(&run);
     /* A file without a time-stamped line leaves no text to convert. */
     if (tag->reason != ID3_OK || tag->lrc == NULL) {
         puts("Invalid LRC file, or insufficient memory.");
@@ -91,7 +100,9 @@ int main(int argc, char *argv[])
         printf(tag->skipped == 1 ? "%ld line without a readable time-stamp was skipped.\n"
                                  : "%ld lines without a readable time-stamp were skipped.\n",
                (long)tag->skipped);
-    if (!lrc_tosylt(tag)) {
+    if (!lrc_tosylt(tag) && tag->reason == ID3_ETOOBIG)
+        return too_big(&run);
+    if (tag->reason != ID3_OK) {
         puts("Invalid LRC file, or insufficient memory for conversion.");
         return run_close(&run, STATUS_FAILURE);
     }

@@ -432,6 +432,30 @@ class SafeReplace(ToolTest):
         self.assertEqual(self.read("odd.mp$"), track)
 
 
+# Other formats by their first bytes (after them, MPEG frames in the tests).
+ADTS = (b"\xff\xf1\x50\x80\x02\x1f\xfc" + bytes(9)) * 4  # AAC, 16-byte frames
+CONTAINERS = {
+    "song.wav": b"RIFF" + struct.pack("<I", 36) + b"WAVEfmt " + bytes(24),
+    "song.flac": b"fLaC\0\0\0\x22" + bytes(34),
+    "song.ogg": b"OggS\0\x02" + bytes(21),
+    "song.m4a": be32(24) + b"ftypM4A " + bytes(12),
+    "song.aiff": b"FORM\0\0\x10\0AIFFCOMM\0\0\0\x12" + bytes(18),
+    "song.aifc": b"FORM\0\0\x10\0AIFCFVER\0\0\0\x04" + bytes(4),
+    "song.ape": b"MAC \x96\x0f" + bytes(46),
+    "song.wv": b"wvpk\x20\0\0\0" + bytes(24),
+    "song.mka": b"\x1a\x45\xdf\xa3\x93\x42\x82\x88matroska",
+    "song.webm": b"\x1a\x45\xdf\xa3\x8f\x42\x82\x84webm",
+    "song.wma": bytes.fromhex("3026b2758e66cf11a6d900aa0062ce6c") + bytes(14),
+    "song.mid": b"MThd\0\0\0\x06\0\x01\0\x02\x01\xe0",
+    "song.au": b".snd\0\0\0\x18" + bytes(16),
+    "song.caf": b"caff\0\x01\0\0",
+    "song.mpc": b"MPCK",
+    "song.mp+": b"MP+\x07" + bytes(24),
+    "song.tta": b"TTA1\x01\0\x02\0" + bytes(14),
+    "song.aac": ADTS,
+}
+
+
 def in_the_way(temp, what="track"):
     return ('"%s" is in the way: this run did not make it (it may be left from an '
             'interrupted run). Remove or rename it and try again. The %s was not changed.\n'
@@ -456,18 +480,23 @@ class Refusals(ToolTest):
         self.assertEqual({name: self.read(name) for name in before}, before)
 
     def test_files_that_are_not_mp3_tracks(self):
+        """Other formats, each holding MPEG frames that must not make it an
+        MP3 track, with and without an ID3 tag in front."""
         lrc = self.write("words.lrc", LRC)
-        riff = b"RIFF" + struct.pack("<I", 36) + b"WAVEfmt " + bytes(24) + audio(1)
-        cases = {
-            "song.wav": riff,
-            "song.flac": b"fLaC\0\0\0\x22" + bytes(34) + audio(1),
-            "notes.txt": b"A shopping list, not a song.\n" * 20,
-            "tagged.wav": v3_track()[:-len(audio())] + riff,
-        }
+        text = b"A shopping list, not a song.\n" * 20
+        cases = {name: data + audio() for name, data in CONTAINERS.items()}
+        cases.update({
+            "tagged.wav": v3_track()[:-len(audio())] + cases["song.wav"],
+            "tagged.aiff": v3_track()[:-len(audio())] + cases["song.aiff"],
+            "notes.txt": text,
+            # one header-like pattern alone is no audio
+            "stray.mp3": tag(3, [text_frame(3, b"TIT2", "x")]) + text + audio()[:4] + text,
+        })
         for name, data in cases.items():
-            self.write(name, data)
-            self.assertEqual(self.import_(name, "words"),
-                             (1, '"%s" is not an MP3 track. The track was not changed.\n' % name))
+            with self.subTest(name):
+                self.write(name, data)
+                self.assertEqual(self.import_(name, "words"),
+                                 (1, '"%s" is not an MP3 track. The track was not changed.\n' % name))
         self.assertUntouched(dict(cases, **{"words.lrc": lrc}))
         self.assertEqual(self.files(), sorted(list(cases) + ["words.lrc"]))
         # Reading the lyrics of a tagged file stays possible; a tag with
@@ -475,6 +504,13 @@ class Refusals(ToolTest):
         self.assertExported(["tagged.wav", "out"], "out.lrc")
         self.write("only.mp3", tag(3, [text_frame(3, b"TIT2", "x")]))
         self.assertImported(["only.mp3", "words"])
+        # Zero bytes before the first frame, however many, are still audio.
+        gap = bytes(70000) + audio()
+        for old in (gap, tag(3, [text_frame(3, b"TIT2", "x")], padding=16) + gap):
+            self.write("gap.mp3", old)
+            self.assertEqual(self.import_("gap.mp3", "words")[0], 0)
+            new = self.read("gap.mp3")
+            self.assertEqual(new[walk(new)[1]:], gap)
 
     def test_unknown_tag_version_is_not_a_missing_tag(self):
         self.write("words.lrc", LRC)
@@ -623,19 +659,24 @@ class Tags(ToolTest):
     """What the tracks hold after an import, and what an export makes of them."""
 
     def assertRewritten(self, old, new, version, payload=None):
-        """new is old with its SYLT frames dropped, its padding gone, one
-        SYLT frame appended, and the old audio after it."""
+        """new is old with its padding gone and its frames in this order:
+        the frames other than SYLT frames, the new SYLT frame, the old SYLT
+        frames but the first that holds lyrics (content type 1); then the
+        old audio."""
         old_frames, old_end = walk(old)
         new_frames, new_end = walk(new)
-        sylt_id = b"SLT" if version == 2 else b"SYLT"
-        kept = [f for f in old_frames if not f.startswith(sylt_id)]
+        sylt_id, head = (b"SLT", 6) if version == 2 else (b"SYLT", 10)
+        others = [f for f in old_frames if not f.startswith(sylt_id)]
+        sylts = [f for f in old_frames if f.startswith(sylt_id)]
+        lyrics = [i for i, f in enumerate(sylts) if f[head + 5] == 1][:1]
+        kept = [f for i, f in enumerate(sylts) if i not in lyrics]
         self.assertEqual(new[:6], old[:6])
-        self.assertEqual(new_frames[:-1], kept)
-        self.assertTrue(new_frames[-1].startswith(sylt_id))
+        self.assertEqual(new_frames, others + new_frames[len(others):len(others) + 1] + kept)
+        self.assertTrue(new_frames[len(others)].startswith(sylt_id))
         self.assertTrue(new[:new_end].endswith(new_frames[-1]))  # no padding
         self.assertEqual(new[new_end:], old[old_end:])
         if payload is not None:
-            self.assertEqual(new_frames[-1][6 if version == 2 else 10:], payload)
+            self.assertEqual(new_frames[len(others)][head:], payload)
 
     def test_track_without_tag(self):
         track = self.write("song.mp3", audio())
@@ -667,6 +708,32 @@ class Tags(ToolTest):
             self.assertEqual(self.read("v%d.lrc" % version),
                              b"[ti:Title]\n[al:Album]\n[re:Quorvane Lyrasil]\n"
                              b"[00:01.00]Hello <00:01.50>world\n[00:03.00]Next line\n")
+
+    def test_other_sylt_frames_are_kept(self):
+        """A translation and chords stay byte for byte; the new lyrics take
+        the old lyrics' place as the first SYLT frame, where the export and
+        mutagen read them."""
+        ID3 = self.mutagen().ID3
+        self.write("song.lrc", LRC)
+        chords = frame(4, b"SYLT", sylt_payload([("Am ", 1000), ("G\n", 2000)], 3, "chords", kind=5))
+        german = frame(4, b"SYLT", sylt_payload([("Hallo Welt\n", 1000)], 3, "", lang=b"deu"))
+        old = tag(4, [chords, text_frame(4, b"TIT2", "Song"),
+                      frame(4, b"SYLT", sylt_payload([("Old words\n", 500)], 3, "")), german],
+                  padding=40) + audio()
+        self.write("song.mp3", old)
+        self.assertImported(["song"], 'Importing file "song.lrc".\n')
+        new = self.read("song.mp3")
+        self.assertRewritten(old, new, 4, sylt_payload(ITEMS, 0, DESCRIPTOR))
+        self.assertEqual(walk(new)[0][2:], [chords, german])
+        self.assertExported(["song", "back"], "back.lrc")
+        self.assertEqual(self.read("back.lrc"), b"[ti:Song]\n[re:Quorvane Lyrasil]\n" + LRC[10:])
+        sylt = ID3(self.path("song.mp3")).getall("SYLT")
+        self.assertEqual([(f.lang, f.type, f.desc, f.text) for f in sylt],
+                         [("eng", 1, DESCRIPTOR, ITEMS), ("eng", 5, "chords", [("Am ", 1000), ("G\n", 2000)]),
+                          ("deu", 1, "", [("Hallo Welt\n", 1000)])])
+        # A second import replaces the first lyrics frame, its own.
+        self.assertImported(["song"], 'Importing file "song.lrc".\n')
+        self.assertEqual(self.read("song.mp3"), new)
 
     def test_extended_header_is_kept(self):
         ext = be32(6) + b"\0" * 6  # version 3: 6 bytes follow the size
