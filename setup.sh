@@ -5,6 +5,8 @@
 #   ./setup.sh test     install what is needed, build, and run every test
 #   ./setup.sh package  install what is needed and build the Debian packages
 #                       into build/deb
+#   ./setup.sh fuzz-build  install what is needed and build the fuzz targets
+#                          in build/fuzz (fuzz/campaign.sh runs them)
 #
 # Works as root or through sudo; needs no display and no sound card (the
 # tests start their own virtual X server).
@@ -219,6 +221,12 @@ cmd_package() {
   build_packages
 }
 
+cmd_fuzz_build() {
+  install_packages build-essential cmake clang libclang-rt-14-dev
+  configure_fuzz
+  build build/fuzz
+}
+
 cmd_test() {
   install_packages "${packages[@]}" "${test_packages[@]}"
   # A locale with a decimal comma, for the tests that numbers typed into the
@@ -257,5 +265,6 @@ case "${1:-}" in
   run) cmd_run ;;
   test) cmd_test ;;
   package) cmd_package ;;
-  *) echo "usage: ./setup.sh run|test|package" >&2; exit 2 ;;
+  fuzz-build) cmd_fuzz_build ;;
+  *) echo "usage: ./setup.sh run|test|package|fuzz-build" >&2; exit 2 ;;
 esac

@@ -16,6 +16,7 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "keyvale.h"
@@ -23,14 +24,14 @@
 
 using Lines = std::vector<std::string>;
 
-static Lines split(const std::string &s)
+static Lines split(std::string_view s)
 {
     Lines lines;
     size_t start = 0;
     while (start < s.size()) {
         size_t end = s.find('\n', start);
-        end = end == std::string::npos ? s.size() : end + 1;
-        lines.push_back(s.substr(start, end - start));
+        end = end == std::string_view::npos ? s.size() : end + 1;
+        lines.emplace_back(s.substr(start, end - start));
         start = end;
     }
     return lines;
@@ -116,8 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         p = reinterpret_cast<const char *>(data) + 1;
         op = 0;
     }
-    std::string old(p, end);
-    scratch::write(file, reinterpret_cast<const uint8_t *>(old.data()), old.size());
+    std::string_view old(p, end - p);
+    scratch::write(file, old.data(), old.size());
 
     const char *section = op == 3 ? nullptr : fields[0].c_str();
     const char *key = op == 2 ? nullptr : fields[1].c_str();
@@ -134,7 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // promises to keep; such files only have to be survived.
     // Names and values are written as the caller spells them, so one that
     // holds a line feed adds lines of its own; the editor never passes one.
-    if (old.find('\0') != std::string::npos)
+    if (old.find('\0') != std::string_view::npos)
         return 0;
     for (const std::string &f : fields)
         if (f.find('\n') != std::string::npos)

@@ -39,7 +39,7 @@ static Lyrics lyrics_of(const std::string &lrc)
         if ((p[0] == '[' && p[1] == ']') || (p[0] == '<' && p[1] == '>')) {
             l.times.push_back(ID3_NOTIME);
             i += 2;
-        } else if (lrc_timestamp(p, &time)) {
+        } else if ((p[0] == '[' || p[0] == '<') && lrc_timestamp(p, &time)) {
             l.times.push_back(time);
             i = lrc.find(p[0] == '[' ? ']' : '>', i) + 1;
         } else {
@@ -93,17 +93,15 @@ static std::string round_trip(Id3Tag &t)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const std::string name = scratch::path("lyrics.lrc");
     static const uint8_t versions[4] = {0, 2, 3, 4};
+    static scratch::MemFile file;
     if (size < 1)
         return 0;
     uint8_t version = versions[data[0] & 3];
     bool rows = data[0] & 4;
-    scratch::write(name, data + 1, size - 1);
 
     for (int wordstamps = 0; wordstamps <= (rows ? 1 : 0); wordstamps++) {
-        FILE *fp = std::fopen(name.c_str(), "rb");
-        FUZZ_CHECK(fp != nullptr);
+        FILE *fp = file.open_read(data + 1, size - 1);
         Id3Tag t;
         id3_init(nullptr, &t);
         t.version = version;

@@ -1,11 +1,15 @@
 // Tag rewriting on arbitrary tracks.
 //
 // The input is the old track.  A fixed LRC text (plain ASCII, or with
-// accents, chosen by the input's length) is turned into a payload and the
-// track is rewritten to a new file as lyrasil-import does it, with a block
-// size to pad to (none, usable ones, unusable ones: chosen by the last byte).
+// accents, chosen by the input's length) is turned into a payload for the
+// track's tag version and the track is rewritten to a new file as
+// lyrasil-import does it, with a block size to pad to (none, usable ones,
+// unusable ones: chosen by the last byte's low three bits).  The old track
+// and the new file are streams in memory, or, when the last byte has bit 3
+// set, files in memory with descriptors, through which the system copies
+// the audio.
 //
-// Checked, when all three rewriting steps report success:
+// Checked: a failure names its reason; when the rewrite reports success:
 //  - the new file's audio (everything after its tag) equals the old audio,
 //    byte for byte, the old audio being everything after the tag that the
 //    old header claims (and after its version-4 footer), or the whole file
@@ -27,6 +31,7 @@
 #include <cctype>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "scratch.h"
@@ -54,7 +59,7 @@ static uint32_t plain32(const uint8_t *b)
 // Identifiers are capital letters and digits; a sync-safe size has no byte
 // with its top bit set.  *padding: where the frames end.
 static bool walk(const uint8_t *p, size_t len, int version, bool plain,
-                 std::vector<std::string> &frames, size_t *padding = nullptr)
+                 std::vector<std::string_view> &frames, size_t *padding = nullptr)
 {
     size_t head = version == 2 ? 6 : 10, idlen = version == 2 ? 3 : 4, pos = 0;
     frames.clear();
@@ -95,32 +100,50 @@ static size_t frames_start(const uint8_t *tag, size_t len)
 
 static const uint32_t blocks[] = {0, 512, 4096, 65536, 1, 3, 65537, 0xFFFFFFFF};
 
-static bool is_sylt(const std::string &frame, int version)
+static bool is_sylt(std::string_view frame, int version)
 {
     return frame.compare(0, version == 2 ? 3 : 4, version == 2 ? "SLT" : "SYLT") == 0;
 }
 
+// The payload of lyrics[which] for a tag of the given version.  It depends
+// on nothing else, so each is built once, when first needed.
+static const std::string &payload_of(int which, uint8_t version)
+{
+    static std::string payloads[2][256];
+    std::string &p = payloads[which][version];
+    if (p.empty()) {
+        Id3Tag t;
+        id3_init(nullptr, &t);
+        t.version = version;
+        t.lrc = strdup(lyrics[which]);
+        FUZZ_CHECK(lrc_tosylt(&t) == 1 && t.syltsize > 0);
+        p.assign(reinterpret_cast<char *>(t.sylt), static_cast<size_t>(t.syltsize));
+        id3_close(&t);
+    }
+    return p;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const std::string oldname = scratch::path("old.mp3");
-    static const std::string newname = scratch::path("new.mp3");
+    static scratch::MemFile oldmem, newmem, back;
+    static scratch::FdFile oldfd, newfd;
     const char *text = lyrics[size % 2];
-    uint32_t block = blocks[(size > 0 ? data[size - 1] : 0) % (sizeof blocks / sizeof *blocks)];
-    scratch::write(oldname, data, size);
+    uint8_t last = size > 0 ? data[size - 1] : 0;
+    uint32_t block = blocks[last % (sizeof blocks / sizeof *blocks)];
+    scratch::File &oldfile = last & 8 ? static_cast<scratch::File &>(oldfd) : oldmem;
+    scratch::File &newfile = last & 8 ? static_cast<scratch::File &>(newfd) : newmem;
 
-    FILE *in = std::fopen(oldname.c_str(), "rb");
-    FUZZ_CHECK(in != nullptr);
+    FILE *in = oldfile.open_read(data, size);
     Id3Tag t;
     int had_tag = id3_init(in, &t);
     uint8_t old_version = t.version, old_flags = t.flags;
-    t.lrc = strdup(text);
-    FUZZ_CHECK(lrc_tosylt(&t) == 1);
-    std::string payload(reinterpret_cast<char *>(t.sylt), static_cast<size_t>(t.syltsize));
+    const std::string &payload = payload_of(size % 2, t.version);
+    FUZZ_CHECK(id3_setsylt(&t, payload.data(), payload.size()) == 1);
     t.blocksize = block;
 
-    FILE *out = std::fopen(newname.c_str(), "wb");
-    FUZZ_CHECK(out != nullptr);
-    bool ok = id3_copytag(out, &t) && id3_writesylt(out, &t) && id3_appendmp3(out, &t);
+    FILE *out = newfile.open_write();
+    bool ok = id3_rewrite(out, &t);
+    FUZZ_CHECK(ok == (t.reason == ID3_OK));
     id3_close(&t);
     FUZZ_CHECK(std::fclose(out) == 0);
     std::fclose(in);
@@ -140,19 +163,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (had_tag)
         FUZZ_CHECK((old_flags & 0x80) == 0);
 
-    std::string result;
-    FUZZ_CHECK(scratch::read(newname, result));
-    FUZZ_CHECK(result.size() >= 10 && result.compare(0, 3, "ID3") == 0);
-    uint64_t newtag = 10 + (uint64_t)syncsafe(reinterpret_cast<const uint8_t *>(result.data()) + 6);
-    FUZZ_CHECK(newtag <= result.size());
-    FUZZ_CHECK(result.compare(newtag, std::string::npos,
-                              reinterpret_cast<const char *>(data) + audio, size - audio) == 0);
+    const uint8_t *n = newfile.data();
+    size_t nsize = newfile.size();
+    FUZZ_CHECK(nsize >= 10 && std::memcmp(n, "ID3", 3) == 0);
+    uint64_t newtag = 10 + (uint64_t)syncsafe(n + 6);
+    FUZZ_CHECK(newtag <= nsize);
+    FUZZ_CHECK(nsize - newtag == size - audio &&
+               std::memcmp(n + newtag, data + audio, size - audio) == 0);
     // A header of a known version is kept even when its tag is empty.
     uint8_t want_version = old_version >= 2 && old_version <= 4 ? old_version : 4;
-    FUZZ_CHECK((uint8_t)result[3] == want_version);
+    FUZZ_CHECK(n[3] == want_version);
     if (want_version == old_version) {
         uint8_t want_flags = old_version == 4 ? old_flags & ~0x10 : old_flags;
-        FUZZ_CHECK(result[4] == (char)data[4] && (uint8_t)result[5] == want_flags);
+        FUZZ_CHECK(n[4] == data[4] && n[5] == want_flags);
     }
 
     // The frames, old and new, with the old tag's size coding; where the
@@ -160,10 +183,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // frames).
     size_t frames_end = 10 + (want_version == 2 ? 6 : 10) + payload.size();
     if (had_tag) {
-        const uint8_t *o = data, *n = reinterpret_cast<const uint8_t *>(result.data());
+        const uint8_t *o = data;
         size_t ostart = frames_start(o, tagend), nstart = frames_start(n, newtag);
         FUZZ_CHECK(ostart - 10 == nstart - 10 && std::memcmp(o + 10, n + 10, ostart - 10) == 0);
-        std::vector<std::string> before, after;
+        std::vector<std::string_view> before, after;
         bool plain = old_version == 3;
         if (old_version == 4 && !walk(o + ostart, tagend - ostart, 4, false, before))
             plain = true;
@@ -172,13 +195,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(std::all_of(o + ostart + padding, o + tagend, [](uint8_t c) { return c == 0; }));
         FUZZ_CHECK(walk(n + nstart, newtag - nstart, old_version, plain, after, &padding));
         frames_end = nstart + padding;
-        std::vector<std::string> kept, sylts;
-        for (const std::string &f : before)
+        std::vector<std::string_view> kept, sylts;
+        for (std::string_view f : before)
             (is_sylt(f, old_version) ? sylts : kept).push_back(f);
         FUZZ_CHECK(after.size() > kept.size() && is_sylt(after[kept.size()], old_version));
         FUZZ_CHECK(std::equal(kept.begin(), kept.end(), after.begin()));
         // The old SYLT frames follow in order, less at most one.
-        std::vector<std::string> rest(after.begin() + kept.size() + 1, after.end());
+        std::vector<std::string_view> rest(after.begin() + kept.size() + 1, after.end());
         FUZZ_CHECK(rest.size() == sylts.size() || rest.size() + 1 == sylts.size());
         size_t same = 0;
         while (same < rest.size() && rest[same] == sylts[same])
@@ -186,22 +209,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(std::equal(rest.begin() + same, rest.end(), sylts.end() - (rest.size() - same)));
     }
     FUZZ_CHECK(frames_end <= newtag);
-    FUZZ_CHECK(std::all_of(result.begin() + frames_end, result.begin() + newtag, [](char c) { return c == 0; }));
+    FUZZ_CHECK(std::all_of(n + frames_end, n + newtag, [](uint8_t c) { return c == 0; }));
     if (block >= 2 && block <= ID3_MAXBLOCK && audio < size)
         FUZZ_CHECK(newtag - frames_end < block && newtag % block == audio % block);
     else
         FUZZ_CHECK(newtag == frames_end);
 
-    FILE *back = std::fopen(newname.c_str(), "rb");
-    FUZZ_CHECK(back != nullptr);
+    FILE *again = back.open_read(n, nsize);
     Id3Tag r;
-    FUZZ_CHECK(id3_init(back, &r) == 1);
+    FUZZ_CHECK(id3_init(again, &r) == 1);
     FUZZ_CHECK(id3_readsylt(&r) == 1);
     FUZZ_CHECK(r.syltsize == (int32_t)payload.size() &&
                std::memcmp(r.sylt, payload.data(), payload.size()) == 0);
     FUZZ_CHECK(lrc_fromsylt(&r, 1) == 1);
     FUZZ_CHECK(std::strcmp(r.lrc, text) == 0);
     id3_close(&r);
-    std::fclose(back);
+    std::fclose(again);
     return 0;
 }
