@@ -97,17 +97,21 @@ static int read_text(FILE *fp, char **text, size_t *len)
 {
     Str raw = {NULL, 0, 0};
     Sink o = {NULL, 0};
-    size_t n;
+    size_t n, want = 4096;
     int kind;
 
     *text = NULL;
     do {
-        if (!str_reserve(&raw, 65536)) {
+        /* Room as large as what was read so far: small files cost little,
+         * large ones few reads. */
+        if (!str_reserve(&raw, want)) {
             free(raw.p);
             return 0;
         }
-        n = fread(raw.p + raw.len, 1, 65536, fp);
+        n = fread(raw.p + raw.len, 1, want, fp);
         raw.len += n;
+        if (want < 65536)
+            want *= 2;
     } while (n > 0);
     if (ferror(fp)) {
         free(raw.p);

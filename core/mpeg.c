@@ -27,7 +27,7 @@ typedef struct Audio {
     unsigned char head[8]; /* its first bytes, for other containers' signatures */
     size_t headn;          /* 0: nothing follows the tag */
     unsigned char *block;  /* from its first byte that is not zero */
-    size_t n;
+    size_t n, size;        /* bytes in block, and its size */
     int eof;               /* the block holds the rest of the file */
 } Audio;
 
@@ -37,27 +37,33 @@ static int read_audio(FILE *fp, Audio *a)
 {
     TagInfo ti;
     size_t skip;
+    off_t start;
     int r;
 
     memset(a, 0, sizeof *a);
     r = tag_open(fp, &ti);
-    if (fseeko(fp, tag_audiostart(fp, &ti, r != TAG_NONE), SEEK_SET) != 0)
+    start = tag_audiostart(fp, &ti, r != TAG_NONE);
+    if (fseeko(fp, start, SEEK_SET) != 0)
         return 0;
-    if ((a->block = malloc(SCAN_BLOCK)) == NULL)
+    /* No more than the file holds (and one byte to see its end). */
+    a->size = SCAN_BLOCK;
+    if (ti.fileend != OFF_UNKNOWN && ti.fileend >= start && ti.fileend - start < (off_t)SCAN_BLOCK)
+        a->size = (size_t)(ti.fileend - start) + 1;
+    if ((a->block = malloc(a->size)) == NULL)
         return 0;
-    a->n = fread(a->block, 1, SCAN_BLOCK, fp);
+    a->n = fread(a->block, 1, a->size, fp);
     a->headn = a->n < sizeof a->head ? a->n : sizeof a->head;
     memcpy(a->head, a->block, a->headn);
     for (;;) {
         for (skip = 0; skip < a->n && a->block[skip] == 0; skip++)
             ;
-        if (skip < a->n || a->n < SCAN_BLOCK)
+        if (skip < a->n || a->n < a->size)
             break;
-        a->n = fread(a->block, 1, SCAN_BLOCK, fp); /* a block of zeros: on */
+        a->n = fread(a->block, 1, a->size, fp); /* a block of zeros: on */
     }
     memmove(a->block, a->block + skip, a->n - skip);
     a->n -= skip;
-    a->n += fread(a->block + a->n, 1, SCAN_BLOCK - a->n, fp);
+    a->n += fread(a->block + a->n, 1, a->size - a->n, fp);
     a->eof = feof(fp);
     if (ferror(fp)) {
         free(a->block); /* the stream keeps its error: the caller can tell */

@@ -17,6 +17,38 @@ int is_digit(int c)
     return c >= '0' && c <= '9';
 }
 
+/* Writes "[m:ss.f]" or "<m:ss.f>" into out (n bytes, at least 20): the
+ * minutes in at least two digits, the seconds in two, the fraction in
+ * places digits.  Digit by digit: a stamp is written for every item of
+ * every conversion. */
+static void compose(char *out, size_t n, int line, int64_t minutes, int seconds, int fraction, int places)
+{
+    char digits[24], *p = out;
+    int k = 0;
+
+    assert(n >= 20);
+    (void)n;
+    *p++ = line ? '[' : '<';
+    do
+        digits[k++] = (char)('0' + minutes % 10);
+    while ((minutes /= 10) > 0);
+    if (k < 2)
+        digits[k++] = '0';
+    while (k > 0)
+        *p++ = digits[--k];
+    *p++ = ':';
+    *p++ = (char)('0' + seconds / 10);
+    *p++ = (char)('0' + seconds % 10);
+    *p++ = '.';
+    for (k = places; k > 0; k--) {
+        p[k - 1] = (char)('0' + fraction % 10);
+        fraction /= 10;
+    }
+    p += places;
+    *p++ = line ? ']' : '>';
+    *p = '\0';
+}
+
 void stamp_compose(char *out, size_t n, int32_t t, int line)
 {
     int64_t h;
@@ -26,8 +58,7 @@ void stamp_compose(char *out, size_t n, int32_t t, int line)
         return;
     }
     h = ((int64_t)t + 5) / 10;
-    snprintf(out, n, line ? "[%02d:%02d.%02d]" : "<%02d:%02d.%02d>",
-             (int)(h / 6000), (int)(h / 100 % 60), (int)(h % 100));
+    compose(out, n, line, h / 6000, (int)(h / 100 % 60), (int)(h % 100), 2);
 }
 
 void stamp_compose_exact(char *out, size_t n, int32_t t, int line)
@@ -36,8 +67,7 @@ void stamp_compose_exact(char *out, size_t n, int32_t t, int line)
         stamp_compose(out, n, t, line);
         return;
     }
-    snprintf(out, n, line ? "[%02d:%02d.%03d]" : "<%02d:%02d.%03d>",
-             (int)(t / 60000), (int)(t / 1000 % 60), (int)(t % 1000));
+    compose(out, n, line, t / 60000, t / 1000 % 60, t % 1000, 3);
 }
 
 /* Reads a field of decimal digits (saturating far above any valid time)
