@@ -175,6 +175,13 @@ int id3_readsylt(Id3Tag *id3);
  * (ID3_ENOMEM); lrc is then unchanged. */
 int lrc_fromsylt(Id3Tag *id3, int wordstamps);
 
+/* Whether the SYLT payloads of a and b hold the same items: the same texts
+ * (decoded to UTF-8) at the same times in milliseconds, in the same order,
+ * whatever their encodings, languages, content types and descriptors.  0
+ * as well for a payload that is missing or malformed, or when memory runs
+ * out.  Changes nothing in either context. */
+int lrc_sameitems(Id3Tag *a, Id3Tag *b);
+
 /* Writes an LRC file: the "ti", "ar", "al" lines for the texts present,
  * "[re:Quorvane Lyrasil]", then lrc unchanged.  Returns 1; 0 (ID3_EWRITE)
  * when the stream reports an error afterwards (the caller still checks its
@@ -188,6 +195,13 @@ int lrc_write(FILE *fp, Id3Tag *id3);
  * must be 0 to 59.  Values below 0 or from 2147483647 up are refused.
  * The empty stamps "[]" and "<>" are not accepted here. */
 int lrc_timestamp(const char *ptr, int32_t *time);
+
+/* Drops every word stamp ("<mm:ss.xx>" and "<>") from the inline-form text
+ * in lrc, in place, so that each lyrics line becomes one item at its line
+ * stamp: "[00:01.00]Hel<00:01.20>lo <00:01.50>you" becomes
+ * "[00:01.00]Hello you".  Players that show every SYLT item on a line of
+ * its own then show whole lines.  Nothing happens without lrc. */
+void lrc_dropwords(Id3Tag *id3);
 
 /* --- LRC text to SYLT payload --- */
 
