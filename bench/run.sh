@@ -29,23 +29,8 @@ data=$(mktemp -d "${TMPDIR:-/tmp}/lyrasil-bench.XXXXXX")
 trap 'rm -rf "$data"' EXIT
 cd "$data"
 
-# Tracks: a version-2.4 tag with title, artist and album and no padding,
-# then MPEG audio (the demo's, repeated) to 1 MB and to 200 MB.
-/usr/bin/python3 - "$top/demo/demo.mp3" "$top/tests/support" <<'PY'
-import sys
-sys.path.insert(0, sys.argv[2])
-from id3build import tag as id3tag, text_frame, walk
-demo = open(sys.argv[1], "rb").read()
-audio = demo[walk(demo)[1]:]
-tag = id3tag(4, [text_frame(4, b"TIT2", "Morning at the Caf\u00e9", 3),
-                 text_frame(4, b"TPE1", "Lyrasil Demo Voice", 3), text_frame(4, b"TALB", "Lyrasil Demo", 3)])
-for name, mb in (("t1.orig", 1), ("t200.orig", 200)):
-    with open(name, "wb") as f:
-        f.write(tag)
-        left = mb * 1000000 - len(tag)
-        while left > 0:
-            f.write(audio[:left]); left -= len(audio)
-PY
+# Tracks of 1 MB and 200 MB (see tracks.py).
+/usr/bin/python3 "$top/bench/tracks.py" "$top/demo/demo.mp3" t1.orig:1 t200.orig:200
 cp "$top/demo/demo.lrc" lyrics.lrc
 for t in t1 t200; do
   cp $t.orig $t.lyr.mp3; "$import" $t.lyr.mp3 lyrics.lrc >/dev/null   # with lyrics, for exporting

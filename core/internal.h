@@ -8,12 +8,13 @@
  *               id3_readsylt
  *   textenc.c   text encodings: decoding on read, UTF-16 and UTF-8 on write
  *   stamps.c    time-stamp text: lrc_timestamp and its helpers
- *   mpeg.c      the first MPEG audio frame after the tag; id3_ismpeg
+ *   mpeg.c      the first MPEG audio frames after the tag; id3_ismpeg
  *   fromsylt.c  SYLT payload to LRC text; lrc_fromsylt, lrc_write
  *   lrcread.c   LRC files; lrc_read
  *   tosylt.c    LRC text to SYLT payload; lrc_tosylt
  *   rewrite.c   a new copy of a track; id3_copytag, id3_writesylt,
  *               id3_appendmp3
+ *   syscopy.c   the platform layer: copying between files in the kernel
  */
 #ifndef LYRASIL_CORE_INTERNAL_H
 #define LYRASIL_CORE_INTERNAL_H
@@ -21,6 +22,7 @@
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <string.h>
 #include <sys/types.h>
 
 #include "sylt.h"
@@ -121,6 +123,19 @@ int walk_to_end(FILE *fp, const TagInfo *ti, int plain, off_t *padding);
 
 int walk_is_sylt(int version, const Frame *f);
 
+/* Whether f is a USLT (version 2: ULT) frame whose descriptor is this
+ * program's: 1 or 0; -1 when memory runs out. */
+int tag_ours_uslt(FILE *fp, const Frame *f, int version);
+
+/* Where the header of the SYLT frame that a rewrite replaces starts: the
+ * first SYLT frame holding lyrics (content type 1) or, when there is none,
+ * the first whose payload is the n bytes at payload (a frame saved again
+ * as it was read; none for a null payload).  -1 when no frame is replaced;
+ * -2 when reading fails (ferror) or memory runs out.  Frames whose content
+ * cannot be read (compressed, encrypted) are never replaced. */
+off_t tag_replaced_sylt(FILE *fp, const TagInfo *ti, int plain, const unsigned char *payload,
+                        size_t n);
+
 /* --- textenc.c: text encodings --- */
 
 enum { ENC_LATIN1, ENC_UTF16, ENC_UTF16BE, ENC_UTF8 };
@@ -138,12 +153,31 @@ int str_reserve(Str *s, size_t extra);
 /* Appends cp as UTF-8; room for 4 bytes must be reserved. */
 void str_putcp(Str *s, uint32_t cp);
 
+/* Output built twice by the same code: counted while p is null, then
+ * written into a block of the counted size. */
+typedef struct Sink {
+    char *p;
+    size_t len;
+} Sink;
+
+static inline void sink_put(Sink *o, const void *s, size_t n)
+{
+    if (o->p != NULL)
+        memcpy(o->p + o->len, s, n);
+    o->len += n;
+}
+
 /* Decodes one UTF-8 sequence at p (n > 0 bytes available).  Returns its
  * length and stores the code point, or returns 0 for an invalid sequence
  * (overlong forms, surrogates and values above U+10FFFF included). */
 size_t utf8_next(const unsigned char *p, size_t n, uint32_t *cp);
 
 int utf8_valid(const unsigned char *p, size_t n);
+
+/* Decodes one UTF-16 character at p (n bytes available) in the byte order
+ * be (1: big-endian): a surrogate pair, or one code unit (a lone surrogate
+ * giving U+FFFD).  Returns the bytes it took, 0 when fewer than 2 remain. */
+size_t utf16_next(const unsigned char *p, size_t n, int be, uint32_t *cp);
 
 /* The character of a Windows-1252 byte; U+FFFD for the five bytes the code
  * page leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D). */
@@ -197,6 +231,20 @@ size_t stamp_at(const char *s, int32_t *time);
  * from the first frame header in the 64 KiB after the tag.  0 when fp is
  * null, there is no header, the track cannot be read or memory runs out. */
 int mpeg_frame(FILE *fp, uint32_t *samples, uint32_t *rate);
+
+/* --- syscopy.c: the platform layer --- */
+
+/* Copies up to len bytes of in, from offset pos, to out at its position,
+ * inside the kernel where the system offers that (Linux: copy_file_range,
+ * which shares blocks where the file system can and both offsets are
+ * multiples of its block size).  out is flushed first; afterwards it
+ * stands after the copied bytes, and in's position is undefined.  *copied
+ * tells how many were copied: fewer than len, 0 included, where the
+ * system declines the copy (another system, kernel or file system, a
+ * stream without a descriptor) or in ends early, the rest being the
+ * caller's to copy.  Returns ID3_OK; ID3_EWRITE (or ID3_ENOMEM), errno
+ * set, when flushing, the copy or positioning out failed. */
+int syscopy_range(FILE *in, off_t pos, off_t len, FILE *out, off_t *copied);
 
 /* --- fromsylt.c --- */
 

@@ -1,39 +1,134 @@
 /*
  * lrcread.c - LRC files as users have them, into UTF-8 LRC text.
  *
- * The file is read whole and decoded first (UTF-16 with a byte order mark,
- * or UTF-8 with or without one, each line that is not valid UTF-8 taken as
- * Windows-1252), then split at LF, CR LF and lone CR.  Each lyrics line is
- * stored once per line stamp it starts with, and the lines are put in the
- * order of their stamps before they become the text.
+ * In layers: the file is read whole and decoded to UTF-8 (UTF-16 of either
+ * order, with or without a byte order mark, or UTF-8 whose stray bytes are
+ * Windows-1252); the decoded text is split into lines in place; each
+ * lyrics line stands for one copy per line stamp it starts with.  The
+ * copies are counted before anything is built, so that a hostile file
+ * costs no more than what it produces, then put in the order of their
+ * stamps and written once into a block of the counted size.
  */
 #include "internal.h"
-#include "textbuffer.h"
 
 #include <assert.h>
 #include <stdlib.h>
 #include <string.h>
 
-/* Line stamps of one line that are expanded; further ones stay in the
- * text, so that a hostile line cannot multiply its length without bound. */
-#define MAX_STAMPS 64
+/* The most text lrc_read hands on: more than any tag can hold. */
+#define LRC_MAXTEXT ((size_t)SYNCSAFE_MAX)
 
-/* A lyrics line: the time of its line stamp, its place in the file (for a
- * stable order), and where its text lies in the pool. */
-typedef struct Line {
-    int32_t time;
-    size_t order;
-    size_t at, len;
-} Line;
+/* ------------------------------------------------------------------ */
+/* Decoding                                                            */
+/* ------------------------------------------------------------------ */
 
-typedef struct Reader {
-    Id3Tag *id3;
-    int seen[3];         /* ti, ar, al already taken from this file */
-    int32_t skipped;
-    Str pool;            /* the lines' texts, each NUL-terminated */
-    Line *lines;
-    size_t count, cap;
-} Reader;
+enum { FILE_8BIT, FILE_UTF16LE, FILE_UTF16BE };
+
+/* The encoding of a file: UTF-16 after its byte order mark; UTF-16
+ * without one when NUL bytes fill every other position of its first
+ * bytes, as the ASCII of the stamps and tags makes them (a character of
+ * the form U+xx00, such as U+3000, the ideographic space, puts a few on
+ * the other side); 8-bit otherwise. */
+static int file_kind(const unsigned char *p, size_t n)
+{
+    size_t i, even = 0, odd = 0;
+
+    if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE)
+        return FILE_UTF16LE;
+    if (n >= 2 && p[0] == 0xFE && p[1] == 0xFF)
+        return FILE_UTF16BE;
+    n = (n < 4096 ? n : 4096) & ~(size_t)1;
+    for (i = 0; i < n; i += 2) {
+        even += p[i] == 0;
+        odd += p[i + 1] == 0;
+    }
+    if (odd >= 4 && odd >= n / 8 && even * 4 <= odd)
+        return FILE_UTF16LE;
+    if (even >= 4 && even >= n / 8 && odd * 4 <= even)
+        return FILE_UTF16BE;
+    return FILE_8BIT;
+}
+
+static void sink_cp(Sink *o, uint32_t cp)
+{
+    char buf[4];
+    Str u = {buf, 0, sizeof buf};
+
+    str_putcp(&u, cp);
+    sink_put(o, buf, u.len);
+}
+
+/* The n bytes of a file of that kind, as UTF-8, into o.  U+0000 and
+ * U+FEFF are dropped wherever they stand: a byte order mark also marks
+ * where two files were joined, and in UTF-16 one of the other order turns
+ * the order from there on.  8-bit files: each valid UTF-8 sequence as it
+ * is, each other byte as its Windows-1252 character.  UTF-16: lone
+ * surrogates give U+FFFD; an odd last byte, half a character, is dropped. */
+static void decode(Sink *o, const unsigned char *p, size_t n, int kind)
+{
+    int be = kind == FILE_UTF16BE;
+    uint32_t cp;
+    size_t i, k;
+
+    for (i = 0; i < n; i += k) {
+        if (kind == FILE_8BIT) {
+            k = utf8_next(p + i, n - i, &cp);
+            if (k == 0) {
+                cp = cp1252_char(p[i]);
+                k = 1;
+            } else if (cp != 0 && cp != 0xFEFF) {
+                sink_put(o, p + i, k);
+                continue;
+            }
+        } else if ((k = utf16_next(p + i, n - i, be, &cp)) == 0) {
+            break; /* the odd last byte */
+        } else if (cp == 0xFFFE) {
+            be = !be;
+            continue;
+        }
+        if (cp != 0 && cp != 0xFEFF)
+            sink_cp(o, cp);
+    }
+}
+
+/* Reads the file whole and decodes it into a new NUL-terminated block
+ * *text of *len bytes; 0 when a read fails or memory runs out. */
+static int read_text(FILE *fp, char **text, size_t *len)
+{
+    Str raw = {NULL, 0, 0};
+    Sink o = {NULL, 0};
+    size_t n;
+    int kind;
+
+    *text = NULL;
+    do {
+        if (!str_reserve(&raw, 65536)) {
+            free(raw.p);
+            return 0;
+        }
+        n = fread(raw.p + raw.len, 1, 65536, fp);
+        raw.len += n;
+    } while (n > 0);
+    if (ferror(fp)) {
+        free(raw.p);
+        return 0;
+    }
+    if (raw.len > (SIZE_MAX - 1) / 3) { /* what it decodes to could not be counted */
+        free(raw.p);
+        return 0;
+    }
+    kind = file_kind((const unsigned char *)raw.p, raw.len);
+    decode(&o, (const unsigned char *)raw.p, raw.len, kind);
+    if ((o.p = malloc(o.len + 1)) != NULL) {
+        *len = o.len;
+        o.len = 0;
+        decode(&o, (const unsigned char *)raw.p, raw.len, kind);
+        o.p[o.len] = '\0';
+        *text = o.p;
+    }
+    free(raw.p);
+    return *text != NULL;
+}
 
 /* ------------------------------------------------------------------ */
 /* Line stamps in the forms found in the wild                          */
@@ -108,81 +203,142 @@ static size_t line_stamp(const char *s, int32_t *time, int *exact)
 }
 
 /* ------------------------------------------------------------------ */
-/* Lines                                                               */
+/* Lines and their copies                                              */
 /* ------------------------------------------------------------------ */
 
-static int pool_add(Str *pool, const char *p, size_t n)
+/* A lyrics line, by offsets into the decoded text: where it starts (after
+ * its leading blanks) and where the text after its stamps starts. */
+typedef struct Lyric {
+    size_t at;
+    uint32_t rest;       /* from at; a line this long is refused anyway */
+    int32_t first;       /* the time of its first stamp */
+    int lf;              /* it had a line end */
+} Lyric;
+
+/* One copy of a lyrics line, for one of its line stamps. */
+typedef struct Copy {
+    int32_t time;
+    uint32_t line;       /* its Lyric */
+    uint32_t stamp;      /* where its stamp starts, from the line's start */
+} Copy;
+
+typedef struct Reader {
+    Id3Tag *id3;
+    int wordstamps;
+    char *text;          /* the decoded file, its line ends made NUL */
+    int seen[3];         /* ti, ar, al already taken from this file */
+    int32_t skipped;
+    size_t size;         /* bytes of the text built, counted */
+    size_t nlines, ncopies;
+    Lyric *lines;        /* null while counting */
+    Copy *copies;
+    Str copy;            /* one copy, being composed */
+} Reader;
+
+static int str_add(Str *s, const char *p, size_t n)
 {
-    if (!str_reserve(pool, n + 1))
+    if (!str_reserve(s, n + 1))
         return 0;
-    memcpy(pool->p + pool->len, p, n);
-    pool->len += n;
+    memcpy(s->p + s->len, p, n);
+    s->len += n;
+    s->p[s->len] = '\0';
     return 1;
 }
 
-/* The text rest (up to n bytes) with every valid word stamp moved by delta
- * milliseconds (kept from 0 up to the largest time). */
-static int add_shifted(Str *pool, const char *rest, size_t n, int64_t delta)
+/* Composes into r->copy the copy of a lyrics line for one of its line
+ * stamps: the stamp (as written when exact, or composed), the text after
+ * the line's stamps (rest) with every word stamp moved by delta
+ * milliseconds (kept from 0 up to the largest time), the line feed. */
+static int compose(Reader *r, const char *stamp, size_t stamplen, int exact, int32_t time,
+                   const char *rest, int64_t delta, int lf)
 {
-    const char *p = rest, *gt;
-    char stamp[32];
+    char composed[32];
+    const char *p = rest;
+    size_t run;
     int32_t t;
     int64_t moved;
 
-    while (p < rest + n) {
-        if (*p == '<' && lrc_timestamp(p, &t) && (gt = strchr(p, '>')) < rest + n) {
-            moved = t + delta;
-            if (moved < 0)
-                moved = 0;
-            if (moved >= ID3_NOTIME)
-                moved = ID3_NOTIME - 1;
-            stamp_compose_exact(stamp, sizeof stamp, (int32_t)moved, 0);
-            if (!pool_add(pool, stamp, strlen(stamp)))
-                return 0;
-            p = gt + 1;
-            continue;
-        }
-        if (!pool_add(pool, p, 1))
-            return 0;
-        p++;
-    }
-    return 1;
-}
-
-/* Stores one copy of a lyrics line: its stamp (as written when exact, or
- * composed), then its text (word stamps moved by delta) and line feed. */
-static int add_line(Reader *r, const char *stamp, size_t stamplen, int exact, int32_t time,
-                    const char *rest, size_t restlen, int64_t delta, int lf)
-{
-    char composed[32];
-    Line *grown, *l;
-    size_t at = r->pool.len;
-
-    if (r->count == r->cap) {
-        size_t cap = r->cap ? r->cap * 2 : 64;
-        if (cap > SIZE_MAX / sizeof *grown || (grown = realloc(r->lines, cap * sizeof *grown)) == NULL)
-            return 0;
-        r->lines = grown;
-        r->cap = cap;
-    }
+    r->copy.len = 0;
     if (!exact) {
         stamp_compose_exact(composed, sizeof composed, time, 1);
         stamp = composed;
         stamplen = strlen(composed);
     }
-    if (!pool_add(&r->pool, stamp, stamplen) ||
-        !(delta == 0 ? pool_add(&r->pool, rest, restlen)
-                     : add_shifted(&r->pool, rest, restlen, delta)) ||
-        (lf && !pool_add(&r->pool, "\n", 1)))
+    if (!str_add(&r->copy, stamp, stamplen))
         return 0;
-    l = &r->lines[r->count];
-    l->time = time;
-    l->order = r->count;
-    l->at = at;
-    l->len = r->pool.len - at;
-    r->pool.p[r->pool.len++] = '\0';
-    r->count++;
-    return 1;
+    while (*p != '\0') {
+        if (delta != 0 && *p == '<' && lrc_timestamp(p, &t)) {
+            moved = t + delta;
+            moved = moved < 0 ? 0 : moved > ID3_MAXTIME ? ID3_MAXTIME : moved;
+            stamp_compose_exact(composed, sizeof composed, (int32_t)moved, 0);
+            if (!str_add(&r->copy, composed, strlen(composed)))
+                return 0;
+            p = strchr(p, '>') + 1;
+            continue;
+        }
+        run = delta != 0 ? strcspn(p + 1, "<") + 1 : strlen(p);
+        if (!str_add(&r->copy, p, run))
+            return 0;
+        p += run;
+    }
+    return !lf || str_add(&r->copy, "\n", 1);
+}
+
+static int word_stamp_at(const char *s)
+{
+    return *s == '<' && lrc_timestamp(s, NULL);
+}
+
+/* A composed copy in the row form, one row per word stamp, into o. */
+static void put_rows(Sink *o, const char *s)
+{
+    const char *close = strchr(s, ']');
+    const char *p = close, *q, *gt;
+    size_t len;
+    int first = 1;
+
+    sink_put(o, s, (size_t)(close - s));
+    while (*p != '\0') {
+        if (word_stamp_at(p)) {
+            gt = strchr(p, '>');
+            sink_put(o, "\n[", 2);
+            sink_put(o, p + 1, (size_t)(gt - p - 1));
+            sink_put(o, "]", 1);
+            if (is_blank((unsigned char)p[-1]))
+                sink_put(o, " ", 1);
+            else if ((unsigned char)gt[1] > 32 && gt[1] != '-')
+                sink_put(o, "_", 1);
+            p = gt + 1;
+            first = 0;
+            continue;
+        }
+        for (q = p + 1; *q != '\0' && !word_stamp_at(q); q++)
+            ;
+        len = (size_t)(q - p);
+        if (*q != '\0' && is_blank((unsigned char)q[-1]))
+            len--; /* the blank returns as the next row's space marker */
+        if (first) {
+            /* The chunk starts with the line stamp's "]".  A line whose
+             * text begins like a continuation gets the line-start marker. */
+            sink_put(o, "]", 1);
+            p++;
+            len--;
+            if (len > 0 && (*p == ' ' || *p == '-' || *p == '_'))
+                sink_put(o, "#", 1);
+            first = 0;
+        }
+        sink_put(o, p, len);
+        p = q;
+    }
+}
+
+/* The composed copy in the form asked for, into o. */
+static void put_copy(const Reader *r, Sink *o)
+{
+    if (r->wordstamps)
+        put_rows(o, r->copy.p);
+    else
+        sink_put(o, r->copy.p, r->copy.len);
 }
 
 /* Whether s (after its leading blanks) is a tag line: "[", a name of
@@ -229,218 +385,168 @@ static void read_tag(Reader *r, const char *s)
     }
 }
 
-/* One line of the file, decoded, without its line end (lf: it had one). */
-static int read_line(Reader *r, const char *s, size_t n, int lf)
+/* One line of the text (NUL-terminated, without its line end; lf: it had
+ * one).  While counting (r->lines null): the tags are read, the other
+ * lines counted as skipped, and each copy of a lyrics line composed to
+ * count its size; a reason.  After: the line and its copies recorded. */
+static int read_line(Reader *r, const char *s, int lf)
 {
-    const char *end = s + n, *rest;
-    size_t at[MAX_STAMPS], len[MAX_STAMPS], k;
-    int32_t time[MAX_STAMPS];
-    int exact[MAX_STAMPS];
-    int count = 0, i;
+    const char *rest, *stamp;
+    size_t k;
+    int32_t time, first = 0;
+    int exact, count = 0;
+    Sink o = {NULL, 0};
 
-    while (s < end && is_blank((unsigned char)*s))
+    while (is_blank((unsigned char)*s))
         s++;
-    if (s == end)
-        return 1; /* blank */
-    rest = s;
-    while (count < MAX_STAMPS && (k = line_stamp(rest, &time[count], &exact[count])) > 0) {
-        at[count] = (size_t)(rest - s);
-        len[count] = k;
-        rest += k;
-        count++;
-    }
+    if (*s == '\0')
+        return ID3_OK; /* blank */
+    for (rest = s; (k = line_stamp(rest, &time, &exact)) > 0; rest += k, count++)
+        if (count == 0)
+            first = time;
     if (count == 0) {
-        if (tag_line(s) && (size_t)(end - s) + lf > 4)
-            read_tag(r, s);
-        else
-            r->skipped++;
-        return 1;
+        if (r->lines == NULL) {
+            if (tag_line(s) && strlen(s) + (size_t)lf > 4)
+                read_tag(r, s);
+            else if (r->skipped < INT32_MAX)
+                r->skipped++;
+        }
+        return ID3_OK;
     }
-    /* Word stamps belong to the line at its first stamp; each further
-     * copy moves them with its own line stamp. */
-    for (i = 0; i < count; i++)
-        if (!add_line(r, s + at[i], len[i], exact[i], time[i], rest, (size_t)(end - rest),
-                      (int64_t)time[i] - time[0], lf))
-            return 0;
-    return 1;
+    if ((uint64_t)(rest - s) > UINT32_MAX)
+        return ID3_ETOOBIG; /* gigabytes of stamps (blanks inside them) */
+    if (r->lines != NULL) {
+        Lyric *l = &r->lines[r->nlines];
+        l->at = (size_t)(s - r->text);
+        l->rest = (uint32_t)(rest - s);
+        l->first = first;
+        l->lf = lf;
+    }
+    for (stamp = s; stamp < rest; stamp += k) {
+        k = line_stamp(stamp, &time, &exact);
+        if (r->lines != NULL) {
+            Copy *c = &r->copies[r->ncopies];
+            c->time = time;
+            c->line = (uint32_t)r->nlines;
+            c->stamp = (uint32_t)(stamp - s);
+        } else {
+            /* Word stamps belong to the line at its first stamp; each
+             * further copy moves them with its own line stamp. */
+            if (!compose(r, stamp, k, exact, time, rest, (int64_t)time - first, lf))
+                return ID3_ENOMEM;
+            put_copy(r, &o);
+            sink_put(&o, "\n", lf ? 0 : 1); /* where it moves up (build_text) */
+            if (o.len > LRC_MAXTEXT - r->size)
+                return ID3_ETOOBIG;
+            r->size += o.len;
+            o.len = 0;
+        }
+        r->ncopies++;
+    }
+    r->nlines++;
+    return ID3_OK;
+}
+
+/* Every line of the text, its line ends (LF, CR LF, a lone CR) made NUL
+ * in place: each becomes the end of a line, or an empty line. */
+static int read_lines(Reader *r, size_t len)
+{
+    size_t at, n;
+    int reason = ID3_OK;
+
+    r->nlines = r->ncopies = 0;
+    for (at = 0; reason == ID3_OK && at < len; at += n + 1) {
+        n = strcspn(r->text + at, "\r\n");
+        r->text[at + n] = '\0';
+        reason = read_line(r, r->text + at, at + n < len);
+    }
+    return reason;
 }
 
 static int by_time(const void *a, const void *b)
 {
-    const Line *x = a, *y = b;
+    const Copy *x = a, *y = b;
 
     if (x->time != y->time)
         return x->time < y->time ? -1 : 1;
-    return x->order < y->order ? -1 : x->order > y->order;
+    if (x->line != y->line)
+        return x->line < y->line ? -1 : 1;
+    return x->stamp < y->stamp ? -1 : x->stamp > y->stamp;
 }
 
-/* ------------------------------------------------------------------ */
-/* Row form                                                            */
-/* ------------------------------------------------------------------ */
-
-static int word_stamp_at(const char *s)
+/* The copies in the order of their stamps, into a new block *text of the
+ * size counted (which has room for the line feed that a copy of the file's
+ * last line, when it had none, gets where it moves up).  A reason. */
+static int build_text(Reader *r, char **text)
 {
-    return *s == '<' && lrc_timestamp(s, NULL);
-}
+    Sink o = {NULL, 0};
+    size_t i;
+    int exact;
+    int32_t time;
 
-/* One lyrics line split into rows, one per word stamp. */
-static int append_rows(const char *s)
-{
-    const char *close = strchr(s, ']');
-    const char *p = close, *q, *gt;
-    size_t len;
-    int first = 1;
-
-    if (!txtbuf_AppendBytes(s, (size_t)(close - s)))
-        return 0;
-    while (*p != '\0') {
-        if (word_stamp_at(p)) {
-            gt = strchr(p, '>');
-            if (!txtbuf_Append("\n[") || !txtbuf_AppendBytes(p + 1, (size_t)(gt - p - 1)) ||
-                !txtbuf_Append("]"))
-                return 0;
-            if (is_blank((unsigned char)p[-1])) {
-                if (!txtbuf_Append(" "))
-                    return 0;
-            } else if ((unsigned char)gt[1] > 32 && gt[1] != '-') {
-                if (!txtbuf_Append("_"))
-                    return 0;
-            }
-            p = gt + 1;
-            first = 0;
-            continue;
+    qsort(r->copies, r->ncopies, sizeof *r->copies, by_time);
+    if ((o.p = malloc(r->size + 1)) == NULL)
+        return ID3_ENOMEM;
+    for (i = 0; i < r->ncopies; i++) {
+        const Copy *c = &r->copies[i];
+        const Lyric *l = &r->lines[c->line];
+        const char *s = r->text + l->at;
+        size_t k = line_stamp(s + c->stamp, &time, &exact);
+        if (!compose(r, s + c->stamp, k, exact, c->time, s + l->rest,
+                     (int64_t)c->time - l->first, l->lf)) {
+            free(o.p);
+            return ID3_ENOMEM;
         }
-        for (q = p + 1; *q != '\0' && !word_stamp_at(q); q++)
-            ;
-        len = (size_t)(q - p);
-        if (*q != '\0' && is_blank((unsigned char)q[-1]))
-            len--; /* the blank returns as the next row's space marker */
-        if (first) {
-            /* The chunk starts with the line stamp's "]".  A line whose
-             * text begins like a continuation gets the line-start marker. */
-            if (!txtbuf_Append("]"))
-                return 0;
-            p++;
-            len--;
-            if (len > 0 && (*p == ' ' || *p == '-' || *p == '_') && !txtbuf_Append("#"))
-                return 0;
-            first = 0;
-        }
-        if (!txtbuf_AppendBytes(p, len))
-            return 0;
-        p = q;
+        put_copy(r, &o);
+        if (i + 1 < r->ncopies && !l->lf)
+            sink_put(&o, "\n", 1);
     }
-    return 1;
-}
-
-/* ------------------------------------------------------------------ */
-/* The file                                                            */
-/* ------------------------------------------------------------------ */
-
-static int read_file(FILE *fp, Str *raw)
-{
-    size_t n;
-
-    do {
-        if (!str_reserve(raw, 65536))
-            return 0;
-        n = fread(raw->p + raw->len, 1, 65536, fp);
-        raw->len += n;
-    } while (n > 0);
-    return !ferror(fp);
-}
-
-/* Splits the decoded file into lines and reads each. */
-static int read_lines(Reader *r, const unsigned char *p, size_t n)
-{
-    Str line = {NULL, 0, 0}, wide = {NULL, 0, 0};
-    size_t i, start = 0, k;
-    int ok = 1, lf;
-
-    for (i = 0; ok && start < n; start = i) {
-        while (i < n && p[i] != '\n' && p[i] != '\r')
-            i++;
-        /* The line without its NUL bytes, then as UTF-8. */
-        line.len = 0;
-        if (!str_reserve(&line, i - start + 1)) {
-            ok = 0;
-            break;
-        }
-        for (k = start; k < i; k++)
-            if (p[k] != 0)
-                line.p[line.len++] = (char)p[k];
-        line.p[line.len] = '\0';
-        lf = i < n;
-        if (i < n && p[i] == '\r' && i + 1 < n && p[i + 1] == '\n')
-            i++;
-        if (i < n)
-            i++;
-        if (utf8_valid((const unsigned char *)line.p, line.len)) {
-            ok = read_line(r, line.p, line.len, lf);
-        } else {
-            /* Not UTF-8: an 8-bit line, read as Windows-1252. */
-            wide.len = 0;
-            ok = str_reserve(&wide, line.len * 3 + 1);
-            for (k = 0; ok && k < line.len; k++)
-                str_putcp(&wide, cp1252_char((unsigned char)line.p[k]));
-            if (ok) {
-                wide.p[wide.len] = '\0';
-                ok = read_line(r, wide.p, wide.len, lf);
-            }
-        }
-    }
-    free(line.p);
-    free(wide.p);
-    return ok;
+    assert(o.len <= r->size);
+    o.p[o.len] = '\0';
+    *text = o.p;
+    return ID3_OK;
 }
 
 int lrc_read(FILE *fp, Id3Tag *id3, int wordstamps)
 {
     Reader r;
-    Str raw = {NULL, 0, 0}, text = {NULL, 0, 0};
-    const unsigned char *p;
-    size_t n, i;
-    int ok, be = 0;
+    size_t len = 0;
+    char *text = NULL;
+    int reason;
 
     assert(fp != NULL);
     assert(id3 != NULL);
-    txtbuf_Free();
     memset(&r, 0, sizeof r);
     r.id3 = id3;
-    ok = read_file(fp, &raw);
-    p = (const unsigned char *)raw.p;
-    n = raw.len;
-    if (ok && n >= 2 && ((p[0] == 0xFF && p[1] == 0xFE) || (p[0] == 0xFE && p[1] == 0xFF))) {
-        /* What Windows Notepad saves as "Unicode". */
-        ok = enc_decode(ENC_UTF16, p, n, &be, &text);
-        p = (const unsigned char *)text.p;
-        n = text.len;
-    } else if (ok && n >= 3 && memcmp(p, "\xEF\xBB\xBF", 3) == 0) {
-        p += 3; /* Notepad starts UTF-8 files so; it would hide the first line */
-        n -= 3;
+    r.wordstamps = wordstamps;
+    if (!read_text(fp, &r.text, &len)) {
+        id3->reason = ferror(fp) ? ID3_EREAD : ID3_ENOMEM;
+        return 0;
     }
-    if (ok)
-        ok = read_lines(&r, p, n);
-    if (ok && r.count > 1)
-        qsort(r.lines, r.count, sizeof *r.lines, by_time);
-    for (i = 0; ok && i < r.count; i++) {
-        const Line *l = &r.lines[i];
-        const char *s = r.pool.p + l->at;
-        ok = wordstamps ? append_rows(s) : txtbuf_AppendBytes(s, l->len);
-        /* Only the file's last line can lack a line end; moved up, it
-         * gets one. */
-        if (ok && i + 1 < r.count && s[l->len - 1] != '\n')
-            ok = txtbuf_Append("\n");
+    /* Count, then record the copies, then build. */
+    reason = read_lines(&r, len);
+    if (reason == ID3_OK && r.ncopies > 0) {
+        size_t lines = r.nlines, copies = r.ncopies;
+        if (copies > SIZE_MAX / sizeof *r.copies || lines > SIZE_MAX / sizeof *r.lines ||
+            (r.lines = malloc(lines * sizeof *r.lines)) == NULL ||
+            (r.copies = malloc(copies * sizeof *r.copies)) == NULL)
+            reason = ID3_ENOMEM;
+        else
+            reason = read_lines(&r, len);
+        if (reason == ID3_OK)
+            reason = build_text(&r, &text);
     }
-    if (ok && r.count > 0)
-        ok = take_buffer(&id3->lrc);
-    if (ok)
+    if (reason == ID3_OK) {
+        if (text != NULL) {
+            free(id3->lrc);
+            id3->lrc = text;
+        }
         id3->skipped = r.skipped;
-    id3->reason = ok ? ID3_OK : ferror(fp) ? ID3_EREAD : ID3_ENOMEM;
-    free(raw.p);
-    free(text.p);
-    free(r.pool.p);
+    }
+    id3->reason = (uint8_t)reason;
+    free(r.text);
     free(r.lines);
-    txtbuf_Free();
-    return ok;
+    free(r.copies);
+    free(r.copy.p);
+    return reason == ID3_OK;
 }

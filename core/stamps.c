@@ -40,13 +40,17 @@ void stamp_compose_exact(char *out, size_t n, int32_t t, int line)
              (int)(t / 60000), (int)(t / 1000 % 60), (int)(t % 1000));
 }
 
-/* Reads decimal digits, saturating far above any valid time. */
-static const char *read_digits(const char *p, int64_t *value)
+/* Reads a field of decimal digits (saturating far above any valid time)
+ * and the blanks after it; null when no digit starts at p. */
+static const char *read_field(const char *p, int64_t *value)
 {
-    *value = 0;
-    for (; is_digit((unsigned char)*p); p++)
+    if (!is_digit((unsigned char)*p))
+        return NULL;
+    for (*value = 0; is_digit((unsigned char)*p); p++)
         if (*value < 1000000000000LL)
             *value = *value * 10 + (*p - '0');
+    while (is_blank((unsigned char)*p))
+        p++;
     return p;
 }
 
@@ -55,7 +59,7 @@ int lrc_timestamp(const char *ptr, int32_t *time)
     const char *p = ptr;
     char close;
     int64_t minutes, seconds, fraction = 0, ms;
-    int negative = 0, n;
+    int n;
 
     assert(ptr != NULL);
     if (*p == '[')
@@ -64,26 +68,14 @@ int lrc_timestamp(const char *ptr, int32_t *time)
         close = '>';
     else
         return 0;
-    p++;
-    if (!is_digit((unsigned char)*p))
+    if ((p = read_field(p + 1, &minutes)) == NULL || *p++ != ':')
         return 0;
-    p = read_digits(p, &minutes);
-    while (is_blank((unsigned char)*p))
-        p++;
-    if (*p++ != ':')
-        return 0;
-    /* The seconds follow strtol's rules: leading white space and a sign. */
+    /* White space may come before the seconds; a sign may not: "01:-1.00"
+     * is no time (59 seconds were never meant). */
     while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
         p++;
-    if (*p == '+' || *p == '-')
-        negative = *p++ == '-';
-    if (!is_digit((unsigned char)*p))
+    if ((p = read_field(p, &seconds)) == NULL)
         return 0;
-    p = read_digits(p, &seconds);
-    if (negative)
-        seconds = -seconds;
-    while (is_blank((unsigned char)*p))
-        p++;
     if (*p == '.') {
         /* Only the digits right after the point count; the first three
          * give the milliseconds, further ones are cut off. */
@@ -94,13 +86,13 @@ int lrc_timestamp(const char *ptr, int32_t *time)
             fraction *= 10;
         while (is_blank((unsigned char)*p))
             p++;
-    } else if (seconds < 0 || seconds > 59) {
+    } else if (seconds > 59) {
         return 0;
     }
     if (*p != close)
         return 0;
     ms = minutes * 60000 + seconds * 1000 + fraction;
-    if (ms < 0 || ms >= ID3_NOTIME)
+    if (ms >= ID3_NOTIME)
         return 0; /* no time stamp can say this */
     if (time != NULL)
         *time = (int32_t)ms;

@@ -186,15 +186,16 @@ enum { BODY_OK, BODY_SKIP, BODY_COMPRESSED, BODY_NOMEM };
 /* Reads the payload of f into a new block *body of *len bytes, as its
  * flags leave it to be parsed: unsynchronisation undone (when the frame's
  * flag or `unsync` says so) and the bytes that the flags add in front of
- * the data (group, encryption method, data length) skipped.  BODY_SKIP
- * for an encrypted frame, a compressed text frame, or a body too short
- * for what its flags announce; BODY_COMPRESSED for a compressed frame
+ * the data (group, encryption method, data length) skipped.  Only the
+ * first `limit` bytes of the frame as stored are read.  BODY_SKIP for an
+ * encrypted frame, a compressed text frame, a body too short for what its
+ * flags announce, or a failed read; BODY_COMPRESSED for a compressed frame
  * that is not skipped; nothing is then kept. */
-static int read_body(FILE *fp, const Frame *f, int version, int unsync, int sylt,
+static int read_body(FILE *fp, const Frame *f, int version, int unsync, int sylt, size_t limit,
                      unsigned char **body, size_t *len)
 {
     unsigned char fl = version == 2 ? 0 : f->header[9];
-    size_t skip = 0, n;
+    size_t skip = 0, n, stored = f->size < limit ? f->size : limit;
     unsigned char *p;
 
     *body = NULL;
@@ -217,14 +218,14 @@ static int read_body(FILE *fp, const Frame *f, int version, int unsync, int sylt
         if (fl & 0x02)
             unsync = 1;
     }
-    p = malloc(f->size ? f->size : 1);
+    p = malloc(stored ? stored : 1);
     if (p == NULL)
         return BODY_NOMEM;
-    if (!read_at(fp, f->body, p, f->size)) {
+    if (!read_at(fp, f->body, p, stored)) {
         free(p);
         return BODY_SKIP;
     }
-    n = unsync ? resync(p, f->size) : f->size;
+    n = unsync ? resync(p, stored) : stored;
     if (n < skip) {
         free(p);
         return BODY_SKIP;
@@ -235,10 +236,80 @@ static int read_body(FILE *fp, const Frame *f, int version, int unsync, int sylt
     return BODY_OK;
 }
 
+/* Whether a SYLT payload holds lyrics: content type 1. */
+static int holds_lyrics(const unsigned char *body, size_t len)
+{
+    return len >= 6 && body[5] == 1;
+}
+
+off_t tag_replaced_sylt(FILE *fp, const TagInfo *ti, int plain, const unsigned char *payload,
+                        size_t n)
+{
+    Walk w;
+    Frame f;
+    unsigned char *body;
+    size_t len;
+    off_t same = -1;
+    int r;
+
+    walk_init(&w, fp, ti, plain);
+    while (walk_next(&w, &f) == W_FRAME) {
+        if (!walk_is_sylt(ti->version, &f))
+            continue;
+        /* The content type is the sixth byte; a few stored bytes more
+         * cover what unsynchronisation and the flags add in front. */
+        r = read_body(fp, &f, ti->version, 0, 1, 32, &body, &len);
+        if (r == BODY_NOMEM)
+            return -2;
+        if (r == BODY_OK && holds_lyrics(body, len)) {
+            free(body);
+            return f.body - f.hdrlen;
+        }
+        free(body);
+        /* A frame saved again unchanged (its payload at most doubled by
+         * unsynchronisation, plus the flags' bytes). */
+        if (payload == NULL || same >= 0 || f.size < n || f.size / 2 > n + 5)
+            continue;
+        r = read_body(fp, &f, ti->version, 0, 1, SIZE_MAX, &body, &len);
+        if (r == BODY_NOMEM)
+            return -2;
+        if (r == BODY_OK && len == n && memcmp(body, payload, n) == 0)
+            same = f.body - f.hdrlen;
+        free(body);
+    }
+    return ferror(fp) ? -2 : same;
+}
+
 /* For a version-2 or -3 tag unsynchronised as a whole: a stream over a
  * copy of the tag with the unsynchronisation undone, its header's size
  * field telling the new length.  Null when memory runs out or the tag
  * cannot be read; *block is then null too. */
+int tag_ours_uslt(FILE *fp, const Frame *f, int version)
+{
+    unsigned char *body;
+    size_t len, dlen;
+    Str s = {NULL, 0, 0};
+    int r, bigendian = 0, ours = 0;
+
+    if (strcmp(f->id, version == 2 ? "ULT" : "USLT") != 0)
+        return 0;
+    r = read_body(fp, f, version, 0, 0, SIZE_MAX, &body, &len);
+    if (r == BODY_NOMEM)
+        return -1;
+    if (r != BODY_OK)
+        return 0;
+    if (len > 4) {
+        dlen = enc_strlen(body[0], body + 4, len - 4);
+        if (!enc_decode(body[0], body + 4, dlen, &bigendian, &s))
+            ours = -1;
+        else
+            ours = strcmp(s.p, DESCRIPTOR) == 0;
+    }
+    free(s.p);
+    free(body);
+    return ours;
+}
+
 static FILE *open_resynced(FILE *fp, const TagInfo *ti, unsigned char **block)
 {
     off_t end = ti->end < ti->fileend ? ti->end : ti->fileend;
@@ -320,6 +391,8 @@ void id3_close(Id3Tag *id3)
     id3->artist = NULL;
     free(id3->album);
     id3->album = NULL;
+    free(id3->uslt);
+    id3->uslt = NULL;
 }
 
 int id3_setsylt(Id3Tag *id3, const void *payload, size_t size)
@@ -362,39 +435,67 @@ static char **text_field(Id3Tag *id3, int version, const Frame *f)
     return NULL;
 }
 
+/* Loads body as the context's payload; ID3_OK, or ID3_ENOSYLT for one too
+ * large to be held. */
+static int take_sylt(Id3Tag *id3, unsigned char *body, size_t len)
+{
+    if (len > INT32_MAX) {
+        free(body);
+        return ID3_ENOSYLT;
+    }
+    free(id3->sylt);
+    id3->sylt = body;
+    id3->syltsize = (int32_t)len;
+    return ID3_OK;
+}
+
 /* The walk of id3_readsylt over the frames of a tag in fp; its result is a
- * reason (ID3_OK: a frame was loaded). */
-static int read_frames(Id3Tag *id3, FILE *fp, const TagInfo *ti, int unsync)
+ * reason (ID3_OK: a frame was loaded, the stream then after it). */
+static int read_frames(Id3Tag *id3, FILE *fp, const TagInfo *ti, int unsync, int texts_only)
 {
     Walk w;
     Frame f;
     char **field, *text;
-    unsigned char *body;
-    size_t len;
-    int sylt, r;
+    unsigned char *body, *first = NULL;
+    size_t len, firstlen = 0;
+    off_t firstend = 0;
+    int sylt, r, compressed = 0;
 
     walk_init(&w, fp, ti, ti->version == 4 && id3->plainsizes);
     while (walk_next(&w, &f) == W_FRAME) {
         sylt = walk_is_sylt(ti->version, &f);
         field = sylt ? NULL : text_field(id3, ti->version, &f);
-        if (!sylt && (field == NULL || f.size == 0)) /* size 0: no text */
+        if ((sylt && texts_only) || (!sylt && (field == NULL || f.size == 0))) /* size 0: no text */
             continue;
-        r = read_body(fp, &f, ti->version, unsync, sylt, &body, &len);
-        if (r == BODY_NOMEM)
+        r = read_body(fp, &f, ti->version, unsync, sylt, SIZE_MAX, &body, &len);
+        if (r == BODY_NOMEM) {
+            free(first);
             return ID3_ENOMEM;
-        if (r == BODY_COMPRESSED)
-            return ID3_ECOMPRESSED;
+        }
+        if (sylt && r == BODY_COMPRESSED && first == NULL)
+            compressed = 1; /* the first SYLT frame, should none hold lyrics */
         if (r != BODY_OK)
             continue;
-        if (sylt) {
-            if (len > INT32_MAX) {
+        if (sylt && holds_lyrics(body, len)) {
+            /* The frame a rewrite replaces: the lyrics. */
+            free(first);
+            if (fseeko(fp, f.body + (off_t)f.size, SEEK_SET) != 0) {
                 free(body);
-                return ID3_ENOSYLT;
+                return ID3_EREAD;
             }
-            free(id3->sylt);
-            id3->sylt = body;
-            id3->syltsize = (int32_t)len;
-            return ID3_OK;
+            return take_sylt(id3, body, len);
+        }
+        if (sylt) {
+            /* Synchronised text of another kind (chords, a translation
+             * marked otherwise): taken when no frame holds lyrics. */
+            if (first == NULL && !compressed) {
+                first = body;
+                firstlen = len;
+                firstend = f.body + (off_t)f.size;
+            } else {
+                free(body);
+            }
+            continue;
         }
         text = enc_textframe(body, len);
         free(body);
@@ -403,10 +504,22 @@ static int read_frames(Id3Tag *id3, FILE *fp, const TagInfo *ti, int unsync)
             *field = text;
         }
     }
+    if (texts_only)
+        return ferror(fp) ? ID3_EREAD : ID3_OK;
+    if (first != NULL) {
+        if (fseeko(fp, firstend, SEEK_SET) != 0) {
+            free(first);
+            return ID3_EREAD;
+        }
+        return take_sylt(id3, first, firstlen);
+    }
+    if (compressed)
+        return ID3_ECOMPRESSED;
     return ferror(fp) ? ID3_EREAD : ID3_ENOSYLT;
 }
 
-int id3_readsylt(Id3Tag *id3)
+/* id3_readsylt, or with texts_only id3_readtexts. */
+static int read_tag(Id3Tag *id3, int texts_only)
 {
     TagInfo ti, mi;
     FILE *mem;
@@ -423,7 +536,8 @@ int id3_readsylt(Id3Tag *id3)
     if (ti.version == 4 || !(ti.flags & 0x80)) {
         /* Version 4 unsynchronises frame by frame; the tag's flag says
          * that every frame is. */
-        id3->reason = (uint8_t)read_frames(id3, id3->fp, &ti, ti.version == 4 && (ti.flags & 0x80));
+        id3->reason = (uint8_t)read_frames(id3, id3->fp, &ti, ti.version == 4 && (ti.flags & 0x80),
+                                           texts_only);
         return id3->reason == ID3_OK;
     }
 
@@ -438,14 +552,47 @@ int id3_readsylt(Id3Tag *id3)
     }
     if (tag_open(mem, &mi) == TAG_OK &&
         (walk_to_end(mem, &mi, 0, NULL) != W_BAD || walk_to_end(id3->fp, &ti, 0, NULL) == W_BAD)) {
-        r = read_frames(id3, mem, &mi, 0);
+        r = read_frames(id3, mem, &mi, 0, texts_only);
         if (r == ID3_OK && fseeko(id3->fp, ti.end, SEEK_SET) != 0)
             r = ID3_EREAD;
     } else {
-        r = read_frames(id3, id3->fp, &ti, 1);
+        r = read_frames(id3, id3->fp, &ti, 1, texts_only);
     }
     fclose(mem);
     free(block);
     id3->reason = (uint8_t)r;
     return r == ID3_OK;
+}
+
+int id3_readsylt(Id3Tag *id3)
+{
+    return read_tag(id3, 0);
+}
+
+int id3_readtexts(Id3Tag *id3)
+{
+    return read_tag(id3, 1);
+}
+
+int id3_holdsuslt(Id3Tag *id3)
+{
+    TagInfo ti;
+    Walk w;
+    Frame f;
+    unsigned char *body;
+    size_t len;
+    int held = 0;
+
+    assert(id3 != NULL && id3->fp != NULL);
+    if (id3->uslt == NULL || tag_open(id3->fp, &ti) != TAG_OK)
+        return 0;
+    walk_init(&w, id3->fp, &ti, ti.version == 4 && id3->plainsizes);
+    while (!held && walk_next(&w, &f) == W_FRAME) {
+        if (tag_ours_uslt(id3->fp, &f, ti.version) != 1 ||
+            read_body(id3->fp, &f, ti.version, 0, 0, SIZE_MAX, &body, &len) != BODY_OK)
+            continue;
+        held = len == (size_t)id3->usltsize && memcmp(body, id3->uslt, len) == 0;
+        free(body);
+    }
+    return held;
 }

@@ -135,6 +135,24 @@ int enc_utf8_or_cp1252(Str *s, const unsigned char *p, size_t n)
     return 1;
 }
 
+size_t utf16_next(const unsigned char *p, size_t n, int be, uint32_t *cp)
+{
+    uint32_t u, v;
+
+    if (n < 2)
+        return 0;
+    u = be ? (uint32_t)p[0] << 8 | p[1] : (uint32_t)p[1] << 8 | p[0];
+    if (u >= 0xD800 && u <= 0xDBFF && n >= 4) {
+        v = be ? (uint32_t)p[2] << 8 | p[3] : (uint32_t)p[3] << 8 | p[2];
+        if (v >= 0xDC00 && v <= 0xDFFF) {
+            *cp = 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00);
+            return 4;
+        }
+    }
+    *cp = u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u; /* a lone surrogate */
+    return 2;
+}
+
 int enc_is_wide(int enc)
 {
     return enc == ENC_UTF16 || enc == ENC_UTF16BE;
@@ -175,7 +193,7 @@ int enc_decode(int enc, const unsigned char *p, size_t n, int *bigendian, Str *s
         }
     } else {
         int be = *bigendian;
-        uint32_t u, v;
+        uint32_t u;
 
         i = 0;
         if (n >= 2 && ((p[0] == 0xFF && p[1] == 0xFE) || (p[0] == 0xFE && p[1] == 0xFF))) {
@@ -186,21 +204,10 @@ int enc_decode(int enc, const unsigned char *p, size_t n, int *bigendian, Str *s
             be = 1;
         else
             *bigendian = be;
-        for (; i + 1 < n; i += 2) {
-            u = be ? (uint32_t)p[i] << 8 | p[i + 1] : (uint32_t)p[i + 1] << 8 | p[i];
-            if (u >= 0xD800 && u <= 0xDBFF && i + 3 < n) {
-                v = be ? (uint32_t)p[i + 2] << 8 | p[i + 3]
-                       : (uint32_t)p[i + 3] << 8 | p[i + 2];
-                if (v >= 0xDC00 && v <= 0xDFFF) {
-                    str_putcp(s, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
-                    i += 2;
-                    continue;
-                }
-            }
-            if (u >= 0xD800 && u <= 0xDFFF)
-                u = 0xFFFD; /* lone surrogate */
+        size_t k;
+
+        for (; (k = utf16_next(p + i, n - i, be, &u)) > 0; i += k)
             str_putcp(s, u);
-        }
         if (i < n)
             str_putcp(s, 0xFFFD); /* odd trailing byte */
     }

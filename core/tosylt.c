@@ -7,20 +7,17 @@
 #include <stdlib.h>
 #include <string.h>
 
-/* The payload is built twice by the same code: first counting (buf null),
+/* The payload is built twice by the same code (a Sink): first counting,
  * then writing into a block of the counted size. */
 typedef struct Out {
-    unsigned char *buf;
-    size_t len;
+    Sink s;
     int enc;
     int bom;             /* the current string still needs its byte order mark */
 } Out;
 
 static void put(Out *o, const void *p, size_t n)
 {
-    if (o->buf != NULL)
-        memcpy(o->buf + o->len, p, n);
-    o->len += n;
+    sink_put(&o->s, p, n);
 }
 
 static void put_bom(Out *o)
@@ -88,8 +85,8 @@ static void build_payload(Out *o, const char *lrc)
     size_t k, run;
 
     put(o, fixed, 6);
-    if (o->buf != NULL)
-        o->buf[0] = (unsigned char)o->enc;
+    if (o->s.p != NULL)
+        o->s.p[0] = (char)o->enc;
     o->bom = 1;
     put_text(o, DESCRIPTOR, strlen(DESCRIPTOR));
     put_term(o);
@@ -122,42 +119,75 @@ static int all_ascii(const char *s)
     return 1;
 }
 
-int lrc_tosylt(Id3Tag *id3)
+/* A USLT payload: encoding, "eng", the descriptor, then the text. */
+static void build_uslt(Out *o, const char *text)
 {
-    Out o = {NULL, 0, ENC_LATIN1, 0};
-    Str fixed = {NULL, 0, 0};
-    const char *lrc;
-    size_t size;
+    static const unsigned char fixed[4] = {0, 'e', 'n', 'g'};
 
-    assert(id3 != NULL);
-    assert(id3->lrc != NULL);
-    free(id3->sylt);
-    id3->sylt = NULL;
-    id3->syltsize = 0;
-    id3->reason = ID3_ENOMEM; /* the only way to fail */
-    lrc = id3->lrc;
-    if (!all_ascii(lrc)) {
+    put(o, fixed, 4);
+    if (o->s.p != NULL)
+        o->s.p[0] = (char)o->enc;
+    o->bom = 1;
+    put_text(o, DESCRIPTOR, strlen(DESCRIPTOR));
+    put_term(o);
+    put_text(o, text, strlen(text));
+}
+
+/* Builds the payload that build makes of text into a new block *block of
+ * *size bytes, in the encoding the rule of lrc_tosylt gives for text: the
+ * text counted first, then written.  1, or 0 with the reason set. */
+static int make_payload(Id3Tag *id3, const char *text, void (*build)(Out *, const char *),
+                        unsigned char **block, int32_t *size)
+{
+    Out o = {{NULL, 0}, ENC_LATIN1, 0};
+    Str fixed = {NULL, 0, 0};
+    size_t n;
+
+    *block = NULL;
+    *size = 0;
+    id3->reason = ID3_ENOMEM;
+    if (!all_ascii(text)) {
         o.enc = id3->version == 2 || id3->version == 3 ? ENC_UTF16 : ENC_UTF8;
         /* Bytes that are not UTF-8 are read as Windows-1252, as lrc_read
          * reads 8-bit lines, so no reader of the frame sees mojibake. */
-        if (!utf8_valid((const unsigned char *)lrc, strlen(lrc))) {
-            if (!enc_utf8_or_cp1252(&fixed, (const unsigned char *)lrc, strlen(lrc)))
+        if (!utf8_valid((const unsigned char *)text, strlen(text))) {
+            if (!enc_utf8_or_cp1252(&fixed, (const unsigned char *)text, strlen(text)))
                 return 0;
-            lrc = fixed.p;
+            text = fixed.p;
         }
     }
-    build_payload(&o, lrc);
-    size = o.len;
-    if (size > INT32_MAX || (o.buf = malloc(size)) == NULL) {
+    build(&o, text);
+    n = o.s.len;
+    if (n > SYNCSAFE_MAX) {
+        id3->reason = ID3_ETOOBIG; /* larger than any tag */
         free(fixed.p);
         return 0;
     }
-    o.len = 0;
-    build_payload(&o, lrc);
-    assert(o.len == size);
+    if ((o.s.p = malloc(n)) == NULL) {
+        free(fixed.p);
+        return 0;
+    }
+    o.s.len = 0;
+    build(&o, text);
+    assert(o.s.len == n);
     free(fixed.p);
-    id3->sylt = o.buf;
-    id3->syltsize = (int32_t)size;
+    *block = (unsigned char *)o.s.p;
+    *size = (int32_t)n;
     id3->reason = ID3_OK;
     return 1;
+}
+
+int lrc_tosylt(Id3Tag *id3)
+{
+    assert(id3 != NULL);
+    assert(id3->lrc != NULL);
+    free(id3->sylt);
+    return make_payload(id3, id3->lrc, build_payload, &id3->sylt, &id3->syltsize);
+}
+
+int lrc_touslt(Id3Tag *id3, const char *text)
+{
+    assert(id3 != NULL && text != NULL);
+    free(id3->uslt);
+    return make_payload(id3, text, build_uslt, &id3->uslt, &id3->usltsize);
 }

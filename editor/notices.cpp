@@ -87,6 +87,9 @@ static Notice SaveNotice(const TrackResult& r)
     case TrackStatus::TagRefused:
         return {kError, "The ID3 tag of " + Quoted(r.path) + " cannot be copied safely." + kTrackUnchanged,
                 kErrorStyle};
+    case TrackStatus::TooBig:
+        return {kError, "The lyrics would make the ID3 tag of " + Quoted(r.path) + " larger than a tag can be." +
+                            kTrackUnchanged, kErrorStyle};
     default:
         return {kError, "Failed to save " + Quoted(r.path) + ": " + Reason(r.err) + "." + kTrackUnchanged,
                 kErrorStyle};
@@ -137,6 +140,8 @@ Notice TrackNotice(TrackOp op, const TrackResult& r)
             return {kError, ReplaceRefusal(r, kFileUnchanged), kErrorStyle};
         if (r.status == TrackStatus::LrcInvalid)
             return {kError, "Invalid LRC file, or insufficient memory", kErrorStyle};
+        if (r.status == TrackStatus::TooBig)
+            return {kError, "The lyrics in " + Quoted(r.path) + " are more than an ID3 tag can hold.", kErrorStyle};
         return {kError, "Error opening LRC file " + Quoted(r.path) + ".", kErrorStyle};
     case TrackOp::Export:
         return ExportNotice(r);

@@ -56,8 +56,9 @@ TrackStatus StatusOf(int result, const Track& t)
         return TrackStatus::NoMemory;
     case TRACK_VERSION:
     case TRACK_TAG:
-    case TRACK_TOOBIG:
         return TrackStatus::TagRefused;
+    case TRACK_TOOBIG:
+        return TrackStatus::TooBig;
     case TRACK_SAMEFILE:
         return TrackStatus::SameFile;
     case TRACK_REPLACE:
@@ -150,7 +151,7 @@ ImportResult ImportLrcRows(const wxString& lrcPath)
     Id3Tag tag;
     id3_init(nullptr, &tag);
     if (!lrc_read(fp, &tag, 1))
-        r.status = TrackStatus::LrcInvalid;
+        r.status = tag.reason == ID3_ETOOBIG ? TrackStatus::TooBig : TrackStatus::LrcInvalid;
     else if (tag.lrc != nullptr)
         r.rows = RowsFromText(tag.lrc);
     r.skipped = tag.skipped;
@@ -184,6 +185,8 @@ TrackResult SaveTrackFile(const wxString& source, const wxString& dest, const st
             return Result(TRACK_NOMEM, ot.t, dest);
         std::memcpy(tag.lrc, text.c_str(), text.size() + 1);
         if (!lrc_tosylt(&tag)) {
+            if (tag.reason == ID3_ETOOBIG)
+                return Result(TRACK_TOOBIG, ot.t, source);
             TrackResult r;
             r.status = TrackStatus::ConvertFailed;
             r.path = dest;
@@ -192,7 +195,8 @@ TrackResult SaveTrackFile(const wxString& source, const wxString& dest, const st
     }
     result = track_rewrite(&ot.t, dest == source ? nullptr : Native(dest).c_str());
     // The core's judgement of the old tag is about the track read.
-    return Result(result, ot.t, StatusOf(result, ot.t) == TrackStatus::TagRefused ? source : dest);
+    TrackStatus status = StatusOf(result, ot.t);
+    return Result(result, ot.t, status == TrackStatus::TagRefused || status == TrackStatus::TooBig ? source : dest);
 }
 
 TrackResult ExportLrcFile(const wxString& trackPath, const wxString& lrcPath)

@@ -32,6 +32,7 @@ enum class TrackStatus {
     ReadOnly,        // the file to be replaced may not be written
     Busy,            // another program is changing the file right now
     TagRefused,      // the core will not copy this tag faithfully
+    TooBig,          // the lyrics would make the tag larger than a tag can be
     TempFailed,      // the temporary file could not be created (err, tempPath)
     WriteFailed,     // writing, syncing or renaming failed (err)
     SameFile,        // export: the LRC file chosen is the track itself
@@ -69,7 +70,8 @@ LoadResult LoadTrackRows(const wxString& trackPath);
 // dest, which is source for a plain save and the chosen name
 // for a save under a new name (a file already there is replaced only when
 // everything succeeded).  Ok, OpenFailed, NotRegular, NotMp3, ReadOnly,
-// Busy, NoMemory, ConvertFailed, TagRefused, TempFailed, WriteFailed.
+// Busy, NoMemory, ConvertFailed, TagRefused, TooBig, TempFailed,
+// WriteFailed.
 TrackResult SaveTrackFile(const wxString& source, const wxString& dest, const std::string& text,
                           const std::string* payload = nullptr);
 
@@ -79,7 +81,7 @@ bool SameTrackFile(const wxString& a, const wxString& b);
 
 // Importing: the rows of an LRC file (lrc_read with word stamps), and how
 // many lines without a readable stamp it skipped.  Ok, OpenFailed,
-// NotRegular, LrcInvalid.
+// NotRegular, LrcInvalid, TooBig (more text than a tag can hold).
 struct ImportResult : TrackResult {
     Rows rows;
     int skipped = 0;

@@ -2,7 +2,8 @@
 //
 // The input is the old track.  A fixed LRC text (plain ASCII, or with
 // accents, chosen by the input's length) is turned into a payload and the
-// track is rewritten to a new file as lyrasil-import does it.
+// track is rewritten to a new file as lyrasil-import does it, with a block
+// size to pad to (none, usable ones, unusable ones: chosen by the last byte).
 //
 // Checked, when all three rewriting steps report success:
 //  - the new file's audio (everything after its tag) equals the old audio,
@@ -16,8 +17,12 @@
 //    flags (less the footer flag), opens, holds the new SYLT frame, and its
 //    lyrics convert back to the LRC text given;
 //  - its frames are the old tag's frames without their SYLT frames, byte
-//    for byte and in order, followed by the new SYLT frame (the frames are
-//    walked here independently of the core).
+//    for byte and in order, followed by the new SYLT frame and then the old
+//    SYLT frames in order, less at most one (the lyrics replaced) (the
+//    frames are walked here independently of the core);
+//  - its padding is zero bytes: with a usable block size and audio, fewer
+//    than a block, ending the tag at the old audio's offset within a
+//    block; none otherwise.
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -88,6 +93,8 @@ static size_t frames_start(const uint8_t *tag, size_t len)
     return ext > len - 10 ? len : 10 + (size_t)ext;
 }
 
+static const uint32_t blocks[] = {0, 512, 4096, 65536, 1, 3, 65537, 0xFFFFFFFF};
+
 static bool is_sylt(const std::string &frame, int version)
 {
     return frame.compare(0, version == 2 ? 3 : 4, version == 2 ? "SLT" : "SYLT") == 0;
@@ -98,6 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static const std::string oldname = scratch::path("old.mp3");
     static const std::string newname = scratch::path("new.mp3");
     const char *text = lyrics[size % 2];
+    uint32_t block = blocks[(size > 0 ? data[size - 1] : 0) % (sizeof blocks / sizeof *blocks)];
     scratch::write(oldname, data, size);
 
     FILE *in = std::fopen(oldname.c_str(), "rb");
@@ -108,6 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     t.lrc = strdup(text);
     FUZZ_CHECK(lrc_tosylt(&t) == 1);
     std::string payload(reinterpret_cast<char *>(t.sylt), static_cast<size_t>(t.syltsize));
+    t.blocksize = block;
 
     FILE *out = std::fopen(newname.c_str(), "wb");
     FUZZ_CHECK(out != nullptr);
@@ -146,7 +155,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(result[4] == (char)data[4] && (uint8_t)result[5] == want_flags);
     }
 
-    // The frames, old and new, with the old tag's size coding.
+    // The frames, old and new, with the old tag's size coding; where the
+    // new frames end (after the new SYLT frame alone in a tag that had no
+    // frames).
+    size_t frames_end = 10 + (want_version == 2 ? 6 : 10) + payload.size();
     if (had_tag) {
         const uint8_t *o = data, *n = reinterpret_cast<const uint8_t *>(result.data());
         size_t ostart = frames_start(o, tagend), nstart = frames_start(n, newtag);
@@ -158,15 +170,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         size_t padding;
         FUZZ_CHECK(walk(o + ostart, tagend - ostart, old_version, plain, before, &padding));
         FUZZ_CHECK(std::all_of(o + ostart + padding, o + tagend, [](uint8_t c) { return c == 0; }));
-        FUZZ_CHECK(walk(n + nstart, newtag - nstart, old_version, plain, after));
-        FUZZ_CHECK(!after.empty() && is_sylt(after.back(), old_version));
-        after.pop_back();
-        std::vector<std::string> kept;
+        FUZZ_CHECK(walk(n + nstart, newtag - nstart, old_version, plain, after, &padding));
+        frames_end = nstart + padding;
+        std::vector<std::string> kept, sylts;
         for (const std::string &f : before)
-            if (!is_sylt(f, old_version))
-                kept.push_back(f);
-        FUZZ_CHECK(after == kept);
+            (is_sylt(f, old_version) ? sylts : kept).push_back(f);
+        FUZZ_CHECK(after.size() > kept.size() && is_sylt(after[kept.size()], old_version));
+        FUZZ_CHECK(std::equal(kept.begin(), kept.end(), after.begin()));
+        // The old SYLT frames follow in order, less at most one.
+        std::vector<std::string> rest(after.begin() + kept.size() + 1, after.end());
+        FUZZ_CHECK(rest.size() == sylts.size() || rest.size() + 1 == sylts.size());
+        size_t same = 0;
+        while (same < rest.size() && rest[same] == sylts[same])
+            same++;
+        FUZZ_CHECK(std::equal(rest.begin() + same, rest.end(), sylts.end() - (rest.size() - same)));
     }
+    FUZZ_CHECK(frames_end <= newtag);
+    FUZZ_CHECK(std::all_of(result.begin() + frames_end, result.begin() + newtag, [](char c) { return c == 0; }));
+    if (block >= 2 && block <= ID3_MAXBLOCK && audio < size)
+        FUZZ_CHECK(newtag - frames_end < block && newtag % block == audio % block);
+    else
+        FUZZ_CHECK(newtag == frames_end);
 
     FILE *back = std::fopen(newname.c_str(), "rb");
     FUZZ_CHECK(back != nullptr);

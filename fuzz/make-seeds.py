@@ -67,6 +67,28 @@ tracks.update({
 })
 
 
+# Other SYLT frames a rewrite keeps (chords, a translation), zero bytes
+# before the audio, and other formats after a tag (MPEG frames inside).
+chords = frame(4, b"SYLT", sylt_payload([("Am", 100), (" G", 200)], 3, "chords", kind=5))
+german = frame(4, b"SYLT", sylt_payload([("\nHallo", 100)], 3, "", lang=b"deu"))
+adts = (b"\xff\xf1\x50\x80\x02\x1f\xfc" + bytes(9)) * 4
+tracks.update({
+    "v4-chords-lyrics-translation.mp3": tag(4, [chords, text_frame(4, b"TIT2", "Song"), sylt(4, items),
+                                                german], padding=16) + mp3,
+    "v3-chords-only.mp3": tag(3, [frame(3, b"SYLT", sylt_payload([("Am", 1)], 0, "c", kind=5))]) + mp3,
+    "v2-two-slt.mp3": tag(2, [sylt(2, items[:1]), text_frame(2, b"TT2", "x"), sylt(2, items)]) + mp3,
+    "v4-compressed-then-lyrics.mp3": tag(4, [flagged(b"SYLT", syncsafe(len(ff)) + b"x\x9c" + bytes(8), 9),
+                                             sylt(4, items, enc=3)]) + mp3,
+    "v3-zero-gap.mp3": tag(3, [short]) + bytes(74000) + mp3,
+    "v3-mpeg-frame-times-zero-gap.mp3": tag(3, [sylt(3, items, fmt=1)]) + bytes(300) + mp3,
+    "v3-aiff.aiff": tag(3, [short]) + b"FORM\0\0\x10\0AIFFCOMM" + bytes(22) + mp3,
+    "matroska.mka": b"\x1a\x45\xdf\xa3\x93\x42\x82\x88matroska" + mp3,
+    "v4-adts.aac": tag(4, [sylt(4, items, fmt=1)]) + adts + mp3,
+    "v3-lone-header.mp3": tag(3, [sylt(3, items, fmt=1)]) + b"text " * 20 + mp3[:4] + b"text " * 20,
+    "free-format.mp3": (b"\xff\xfb\x04\x64" + bytes(600)) * 3,
+})
+
+
 def write_corpus(target, files):
     os.makedirs(os.path.join(here, "corpus", target), exist_ok=True)
     for name, data in files.items():
@@ -96,6 +118,16 @@ lrcs = {
     "multi-stamp.lrc": b"\x07[00:12.00][01:30.00]Chorus <00:13.00>la\n[00:20.00]Verse\n[00:05.00][00:01.00]x<00:02.00>y",
     "stamp-forms.lrc": b"\x00[00:01:50]a\n[00:02,50]b\n[1:00:03.50]c\n[ 00:04.50]d\n[00:61]bad\n",
     "cp1252-nul.lrc": b"\x02[ar:Bj\xf6rk]\n[00:01.00]Caf\xe9 \x93q\x94 \x81\n[00:02.00]o\0k \xc3\xa9\n",
+    "stray-byte-in-utf8.lrc": b"\x03[00:01.00]Gr\xc3\xbc\xc3\x9fe \x96 dich\n",
+    "utf16le-no-bom.lrc": b"\x07" + "[ti:\u041f\u0435\u0441\u043d\u044f]\r\n[00:01.00]\u041f\u0440\u0438 <00:01.50>\u0432\u0435\u0442\r\n"
+                          .encode("utf-16-le"),
+    "utf16be-no-bom.lrc": b"\x02" + "[00:01.00]\u65e5\u672c\u3000\u306e\u6b4c\n[00:02.00]\u7d42\n".encode("utf-16-be"),
+    "many-stamps.lrc": b"\x04" + b"".join(b"[%02d:%02d.00]" % (m // 60, m % 60) for m in range(0, 3600, 50))
+                       + b"la <00:00.50>la\n",
+    "signed-fields.lrc": b"\x00[01:-1.00]a\n[00:-0.50]b\n[00:+1.00]c\n[00:02.00]d <00:-2.50>e\n",
+    "files-joined.lrc": b"\x03\xef\xbb\xbf[00:01.00]one\n\xef\xbb\xbf[00:02.00]two\n",
+    "utf16-joined-odd-byte.lrc": b"\x06\xff\xfe" + "[00:01.00]a\n".encode("utf-16-le") + b"\xfe\xff"
+                                 + "[00:02.00]b\n".encode("utf-16-be") + b"\x0a",
 }
 write_corpus("fuzz_lrc", lrcs)
 

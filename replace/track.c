@@ -1,14 +1,21 @@
 /*
  * track.c - reading and rewriting a track safely (see track.h).
  */
-#define _XOPEN_SOURCE 700
+#define _GNU_SOURCE /* open_memstream */
 
 #include "track.h"
 
 #include <assert.h>
 #include <errno.h>
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
+
+#ifdef __linux__
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/vfs.h>
+#endif
 
 /* The track result for a core reason. */
 static int from_reason(Track *t, int reason)
@@ -42,6 +49,44 @@ static int from_reason(Track *t, int reason)
     default:
         return TRACK_TAG;
     }
+}
+
+/* The block size of the file system that holds the new copy (out), when
+ * it can share blocks with the track (in), for the core to pad the tag to
+ * (sylt.h, blocksize); 0 when it cannot, and the tag gets no padding.
+ * Sharing takes a file system that shares blocks through copy_file_range
+ * (XFS, btrfs, bcachefs; others that can clone, such as NFS, copy their
+ * own way), the same one for both files, and one made able to: XFS made
+ * without reflink is not.  That is asked by cloning nothing onto the new,
+ * still empty file: only a file system that can clone it accepts. */
+static uint32_t shared_blocksize(int in, int out)
+{
+#if defined(__linux__) && defined(FICLONERANGE)
+    struct file_clone_range nothing = {0};
+    struct stat a, b;
+    struct statfs fs;
+
+    if (fstat(in, &a) != 0 || fstat(out, &b) != 0 || a.st_dev != b.st_dev || fstatfs(out, &fs) != 0)
+        return 0;
+    switch ((uint32_t)fs.f_type) {
+    case 0x58465342u: /* XFS */
+    case 0x9123683Eu: /* btrfs */
+    case 0xCA451A4Eu: /* bcachefs */
+        break;
+    default:
+        return 0;
+    }
+    if (fs.f_bsize < 512 || fs.f_bsize > ID3_MAXBLOCK || (fs.f_bsize & (fs.f_bsize - 1)) != 0)
+        return 0;
+    /* From the (empty) file's end onto itself: changes nothing, and a
+     * file that is not empty refuses it as an overlap. */
+    nothing.src_fd = out;
+    return ioctl(out, FICLONERANGE, &nothing) == 0 ? (uint32_t)fs.f_bsize : 0;
+#else
+    (void)in;
+    (void)out;
+    return 0;
+#endif
 }
 
 static int replace_failed(Track *t, int result)
@@ -94,6 +139,29 @@ int track_readsylt(Track *t, int wordstamps)
     return TRACK_OK;
 }
 
+int track_adduslt(Track *t)
+{
+    Id3Tag view;
+    char *text = NULL;
+    size_t size;
+    FILE *out;
+    int r = TRACK_OK;
+
+    assert(t != NULL && t->fp != NULL && t->tag.sylt != NULL);
+    errno = 0;
+    if (id3_init(t->fp, &view))
+        (void)id3_readtexts(&view);
+    if (!id3_setsylt(&view, t->tag.sylt, (size_t)t->tag.syltsize) || !lrc_fromsylt(&view, 1))
+        r = from_reason(t, view.reason);
+    else if ((out = open_memstream(&text, &size)) == NULL || !lrc_write(out, &view) | (fclose(out) != 0))
+        r = from_reason(t, ID3_ENOMEM);
+    else if (!lrc_touslt(&t->tag, text))
+        r = from_reason(t, t->tag.reason);
+    free(text);
+    id3_close(&view);
+    return r;
+}
+
 int track_rewrite(Track *t, const char *dest)
 {
     int result;
@@ -106,6 +174,7 @@ int track_rewrite(Track *t, const char *dest)
                           dest == NULL ? &t->st : NULL, &t->st, 0);
     if (result != REPLACE_OK)
         return replace_failed(t, result);
+    t->tag.blocksize = shared_blocksize(fileno(t->fp), t->out.tmpfd);
     errno = 0;
     if (!id3_rewrite(t->out.fp, &t->tag)) {
         result = from_reason(t, t->tag.reason);

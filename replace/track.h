@@ -11,7 +11,11 @@
  * and the old audio after it, goes into a locked temporary file beside
  * the track ("song.mp$" for "song.mp3"), is checked, synced, and renamed
  * over the track in one step.  On every failure the temporary file is
- * removed and the track is byte for byte as it was.
+ * removed and the track is byte for byte as it was.  Where the file system
+ * can share blocks between the track and its new copy (XFS made with
+ * reflink, btrfs, bcachefs), the new tag is padded to the block offset of
+ * the old audio, and the copy shares the audio's blocks (sylt.h,
+ * blocksize); elsewhere the kernel copies the audio.
  *
  * Life of a Track
  *   zeroed (Track t = {0}) -> track_open -> reading (track_readsylt) or
@@ -84,6 +88,13 @@ int track_open(Track *t, const char *name, int mpeg);
  * without).  Results: TRACK_OK, TRACK_NOTAG, TRACK_NOSYLT,
  * TRACK_COMPRESSED, TRACK_BADSYLT, TRACK_READ, TRACK_NOMEM. */
 int track_readsylt(Track *t, int wordstamps);
+
+/* Adds to the new SYLT payload in t->tag a USLT payload (lrc_touslt)
+ * holding the LRC text that lyrasil-export will write for that frame once
+ * the track holds it: the track's title, artist and album (the last frame
+ * of each, as the new frame finds them), then the lyrics with word stamps.
+ * Results: TRACK_OK, TRACK_BADSYLT, TRACK_TOOBIG, TRACK_NOMEM. */
+int track_adduslt(Track *t);
 
 /* Writes the new copy of the opened track, with the payload t->tag holds
  * (none: no SYLT frame), and puts it in place of dest: the track itself

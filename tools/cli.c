@@ -111,7 +111,7 @@ static const char *const track_messages[CLI_NOMEM + 1][2] = {
     [TRACK_READ] = {"Error reading file \"%N\": %E." NOT_CHANGED, "Error reading file \"%N\": %E."},
     [TRACK_NOMEM] = {"Insufficient memory."},
     [TRACK_TAG] = {COPY_REFUSED},
-    [TRACK_TOOBIG] = {COPY_REFUSED},
+    [TRACK_TOOBIG] = {"The lyrics would make the ID3 tag of \"%N\" larger than a tag can be." NOT_CHANGED},
     [TRACK_WRITE] = {"Error writing temporary file \"%T\": %E." NOT_CHANGED,
                      "Error writing output file \"%N\": %E."},
     [TRACK_SAMEFILE] = {"Not importing \"%N\": it is the MP3 track itself." NOT_CHANGED,
@@ -201,13 +201,15 @@ static int failed(int program, int result, const char *name, ToolRun *run, char 
     return OUT_FAILED;
 }
 
-/* Whether the track's first SYLT frame holds the items of the new payload
- * in run->track.tag already. */
+/* Whether the track holds what run->track.tag would give it already: its
+ * SYLT frame the same items, and with a new USLT payload, that USLT frame
+ * byte for byte. */
 static int holds_already(ToolRun *run)
 {
     Id3Tag old;
     int same = id3_init(run->track.fp, &old) && id3_readsylt(&old) &&
-               lrc_sameitems(&old, &run->track.tag);
+               lrc_sameitems(&old, &run->track.tag) &&
+               (run->track.tag.uslt == NULL || id3_holdsuslt(&run->track.tag));
 
     id3_close(&old);
     return same;
@@ -245,7 +247,10 @@ int import_one(ToolRun *run, const Job *job, const Options *o, char **message)
         run->track.err = errno;
         return failed(FOR_IMPORT, CLI_LRCREAD, job->lrc, run, message);
     }
-    /* A file without a time-stamped line leaves no text to convert. */
+    /* Lyrics that no tag could hold are refused before the track is
+     * touched; a file without a time-stamped line leaves no text. */
+    if (tag->reason == ID3_ETOOBIG)
+        return failed(FOR_IMPORT, TRACK_TOOBIG, job->track, run, message);
     if (tag->reason != ID3_OK || tag->lrc == NULL)
         return failed(FOR_IMPORT, CLI_LRCINVALID, job->lrc, run, message);
     if (o->lines)
@@ -255,7 +260,11 @@ int import_one(ToolRun *run, const Job *job, const Options *o, char **message)
                                  : "%ld lines without a readable time-stamp were skipped.\n",
                (long)tag->skipped);
     if (!lrc_tosylt(tag))
-        return failed(FOR_IMPORT, CLI_CONVERT, job->lrc, run, message);
+        return failed(FOR_IMPORT, tag->reason == ID3_ETOOBIG ? TRACK_TOOBIG : CLI_CONVERT,
+                      tag->reason == ID3_ETOOBIG ? job->track : job->lrc, run, message);
+    if (o->uslt && (r = track_adduslt(&run->track)) != TRACK_OK)
+        return failed(FOR_IMPORT, r == TRACK_TOOBIG ? r : CLI_CONVERT,
+                      r == TRACK_TOOBIG ? job->track : job->lrc, run, message);
 
     if (job->batch && holds_already(run))
         return OUT_UNCHANGED;

@@ -90,13 +90,53 @@ TEST_F(Rewrite, Version2Tag)
     EXPECT_EQ(out, want);
 }
 
-TEST_F(Rewrite, EverySyltFrameIsReplacedByOne)
+// Of the old SYLT frames only the one replaced goes: the first holding
+// lyrics, or one saved again unchanged.  The new frame comes first, the
+// others follow byte for byte.
+TEST_F(Rewrite, OtherSyltFramesAreKeptAfterTheNewOne)
 {
-    Bytes keep = frame4("TPE1", text0("b"));
-    Bytes old = make_tag(4, 0, frame4("SYLT", payload0("")) + keep + frame4("SYLT", payload0("")));
-    Bytes p = payload_of(50);
-    Bytes out = rewrite(old, p);
-    EXPECT_EQ(out, tag_header(4, 0, keep.size() + 60) + keep + frame4("SYLT", p));
+    Bytes lyrics = payload0(item("old", 1)), again = payload0(item("again", 2));
+    Bytes chords = payload0(item("Am", 3)), other = payload0(item("x", 4));
+    chords[5] = 5;
+    other[5] = 0;
+    Bytes z = be32(100) + "x\x9C compressed";
+    Bytes tpe1 = frame4("TPE1", text0("b")), p = payload_of(50);
+    Bytes zipped = "SYLT" + syncsafe(z.size()) + Bytes("\0\x09", 2) + z;
+    struct { Bytes old; Bytes payload; Bytes frames; const char *what; } cases[] = {
+        {frame4("SYLT", lyrics) + tpe1 + frame4("SYLT", again), p,
+         tpe1 + frame4("SYLT", p) + frame4("SYLT", again), "two lyrics frames: the first"},
+        {frame4("SYLT", chords) + tpe1 + frame4("SYLT", lyrics) + frame4("SYLT", other), p,
+         tpe1 + frame4("SYLT", p) + frame4("SYLT", chords) + frame4("SYLT", other), "chords first"},
+        {frame4("SYLT", chords) + tpe1, p, tpe1 + frame4("SYLT", p) + frame4("SYLT", chords),
+         "no lyrics: none"},
+        {frame4("SYLT", chords) + frame4("SYLT", other) + tpe1, other,
+         tpe1 + frame4("SYLT", other) + frame4("SYLT", chords), "a frame saved again unchanged"},
+        {zipped + frame4("SYLT", lyrics), p, frame4("SYLT", p) + zipped, "compressed: kept"},
+        // Without a payload the lyrics frame goes and the others stay put.
+        {frame4("SYLT", chords) + tpe1 + frame4("SYLT", lyrics) + frame4("SYLT", other), "",
+         frame4("SYLT", chords) + tpe1 + frame4("SYLT", other), "no payload"},
+    };
+    for (auto &c : cases) {
+        open(make_tag(4, 0, c.old, 20) + audio(), c.payload);
+        FILE *out = tmpfile();
+        ASSERT_EQ(id3_rewrite(out, &t), 1) << c.what;
+        EXPECT_EQ(t.reason, ID3_OK) << c.what;
+        EXPECT_EQ(read_all(out), make_tag(4, 0, c.frames) + audio()) << c.what;
+        fclose(out);
+    }
+    // Version 2, and what it reads back: the new lyrics.
+    Bytes tt2 = frame2("TT2", text0("x"));
+    Bytes out = rewrite(make_tag(2, 0, frame2("SLT", chords) + tt2 + frame2("SLT", lyrics), 7), p);
+    EXPECT_EQ(out, make_tag(2, 0, tt2 + frame2("SLT", p) + frame2("SLT", chords)));
+    EXPECT_EQ(read_track(out + audio()).lrc, read_track(make_tag(2, 0, frame2("SLT", p)) + audio()).lrc);
+    // The frames kept count towards the tag's size.
+    open(make_tag(3, 0, frame3("SYLT", chords)) + audio(), payload_of(100));
+    FILE *big = tmpfile();
+    ASSERT_EQ(id3_copytag(big, &t), 1);
+    t.size = 0x0FFFFFFF - 110 - int32_t(frame3("SYLT", chords).size()) + 1;
+    EXPECT_EQ(id3_writesylt(big, &t), 0);
+    EXPECT_EQ(t.reason, ID3_ETOOBIG);
+    fclose(big);
 }
 
 TEST_F(Rewrite, ExtendedHeaderIsCopiedAndCounted)
@@ -313,6 +353,12 @@ TEST_F(Rewrite, RewrittenTrackReadsBack)
 TEST(AudioCheck, MpegAudioIsToldFromOtherContentAfterTheTag)
 {
     const Bytes tag = make_tag(3, 0, frame3("TIT2", text0("x")), 16);
+    // Free format (bit rate index 0): the frames do not say their length.
+    const Bytes free = Bytes("\xFF\xFB\x04\x64", 4) + Bytes(600, 'f');
+    // AAC in ADTS: the MPEG sync, layer bits 00, frames of 16 bytes.
+    Bytes adts;
+    for (int i = 0; i < 4; ++i)
+        adts += Bytes("\xFF\xF1\x50\x80\x02\x1F\xFC", 7) + Bytes(9, 'a');
     const struct {
         const char *what;
         Bytes file;
@@ -322,10 +368,17 @@ TEST(AudioCheck, MpegAudioIsToldFromOtherContentAfterTheTag)
         {"untagged MPEG audio", audio(), 1},
         {"junk before the first frame", tag + Bytes(100, 'j') + audio(), 1},
         {"a tag and nothing else", tag, 1},
+        {"70,000 zero bytes before the first frame", tag + Bytes(70000, '\0') + audio(), 1},
+        {"a track of one whole frame", audio(417), 1},
+        {"the free format", tag + free + free, 1},
+        {"a frame cut short", tag + audio(300), 0},
+        {"a lone frame header", tag + audio(4) + Bytes(2000, 'x'), 0},
+        {"a second header of another layer", audio(417) + "\xFF\xFD\x90\x64" + Bytes(500, 'x'), 0},
+        {"AAC in ADTS, then a stray header", adts + audio(), 0},
+        {"zero bytes only", tag + Bytes(1000, '\0'), 0},
         {"a WAV file", tag + "RIFF" + be32(36) + "WAVEfmt " + audio(), 0},
-        {"a FLAC file", "fLaC" + audio(), 0},
-        {"an Ogg file", tag + "OggS" + audio(), 0},
         {"an MP4 file", be32(24) + "ftypM4A " + audio(), 0},
+        {"a Matroska file", Bytes("\x1A\x45\xDF\xA3", 4) + audio(), 0},
         {"plain text", tag + "just some words\nand more\n", 0},
         {"a frame header beyond 64 KiB", tag + Bytes(65536, 'x') + audio(), 0},
     };
@@ -335,6 +388,7 @@ TEST(AudioCheck, MpegAudioIsToldFromOtherContentAfterTheTag)
         FILE *fp = open_bytes(c.file);
         id3_init(fp, &t);
         EXPECT_EQ(id3_ismpeg(&t), c.mpeg);
+        EXPECT_EQ(t.reason, c.mpeg ? ID3_OK : ID3_ENOTMPEG);
         id3_close(&t);
         fclose(fp);
     }

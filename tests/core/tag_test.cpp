@@ -104,6 +104,30 @@ TEST_F(Tag, ReadsTextFramesBeforeTheFirstSyltFrame)
                               frame3("SYLT", payload0(item("two", 2))).size());
 }
 
+// The frame read is the one a rewrite replaces: the first holding lyrics
+// (content type 1); without one, the first SYLT frame of any content.
+TEST_F(Tag, TheLyricsFrameIsReadBeforeOtherSyltFrames)
+{
+    Bytes lyrics = payload0(item("words", 1000)), chords = lyrics, other = lyrics;
+    chords[5] = 5;
+    other[5] = 0;
+    Bytes tit2 = frame3("TIT2", text0("Song")), tpe1 = frame3("TPE1", text0("Band"));
+    struct { Bytes frames; Bytes sylt; const char *artist; const char *what; } cases[] = {
+        {frame3("SYLT", chords) + tit2 + frame3("SYLT", lyrics) + tpe1, lyrics, nullptr,
+         "chords first"},
+        {frame3("SYLT", chords) + tit2 + frame3("SYLT", other) + tpe1, chords, "Band",
+         "no lyrics: the first"},
+        {frame3("SYLT", lyrics) + tit2 + frame3("SYLT", chords), lyrics, nullptr, "lyrics first"},
+    };
+    for (auto &c : cases) {
+        ASSERT_EQ(open(make_tag(3, 0, c.frames, 10) + audio()), 1) << c.what;
+        ASSERT_EQ(id3_readsylt(&t), 1) << c.what;
+        EXPECT_EQ(sylt_of(t), c.sylt) << c.what;
+        EXPECT_STREQ(t.artist, c.artist) << c.what;
+        EXPECT_EQ(t.reason, ID3_OK) << c.what;
+    }
+}
+
 TEST_F(Tag, Version2Frames)
 {
     Bytes p = payload0(item("x", 5));
@@ -301,11 +325,15 @@ TEST_F(Tag, FramesReadThroughTheirFlags)
 
 TEST_F(Tag, CompressedFrames)
 {
-    Bytes p = payload0(item("a", 1));
+    Bytes p = payload0(item("a", 1)), chords = payload(0, 2, Bytes("c\0", 2), item("Am", 1));
+    chords[5] = 5;
     Bytes z = be32(100) + "x\x9C compressed";
     struct { Bytes file; int found; const char *what; } cases[] = {
-        {make_tag(3, 0, framef("SYLT", be32(z.size()), "\0\x80", z) + frame3("SYLT", p)), 0,
-         "version 3"},
+        // The frame a rewrite replaces is the readable lyrics frame.
+        {make_tag(3, 0, framef("SYLT", be32(z.size()), "\0\x80", z) + frame3("SYLT", p)), 1,
+         "version 3, lyrics after it"},
+        {make_tag(3, 0, framef("SYLT", be32(z.size()), "\0\x80", z) + frame3("SYLT", chords)), 0,
+         "version 3, chords after it"},
         {make_tag(4, 0, framef("SYLT", syncsafe(z.size()), "\0\x09", z)), 0, "version 4"},
         // A compressed text frame is passed over.
         {make_tag(4, 0, framef("TIT2", syncsafe(z.size()), "\0\x09", z) + frame4("SYLT", p)), 1,

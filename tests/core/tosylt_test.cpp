@@ -144,6 +144,35 @@ TEST_F(LrcRead, EncodingsBecomeUtf8)
     }
 }
 
+// Files as users have them: stray bytes, UTF-16 without a byte order
+// mark, files joined, a last byte cut off.
+TEST_F(LrcRead, MixedAndUnmarkedEncodings)
+{
+    auto wide = [](const std::u16string &text, bool bigendian) { return utf16(text, bigendian).substr(2); };
+    std::u16string cyrillic = u"[ti:\u041F\u0435\u0441\u043D\u044F]\r\n[00:01.00]\u041F\u0440\u0438\u0432\u0435\u0442\r\n";
+    std::u16string japanese = u"[00:01.00]\u65E5\u672C\u8A9E\u3000\u306E\u6B4C\n[00:02.00]\u3000\u3000\u6B4C\n";
+    const char *ru = "[00:01.00]\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\n";
+    const char *ja = "[00:01.00]\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x80\x80\xE3\x81\xAE\xE6\xAD\x8C\n"
+                     "[00:02.00]\xE3\x80\x80\xE3\x80\x80\xE6\xAD\x8C\n";
+    struct { Bytes file; std::string lrc; const char *what; } cases[] = {
+        {"[00:01.00]Gr\xC3\xBC\xC3\x9F" "e \x96 dich\n", "[00:01.00]Gr\xC3\xBC\xC3\x9F" "e \xE2\x80\x93 dich\n",
+         "one 8-bit byte in a UTF-8 line"},
+        {wide(cyrillic, false), ru, "UTF-16 little-endian without a byte order mark"},
+        {wide(cyrillic, true), ru, "UTF-16 big-endian without a byte order mark"},
+        {wide(japanese, false), ja, "UTF-16 with ideographic spaces"},
+        {"[00:01.00]a\n\xEF\xBB\xBF[00:02.00]b\n", "[00:01.00]a\n[00:02.00]b\n", "UTF-8 files joined"},
+        {utf16(u"[00:01.00]a\n", false) + utf16(u"[00:02.00]b\n", true), "[00:01.00]a\n[00:02.00]b\n",
+         "UTF-16 files of both orders joined"},
+        {utf16(u"[00:01.00]a\n", false) + "\x01", "[00:01.00]a\n", "an odd last byte in UTF-16"},
+    };
+    for (auto &c : cases) {
+        EXPECT_EQ(read(c.file, 0), c.lrc) << c.what;
+        EXPECT_EQ(t.skipped, 0) << c.what;
+    }
+    read(wide(cyrillic, false), 0);
+    EXPECT_STREQ(t.title, "\xD0\x9F\xD0\xB5\xD1\x81\xD0\xBD\xD1\x8F");
+}
+
 TEST_F(LrcRead, LineEndsAndNulBytes)
 {
     struct { Bytes file; const char *lrc; const char *what; } cases[] = {
@@ -171,6 +200,8 @@ TEST_F(LrcRead, LinesWithSeveralStampsAreRepeatedInTimeOrder)
         // The last line, without a line feed, gets one where it moves up.
         {"[00:03.00]c\n[00:01.00]a", 0, "[00:01.00]a\n[00:03.00]c\n"},
         {"[00:01.00][00:02.00]x", 0, "[00:01.00]x\n[00:02.00]x"},
+        {"[00:04.00]y\n[00:05.00][00:01.00][00:03.00]x", 0,
+         "[00:01.00]x\n[00:03.00]x\n[00:04.00]y\n[00:05.00]x"},
         // Word stamps move with each copy of the line.
         {"[00:10.00][01:00.00]la <00:10.50>la<>\n", 0,
          "[00:10.00]la <00:10.50>la<>\n[01:00.00]la <01:00.50>la<>\n"},
@@ -184,12 +215,30 @@ TEST_F(LrcRead, LinesWithSeveralStampsAreRepeatedInTimeOrder)
     for (auto &c : cases)
         EXPECT_EQ(read(c.file, c.wordstamps), c.lrc) << c.file;
 
-    // A line cannot multiply itself without bound.
-    std::string many;
-    for (int i = 0; i < 70; i++)
-        many += "[00:" + std::to_string(10 + i % 50) + ".00]";
-    std::string lrc = read(many + "x\n", 0);
-    EXPECT_EQ(std::count(lrc.begin(), lrc.end(), '\n'), 64);
+    // Every stamp of a line counts, however many there are.
+    std::string many, want;
+    for (int i = 0; i < 70; i++) {
+        many += "[" + std::to_string(10 + i) + ":00.00]";
+        want += "[" + std::to_string(10 + i) + ":00.00]x\n";
+    }
+    EXPECT_EQ(read(many + "x\n", 0), want);
+}
+
+// What a hostile file costs is bounded by what it produces: text that no
+// tag could hold is refused before it is built.
+TEST_F(LrcRead, TextLargerThanATagIsRefused)
+{
+    std::string stamps;
+    for (int i = 0; i < 30000; i++)
+        stamps += "[00:01.00]";
+    FILE *fp = open_bytes("[00:00.50]kept\n" + stamps + std::string(10000, 'x') + "\n");
+    t.lrc = strdup("before");
+    t.skipped = 7;
+    EXPECT_EQ(lrc_read(fp, &t, 0), 0);
+    EXPECT_EQ(t.reason, ID3_ETOOBIG);
+    EXPECT_STREQ(t.lrc, "before");
+    EXPECT_EQ(t.skipped, 7);
+    fclose(fp);
 }
 
 TEST_F(LrcRead, StampFormsFoundInTheWild)
@@ -211,9 +260,11 @@ TEST_F(LrcRead, StampFormsFoundInTheWild)
         EXPECT_EQ(read(std::string(c.line) + "\n", 0), c.lrc) << c.line;
         EXPECT_EQ(t.skipped, 0) << c.line;
     }
-    // Still unreadable: skipped and counted.
+    // Still unreadable: skipped and counted.  A signed field is no time.
     for (const char *line : {"[00:61]a", "[1:60:00.00]a", "[1:00:60.00]a", "[00:02;50]a",
-                             "[00:02.50.10]a", "[00:02:50:10]a", "[ :02.50]a", "[00:02,]a"}) {
+                             "[00:02.50.10]a", "[00:02:50:10]a", "[ :02.50]a", "[00:02,]a",
+                             "[01:-1.00]a", "[00:-0.50]a", "[00:+1.00]a", "[01:-1:00]a",
+                             "[0:-1:00.00]a"}) {
         EXPECT_EQ(read(std::string(line) + "\n", 0), "NULL") << line;
         EXPECT_EQ(t.skipped, 1) << line;
     }

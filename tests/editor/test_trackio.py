@@ -63,6 +63,29 @@ class EditorFiles(ToolTest):
                 self.assertEqual(new[end:], audio(), "the audio byte for byte")
                 self.assertEqual(self.rows("load", "song.mp3"), rows)
 
+    def test_other_sylt_frames_survive_a_save(self):
+        """Chords and a translation stay byte for byte after the lyrics the
+        editor shows; a frame of another writer's kind (mutagen's default
+        type 0) saved unchanged is not doubled."""
+        chords = frame(4, b"SYLT", sylt_payload([("Am", 1000)], 3, "chords", kind=5))
+        german = frame(4, b"SYLT", sylt_payload([("\nHallo", 1000)], 3, "", lang=b"deu"))
+        title = text_frame(4, b"TIT2", "Song")
+        self.write("song.mp3", tag(4, [chords, title, frame(4, b"SYLT", sylt_payload([("\nOld", 500)])),
+                                       german]) + audio())
+        self.assertEqual(self.rows("load", "song.mp3"), [("00:00.50", "Old")])
+        self.save("song.mp3", [("00:01.00", "New")])
+        frames = walk(self.read("song.mp3"))[0]
+        self.assertEqual([frames[0]] + frames[2:], [title, chords, german])
+        self.assertEqual(self.rows("load", "song.mp3"), [("00:01.00", "New")])
+        sylt = self.mutagen().ID3(self.path("song.mp3")).getall("SYLT")
+        self.assertEqual([(f.type, f.lang, list(f.text)) for f in sylt],
+                         [(1, "eng", [("\nNew", 1000)]), (5, "eng", [("Am", 1000)]), (1, "deu", [("\nHallo", 1000)])])
+
+        other = tag(4, [title, frame(4, b"SYLT", sylt_payload([("\nTheirs", 700)], kind=0))]) + audio()
+        self.write("other.mp3", other)
+        self.save("other.mp3", self.rows("load", "other.mp3"))
+        self.assertEqual(self.read("other.mp3"), other)
+
     def test_a_track_from_the_converter_opens_and_saves_unchanged(self):
         self.copy_demo()
         self.assertEqual(self.import_("demo.mp3")[0], 0)
@@ -90,6 +113,11 @@ class EditorFiles(ToolTest):
                 self.save("song.mp3", rows)
                 self.assertEqual(list(self.sylt("song.mp3").text),
                                  [("\nCafé", 1000), (" €5", 1500), ("\nGrüße", 3000)])
+
+        # Lyrics more than a tag could hold are refused, at little cost.
+        self.write("big.lrc", b"[00:00.00]" * 1000 + b"la " * 100000 + b"\n")
+        self.assertEqual(self.trackio("import", "big.lrc"),
+                         (1, 'The lyrics in "big.lrc" are more than an ID3 tag can hold.\n'))
 
         # A chorus stamped twice is two lines, in time order.
         self.write("words.lrc", b"[00:12.00][00:30.00]Chorus\n[00:20.00]Verse\n")

@@ -4,11 +4,14 @@
  *
  * Counted calls: opening a file for writing (open, openat, creat, fopen,
  * fdopen, freopen in a writing mode), writing (write and pwrite on
- * descriptors above 2, fwrite, fputc, putc, fputs, fprintf, vfprintf on
- * streams opened for writing), positioning and flushing those streams
- * (fseek, fseeko, ftell, ftello, fflush), fchmod, ftruncate, fsync,
- * fdatasync, fclose of a writing stream, rename and renameat.  fchown is
- * not counted: changing the owner is best effort by design.
+ * descriptors above 2, copy_file_range, fwrite, fputc, putc, fputs,
+ * fprintf, vfprintf on streams opened for writing), positioning and
+ * flushing those streams (fseek, fseeko, ftell, ftello, fflush), fchmod,
+ * ftruncate, fsync, fdatasync, fclose of a writing stream, rename and
+ * renameat.  fchown is not counted: changing the owner is best effort by
+ * design; nor is the zero-length clone that asks whether a file system
+ * shares blocks, which writes nothing and whose failure only means a tag
+ * without padding.
  *
  *   FAULT_AT=0 (or unset)  count only
  *   FAULT_AT=n             the n-th counted call fails (ENOSPC for writes,
@@ -215,6 +218,8 @@ FAILING(ssize_t, write, (int fd, const void *buf, size_t n), (fd, buf, n), fd > 
 FAILING(ssize_t, pwrite, (int fd, const void *buf, size_t n, off_t off), (fd, buf, n, off), fd > 2,
         ENOSPC, -1)
 FAILING_PUT(size_t, fwrite, (const void *buf, size_t size, size_t n, FILE *fp), (buf, size, n, fp), 0)
+FAILING(ssize_t, copy_file_range, (int in, off64_t *inpos, int out, off64_t *outpos, size_t n, unsigned int flags),
+        (in, inpos, out, outpos, n, flags), 1, ENOSPC, -1)
 #undef fwrite_unlocked /* a macro in optimised builds */
 FAILING_PUT(size_t, fwrite_unlocked, (const void *buf, size_t size, size_t n, FILE *fp),
             (buf, size, n, fp), 0)
@@ -242,6 +247,7 @@ FAILING(long, ftell, (FILE *fp), (fp), is_writer(fp), EIO, -1)
 FAILING(off_t, ftello, (FILE *fp), (fp), is_writer(fp), EIO, -1)
 FAILING(off64_t, ftello64, (FILE *fp), (fp), is_writer(fp), EIO, -1)
 FAILING(int, fchmod, (int fd, mode_t mode), (fd, mode), 1, EPERM, -1)
+FAILING(int, fremovexattr, (int fd, const char *name), (fd, name), 1, EPERM, -1)
 FAILING(int, ftruncate, (int fd, off_t len), (fd, len), 1, EIO, -1)
 FAILING(int, fsync, (int fd), (fd), 1, EIO, -1)
 FAILING(int, fdatasync, (int fd), (fd), 1, EIO, -1)

@@ -95,14 +95,16 @@ inline Bytes sylt_frame(int version, const std::vector<std::pair<std::string, ui
 
 // --- audio and tracks ---
 
-// An MPEG-1 layer III frame header (128 kbit/s, 44100 Hz) and n - 4 bytes
-// that look like audio to every reader.
-inline Bytes audio(size_t n = 64)
+// MPEG-1 layer III frames (128 kbit/s, 44100 Hz: 417 bytes each, a
+// header and bytes that look like audio to every reader, never a false
+// frame sync), cut to n bytes; by default two whole frames.
+inline Bytes audio(size_t n = 2 * 417)
 {
-    Bytes a("\xFF\xFB\x90\x64", 4);
-    while (a.size() < n)
-        a += char(a.size() * 7);
-    return a.substr(0, n);
+    static const char header[4] = {'\xFF', '\xFB', '\x90', '\x64'};
+    Bytes a;
+    for (size_t i = 0; i < n; ++i)
+        a += i % 417 < 4 ? header[i % 417] : char(i * 7);
+    return a;
 }
 
 // Playable silence: MPEG-1 Layer III, 48 kHz, 64 kbit/s, mono, frames of

@@ -62,10 +62,11 @@ def text_frame(version, ident, text, enc=0):
     return frame(version, ident, bytes([enc]) + text.encode(CODECS[enc]))
 
 
-def sylt_payload(items, enc=0, desc="", fmt=2):
-    """A SYLT body: encoding, "eng", time stamp format fmt (2 milliseconds,
-    1 MPEG frames), type 1 (lyrics), descriptor, then each (text, time)."""
-    out = bytes([enc]) + b"eng" + bytes([fmt, 1]) + encode(desc, enc)
+def sylt_payload(items, enc=0, desc="", fmt=2, lang=b"eng", kind=1):
+    """A SYLT body: encoding, language, time stamp format fmt (2
+    milliseconds, 1 MPEG frames), content type kind (1 lyrics, 5 chords),
+    descriptor, then each (text, time)."""
+    out = bytes([enc]) + lang + bytes([fmt, kind]) + encode(desc, enc)
     for text, time in items:
         out += encode(text, enc) + be32(time)
     return out

@@ -15,7 +15,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import test_tools  # noqa: E402  (the runner)
 from test_tools import LRC, ToolTest, v3_track  # noqa: E402
-from id3build import audio, frame, sylt_payload, tag, text_frame  # noqa: E402
+from id3build import audio, frame, sylt_payload, tag, text_frame, walk  # noqa: E402
 
 OTHER_LRC = b"[00:02.00]Other <00:02.50>words\n"
 BROKEN = ('music/broken.mp3: "music/broken.mp3" is not an MP3 track. '
@@ -173,6 +173,40 @@ class Batch(ToolTest):
         for name in ("a.mp3", "b.mp3"):
             self.assertEqual(id3.ID3(self.path(name)).getall("SYLT")[0].text,
                              [("Hello you\n", 1000), ("next\n", 3000)], name)
+
+    def test_uslt_holds_what_an_export_writes(self):
+        """--uslt: after the new SYLT frame, one USLT frame with this
+        program's descriptor holding the text lyrasil-export writes, in the
+        encoding the SYLT frame's rule gives it; an old one of ours replaced,
+        another tagger's kept byte for byte."""
+        cases = [(3, b"[00:01.00]plain words\n", 0), (3, "[00:01.00]Grüße\n".encode(), 1),
+                 (4, "[00:01.00]Grüße\n".encode(), 3), (2, b"[00:01.00]plain words\n", 0)]
+        for version, lrc, enc in cases:
+            with self.subTest(version=version, enc=enc):
+                ident = b"ULT" if version == 2 else b"USLT"
+                foreign = frame(version, ident, b"\0deu" + b"\0" + b"Plain lyrics of another tagger")
+                ours = frame(version, ident, b"\0eng" + b"Quorvane Lyrasil\0" + b"old text")
+                self.write("s.mp3", tag(version, [text_frame(version, b"TT2" if version == 2 else b"TIT2", "T"),
+                                                  ours, foreign]) + audio())
+                self.write("s.lrc", lrc)
+                self.assertImported(["--uslt", "s.mp3"], 'Importing file "s.lrc".\n')
+                frames, _ = walk(self.read("s.mp3"))
+                ids = [f[:3 if version == 2 else 4] for f in frames]
+                sylt = b"SLT" if version == 2 else b"SYLT"
+                self.assertEqual(ids[ids.index(sylt) + 1], ident, "USLT right after SYLT")
+                self.assertIn(foreign, frames)
+                self.assertNotIn(ours, frames)
+                mine = [f for f in frames if f[:len(ident)] == ident and f != foreign]
+                self.assertEqual(len(mine), 1)
+                body = mine[0][6 if version == 2 else 10:]
+                self.assertEqual((body[0], body[1:4]), (enc, b"eng"))
+                self.assertEqual(self.export("s.mp3", "back"), (0, 'Created output file "back.lrc".\n'))
+                if version > 2:  # mutagen reads version 2.3 and 2.4 tags only
+                    got = [f for f in self.mutagen().ID3(self.path("s.mp3")).getall("USLT")
+                           if f.desc == "Quorvane Lyrasil"]
+                    self.assertEqual(got[0].text, self.read("back.lrc").decode())
+                self.assertEqual(self.batch(test_tools.IMPORT, "--uslt", "-r", "s.mp3"),
+                                 (0, import_report(1, 0, 1, 0, 0)))
 
     def test_usage_errors(self):
         cases = [(test_tools.IMPORT, ["-n", "a.mp3"]), (test_tools.IMPORT, ["-r"]),

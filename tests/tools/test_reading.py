@@ -10,6 +10,7 @@ results (and the same input tags) as an independent peer.
     test_reading.py EXPORT IMPORT [unittest arguments]
 """
 import os
+import resource
 import sys
 import zlib
 
@@ -49,6 +50,21 @@ LRC_FILES = [  # name, file bytes, items, lines reported skipped
      b"[00:01:50]a\n[00:02,50]b\n[0:00:03.50]c\n[ 00:04.50]d\n[00:61]bad\n[ti:x]\n",
      [("a\n", 1500), ("b\n", 2500), ("c\n", 3500), ("d\n", 4500)], 1),
     ("two unreadable lines", b"[00:01.00]ok\n[00:61]bad\nno stamp\n", [("ok\n", 1000)], 2),
+    ("one 8-bit byte in a utf-8 line", "[00:01.00]Grüße \x96 dich\n".encode("utf-8").replace(b"\xc2\x96", b"\x96"),
+     [("Grüße – dich\n", 1000)], 0),
+    ("utf-16 little-endian without byte order mark",
+     "[ti:Песня]\r\n[00:01.00]Привет, мир\r\n".encode("utf-16-le"), [("Привет, мир\n", 1000)], 0),
+    ("utf-16 big-endian without byte order mark",
+     "[00:01.00]日本語\u3000の歌\n[00:02.00]終わり\n".encode("utf-16-be"),
+     [("日本語\u3000の歌\n", 1000), ("終わり\n", 2000)], 0),
+    ("more than 64 stamps on a line", b"".join(b"[%02d:00.00]" % m for m in range(70)) + b"la\n",
+     [("la\n", m * 60000) for m in range(70)], 0),
+    ("signed fields", b"[01:-1.00]no\n[00:-0.50]no\n[00:01.00]ok <00:+1.50>x\n",
+     [("ok <00:+1.50>x\n", 1000)], 2),
+    ("two files joined", b"\xef\xbb\xbf[00:01.00]one\n\xef\xbb\xbf[00:02.00]two\n",
+     [("one\n", 1000), ("two\n", 2000)], 0),
+    ("utf-16 with an odd last byte", b"\xff\xfe" + "[00:01.00]one\n".encode("utf-16-le") + b"\n",
+     [("one\n", 1000)], 0),
 ]
 
 
@@ -79,6 +95,24 @@ class LrcFiles(ToolTest):
                     times = [ms for _, ms in sylt[0].text]
                     self.assertEqual(times, sorted(times))
                     self.assertTrue(self.read("song.mp3").endswith(audio()))
+
+
+    def test_lyrics_larger_than_a_tag_are_refused_at_little_cost(self):
+        """A 4 MB file whose stamps would repeat its text beyond what a tag
+        can hold: refused before anything is built, with the peak memory
+        of the run a small multiple of the file (a gigabyte before)."""
+        lrc = self.write("song.lrc", b"[00:00.00]" * 1000 + b"la " * ((4 << 20) // 3) + b"\n")
+        refused = ('The lyrics would make the ID3 tag of "song.mp3" larger than a tag can be. '
+                   'The track was not changed.\n')
+        notag = 'File "song.mp3" nas no ID3 tag. A new ID3 tag will be created.\n'
+        for old, first in ((audio(), notag), (tag(3, [frame(3, b"TIT2", b"\0Title")]) + audio(), "")):
+            track = self.write("song.mp3", old)
+            self.assertEqual(self.import_("song.mp3", "song"), (1, first + refused))
+            self.assertEqual(self.read("song.mp3"), track)
+        # The largest peak of the programs this test process ran: theirs.
+        peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss * 1024
+        self.assertLess(peak, 25 * len(lrc), "peak memory")
+        self.assertEqual(self.files(), ["song.lrc", "song.mp3"])
 
 
 class OtherWriters(ToolTest):

@@ -11,6 +11,7 @@ ID3 reader and writer.  The other Python tests share ToolTest and main().
 """
 import os
 import resource
+import shlex
 import shutil
 import signal
 import stat
@@ -62,6 +63,10 @@ DESCRIPTOR = "Quorvane Lyrasil"
 
 # --- running the programs -------------------------------------------------
 
+# What goes before each program: an emulator and its options, for programs
+# that this kernel cannot run itself (a 32-bit build); the build passes it in.
+EMULATOR = shlex.split(os.environ.get("LYRASIL_EMULATOR", ""))
+
 
 def unprivileged():
     """Runs a program as a user whom file permissions bind: nobody when the
@@ -87,6 +92,39 @@ def as_user(uid):
         os.setgid(uid)
         os.setuid(uid)
     return setup
+
+
+def unprivileged_copies(folder, user=None):
+    """Copies of both programs in folder, which every user may enter, for
+    unprivileged(): the build tree may lie where nobody cannot go (a home
+    folder of mode 0700 or 0750).  Returns {program: its copy}, or None when
+    nobody cannot run the copies either."""
+    os.chmod(folder, 0o755)
+    copies = {tool: shutil.copy(tool, folder) for tool in (EXPORT, IMPORT)}
+    try:
+        probe = subprocess.run(EMULATOR + [copies[EXPORT], "--version"], preexec_fn=user or unprivileged(),
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+    except PermissionError:
+        return None
+    return copies if probe.returncode == 0 else None
+
+
+def paused_env(at):
+    """The environment of a program that stops itself at its first call of
+    at (see pause.c); under an emulator the emulator passes the preload on
+    to the program alone (paused)."""
+    env = dict(os.environ, LC_ALL="C", LYRASIL_PAUSE=at, ASAN_OPTIONS="verify_asan_link_order=0")
+    if not EMULATOR:
+        env["LD_PRELOAD"] = os.environ["LYRASIL_PAUSE_SHIM"]
+    return env
+
+
+def paused(at):
+    """What goes before such a program: the emulator, telling it to preload
+    the pause into the program it runs."""
+    if not EMULATOR:
+        return []
+    return EMULATOR[:1] + ["-E", "LD_PRELOAD=" + os.environ["LYRASIL_PAUSE_SHIM"]] + EMULATOR[1:]
 
 
 def full_disk(limit):
@@ -120,7 +158,7 @@ class ToolTest(unittest.TestCase):
         env = dict(os.environ, LC_ALL="C")
         if limit:
             preexec = full_disk(limit)
-        proc = subprocess.run([tool] + list(args), cwd=self.dir, env=env,
+        proc = subprocess.run(EMULATOR + [tool] + list(args), cwd=self.dir, env=env,
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                               preexec_fn=preexec, timeout=timeout)
         self.assertEqual(proc.stderr, b"", proc.stderr.decode(errors="replace"))
@@ -129,10 +167,8 @@ class ToolTest(unittest.TestCase):
     def start_paused(self, at, tool, *args, preexec=None):
         """Starts tool, which stops itself at its first call of at (flock or
         fsync; see pause.c), and returns it stopped."""
-        env = dict(os.environ, LC_ALL="C", LD_PRELOAD=os.environ["LYRASIL_PAUSE_SHIM"],
-                   LYRASIL_PAUSE=at, ASAN_OPTIONS="verify_asan_link_order=0")
-        proc = subprocess.Popen([tool] + list(args), cwd=self.dir, env=env, preexec_fn=preexec,
-                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        proc = subprocess.Popen(paused(at) + [tool] + list(args), cwd=self.dir, env=paused_env(at),
+                                preexec_fn=preexec, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         while True:
             with open("/proc/%d/stat" % proc.pid) as f:
                 if f.read().rsplit(")", 1)[1].split()[0] in "TtZ":
@@ -413,6 +449,30 @@ class SafeReplace(ToolTest):
         self.assertEqual(self.read("odd.mp$"), track)
 
 
+# Other formats by their first bytes (after them, MPEG frames in the tests).
+ADTS = (b"\xff\xf1\x50\x80\x02\x1f\xfc" + bytes(9)) * 4  # AAC, 16-byte frames
+CONTAINERS = {
+    "song.wav": b"RIFF" + struct.pack("<I", 36) + b"WAVEfmt " + bytes(24),
+    "song.flac": b"fLaC\0\0\0\x22" + bytes(34),
+    "song.ogg": b"OggS\0\x02" + bytes(21),
+    "song.m4a": be32(24) + b"ftypM4A " + bytes(12),
+    "song.aiff": b"FORM\0\0\x10\0AIFFCOMM\0\0\0\x12" + bytes(18),
+    "song.aifc": b"FORM\0\0\x10\0AIFCFVER\0\0\0\x04" + bytes(4),
+    "song.ape": b"MAC \x96\x0f" + bytes(46),
+    "song.wv": b"wvpk\x20\0\0\0" + bytes(24),
+    "song.mka": b"\x1a\x45\xdf\xa3\x93\x42\x82\x88matroska",
+    "song.webm": b"\x1a\x45\xdf\xa3\x8f\x42\x82\x84webm",
+    "song.wma": bytes.fromhex("3026b2758e66cf11a6d900aa0062ce6c") + bytes(14),
+    "song.mid": b"MThd\0\0\0\x06\0\x01\0\x02\x01\xe0",
+    "song.au": b".snd\0\0\0\x18" + bytes(16),
+    "song.caf": b"caff\0\x01\0\0",
+    "song.mpc": b"MPCK",
+    "song.mp+": b"MP+\x07" + bytes(24),
+    "song.tta": b"TTA1\x01\0\x02\0" + bytes(14),
+    "song.aac": ADTS,
+}
+
+
 def in_the_way(temp, what="track"):
     return ('"%s" is in the way: this run did not make it (it may be left from an '
             'interrupted run). Remove or rename it and try again. The %s was not changed.\n'
@@ -437,18 +497,23 @@ class Refusals(ToolTest):
         self.assertEqual({name: self.read(name) for name in before}, before)
 
     def test_files_that_are_not_mp3_tracks(self):
+        """Other formats, each holding MPEG frames that must not make it an
+        MP3 track, with and without an ID3 tag in front."""
         lrc = self.write("words.lrc", LRC)
-        riff = b"RIFF" + struct.pack("<I", 36) + b"WAVEfmt " + bytes(24) + audio(1)
-        cases = {
-            "song.wav": riff,
-            "song.flac": b"fLaC\0\0\0\x22" + bytes(34) + audio(1),
-            "notes.txt": b"A shopping list, not a song.\n" * 20,
-            "tagged.wav": v3_track()[:-len(audio())] + riff,
-        }
+        text = b"A shopping list, not a song.\n" * 20
+        cases = {name: data + audio() for name, data in CONTAINERS.items()}
+        cases.update({
+            "tagged.wav": v3_track()[:-len(audio())] + cases["song.wav"],
+            "tagged.aiff": v3_track()[:-len(audio())] + cases["song.aiff"],
+            "notes.txt": text,
+            # one header-like pattern alone is no audio
+            "stray.mp3": tag(3, [text_frame(3, b"TIT2", "x")]) + text + audio()[:4] + text,
+        })
         for name, data in cases.items():
-            self.write(name, data)
-            self.assertEqual(self.import_(name, "words"),
-                             (1, '"%s" is not an MP3 track. The track was not changed.\n' % name))
+            with self.subTest(name):
+                self.write(name, data)
+                self.assertEqual(self.import_(name, "words"),
+                                 (1, '"%s" is not an MP3 track. The track was not changed.\n' % name))
         self.assertUntouched(dict(cases, **{"words.lrc": lrc}))
         self.assertEqual(self.files(), sorted(list(cases) + ["words.lrc"]))
         # Reading the lyrics of a tagged file stays possible; a tag with
@@ -456,6 +521,13 @@ class Refusals(ToolTest):
         self.assertExported(["tagged.wav", "out"], "out.lrc")
         self.write("only.mp3", tag(3, [text_frame(3, b"TIT2", "x")]))
         self.assertImported(["only.mp3", "words"])
+        # Zero bytes before the first frame, however many, are still audio.
+        gap = bytes(70000) + audio()
+        for old in (gap, tag(3, [text_frame(3, b"TIT2", "x")], padding=16) + gap):
+            self.write("gap.mp3", old)
+            self.assertEqual(self.import_("gap.mp3", "words")[0], 0)
+            new = self.read("gap.mp3")
+            self.assertEqual(new[walk(new)[1]:], gap)
 
     def test_unknown_tag_version_is_not_a_missing_tag(self):
         self.write("words.lrc", LRC)
@@ -483,6 +555,11 @@ class Refusals(ToolTest):
     def test_files_the_user_may_not_change(self):
         """Run as a user whom permissions bind (nobody, when the tests run as
         root): each failure names its reason."""
+        bin_dir = tempfile.TemporaryDirectory(prefix="lyrasil-bin-")
+        self.addCleanup(bin_dir.cleanup)
+        tools = unprivileged_copies(bin_dir.name)
+        if tools is None:
+            self.skipTest("the user nobody cannot run programs from %s" % tempfile.gettempdir())
         os.chmod(self.dir, 0o777)
         track = v3_track()
         before = {"song.mp3": track, "words.lrc": LRC, "nr.mp3": track, "ro.lrc": LRC,
@@ -506,7 +583,7 @@ class Refusals(ToolTest):
         ]
         for tool, args, message in cases:
             with self.subTest(args=args):
-                self.assertEqual(self.run_tool(tool, *args, preexec=unprivileged()),
+                self.assertEqual(self.run_tool(tools[tool], *args, preexec=unprivileged()),
                                  (1, message))
         os.chmod(self.path("nr.mp3"), 0o600)
         self.assertUntouched(before)
@@ -599,19 +676,24 @@ class Tags(ToolTest):
     """What the tracks hold after an import, and what an export makes of them."""
 
     def assertRewritten(self, old, new, version, payload=None):
-        """new is old with its SYLT frames dropped, its padding gone, one
-        SYLT frame appended, and the old audio after it."""
+        """new is old with its padding gone and its frames in this order:
+        the frames other than SYLT frames, the new SYLT frame, the old SYLT
+        frames but the first that holds lyrics (content type 1); then the
+        old audio."""
         old_frames, old_end = walk(old)
         new_frames, new_end = walk(new)
-        sylt_id = b"SLT" if version == 2 else b"SYLT"
-        kept = [f for f in old_frames if not f.startswith(sylt_id)]
+        sylt_id, head = (b"SLT", 6) if version == 2 else (b"SYLT", 10)
+        others = [f for f in old_frames if not f.startswith(sylt_id)]
+        sylts = [f for f in old_frames if f.startswith(sylt_id)]
+        lyrics = [i for i, f in enumerate(sylts) if f[head + 5] == 1][:1]
+        kept = [f for i, f in enumerate(sylts) if i not in lyrics]
         self.assertEqual(new[:6], old[:6])
-        self.assertEqual(new_frames[:-1], kept)
-        self.assertTrue(new_frames[-1].startswith(sylt_id))
+        self.assertEqual(new_frames, others + new_frames[len(others):len(others) + 1] + kept)
+        self.assertTrue(new_frames[len(others)].startswith(sylt_id))
         self.assertTrue(new[:new_end].endswith(new_frames[-1]))  # no padding
         self.assertEqual(new[new_end:], old[old_end:])
         if payload is not None:
-            self.assertEqual(new_frames[-1][6 if version == 2 else 10:], payload)
+            self.assertEqual(new_frames[len(others)][head:], payload)
 
     def test_track_without_tag(self):
         track = self.write("song.mp3", audio())
@@ -643,6 +725,32 @@ class Tags(ToolTest):
             self.assertEqual(self.read("v%d.lrc" % version),
                              b"[ti:Title]\n[al:Album]\n[re:Quorvane Lyrasil]\n"
                              b"[00:01.00]Hello <00:01.50>world\n[00:03.00]Next line\n")
+
+    def test_other_sylt_frames_are_kept(self):
+        """A translation and chords stay byte for byte; the new lyrics take
+        the old lyrics' place as the first SYLT frame, where the export and
+        mutagen read them."""
+        ID3 = self.mutagen().ID3
+        self.write("song.lrc", LRC)
+        chords = frame(4, b"SYLT", sylt_payload([("Am ", 1000), ("G\n", 2000)], 3, "chords", kind=5))
+        german = frame(4, b"SYLT", sylt_payload([("Hallo Welt\n", 1000)], 3, "", lang=b"deu"))
+        old = tag(4, [chords, text_frame(4, b"TIT2", "Song"),
+                      frame(4, b"SYLT", sylt_payload([("Old words\n", 500)], 3, "")), german],
+                  padding=40) + audio()
+        self.write("song.mp3", old)
+        self.assertImported(["song"], 'Importing file "song.lrc".\n')
+        new = self.read("song.mp3")
+        self.assertRewritten(old, new, 4, sylt_payload(ITEMS, 0, DESCRIPTOR))
+        self.assertEqual(walk(new)[0][2:], [chords, german])
+        self.assertExported(["song", "back"], "back.lrc")
+        self.assertEqual(self.read("back.lrc"), b"[ti:Song]\n[re:Quorvane Lyrasil]\n" + LRC[10:])
+        sylt = ID3(self.path("song.mp3")).getall("SYLT")
+        self.assertEqual([(f.lang, f.type, f.desc, f.text) for f in sylt],
+                         [("eng", 1, DESCRIPTOR, ITEMS), ("eng", 5, "chords", [("Am ", 1000), ("G\n", 2000)]),
+                          ("deu", 1, "", [("Hallo Welt\n", 1000)])])
+        # A second import replaces the first lyrics frame, its own.
+        self.assertImported(["song"], 'Importing file "song.lrc".\n')
+        self.assertEqual(self.read("song.mp3"), new)
 
     def test_extended_header_is_kept(self):
         ext = be32(6) + b"\0" * 6  # version 3: 6 bytes follow the size
@@ -830,6 +938,11 @@ class WorldMoves(ToolTest):
         track or the LRC file; a link of one's own is."""
         if os.geteuid() != 0:
             self.skipTest("planting links as other users needs root")
+        bin_dir = tempfile.TemporaryDirectory(prefix="lyrasil-bin-")
+        self.addCleanup(bin_dir.cleanup)
+        tools = unprivileged_copies(bin_dir.name, as_user(65533))
+        if tools is None:
+            self.skipTest("another user cannot run programs from %s" % tempfile.gettempdir())
         os.chmod(self.dir, 0o755)
         os.mkdir(self.path("shared"), 0o1777)
         os.chmod(self.path("shared"), 0o1777)
@@ -847,7 +960,7 @@ class WorldMoves(ToolTest):
                             os.chown(self.path(name), runner, runner)
                         os.symlink(target, self.path(link))
                         os.lchown(self.path(link), planter, planter)
-                        status, out = self.run_tool(tool, *args, preexec=as_user(runner))
+                        status, out = self.run_tool(tools[tool], *args, preexec=as_user(runner))
                         if planter == runner:
                             self.assertEqual(status, 0, out)
                         else:
