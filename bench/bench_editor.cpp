@@ -3,10 +3,12 @@
 //   bench_editor documents   opening and saving tracks of 1,000 and 10,000
 //                            rows (medians of 5 runs)
 //   bench_editor stamping    space presses at known moments during real
-//                            playback: the stored stamp against the media
-//                            position at the press and against the time
-//                            since playback began; then the editor's CPU
-//                            use while a track plays
+//                            playback at 100% and 50% speed, and with a
+//                            stamp lead of 200 ms: the stored stamp against
+//                            the media position at the press and against
+//                            the time since playback began (at the
+//                            playback speed); then the editor's CPU use
+//                            while a track plays
 //
 // Prints one table per part.  Run by bench/run-editor.sh.
 #include <sys/resource.h>
@@ -33,8 +35,8 @@
 // The window's state no widget shows (the class names this as a friend).
 struct FrameTestAccess {
     static wxMediaCtrl* Media(LyrasilFrameCode* f) { return f->mediaCtrl; }
-    static long long TrackLength(LyrasilFrameCode* f) { return f->trackLength.GetValue(); }
-    static bool Playing(LyrasilFrameCode* f) { return f->playing; }
+    static long long TrackLength(LyrasilFrameCode* f) { return f->transport.Length(); }
+    static bool Running(LyrasilFrameCode* f) { return f->transport.Running(); }
     static wxGrid* Grid(LyrasilFrameCode* f) { return f->grid; }
     static wxTimer* Timer(LyrasilFrameCode* f) { return f->updateTimer; }
 };
@@ -126,13 +128,58 @@ double CpuSeconds()
     return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
-void Stamping(LyrasilFrameCode* frame, const wxString& dir)
+void Click(LyrasilFrameCode* frame, int id)
+{
+    wxCommandEvent click(wxEVT_BUTTON, id);
+    click.SetEventObject(frame->FindWindow(id));
+    frame->FindWindow(id)->ProcessWindowEvent(click);
+}
+
+void Command(LyrasilFrameCode* frame, int id)
+{
+    wxCommandEvent command(wxEVT_MENU, id);
+    command.SetEventObject(frame);
+    frame->ProcessWindowEvent(command);
+}
+
+// CPU while the track plays, without the window's timer, and paused.
+void CpuUse(LyrasilFrameCode* frame)
+{
+    double cpu0 = CpuSeconds();
+    wxStopWatch wall;
+    Pump(4000);
+    double cpu = (CpuSeconds() - cpu0) / (wall.Time() / 1000.0);
+    // The media back end's own share: the same playback without the
+    // window's timer.
+    FrameTestAccess::Timer(frame)->Stop();
+    cpu0 = CpuSeconds();
+    wall.Start();
+    Pump(2000);
+    double backend = (CpuSeconds() - cpu0) / (wall.Time() / 1000.0);
+    FrameTestAccess::Timer(frame)->Start(100);
+    Click(frame, ID_PAUSE);
+    cpu0 = CpuSeconds();
+    wall.Start();
+    Pump(4000);
+    double idle = (CpuSeconds() - cpu0) / (wall.Time() / 1000.0);
+    std::printf("\nCPU while playing: %.2f %% of one core; without the window's timer %.2f %%; paused %.2f %%\n",
+                cpu * 100, backend * 100, idle * 100);
+}
+
+struct StampRun {
+    int speedId, speed, lead;
+};
+
+// One run of presses: a row of the table per comparison.
+void StampingRun(LyrasilFrameCode* frame, const wxString& dir, Options& options, const StampRun& run)
 {
     const int presses = 24;
     wxString path = dir + "/silence.mp3";
     WriteFile(path.utf8_string(), TrackWithRows(1, silent_mp3(14000))); // a frame: no notice on opening
+    Command(frame, run.speedId);
+    options.stampLead = run.lead;
     frame->OpenTrack(path);
-    if (!PumpUntil([&] { return FrameTestAccess::TrackLength(frame) > 0; }, 5000)) {
+    if (!PumpUntil([&] { return FrameTestAccess::TrackLength(frame) > 0; }, 10000)) {
         std::printf("the length was never measured\n");
         return;
     }
@@ -141,7 +188,7 @@ void Stamping(LyrasilFrameCode* frame, const wxString& dir)
     wxStopWatch sincePlay;
     bool began = false;
     auto onPlay = [&](wxMediaEvent& e) {
-        if (!began && FrameTestAccess::Playing(frame)) {
+        if (!began) {
             sincePlay.Start();
             began = true;
         }
@@ -149,10 +196,8 @@ void Stamping(LyrasilFrameCode* frame, const wxString& dir)
     };
     frame->Bind(wxEVT_MEDIA_PLAY, onPlay, ID_MEDIACTRL);
     grid->SetGridCursor(0, 0);
-    wxCommandEvent play(wxEVT_BUTTON, ID_PLAY);
-    play.SetEventObject(frame->FindWindow(ID_PLAY));
-    frame->FindWindow(ID_PLAY)->ProcessWindowEvent(play);
-    PumpUntil([&] { return began; }, 2000);
+    Click(frame, ID_PLAY);
+    PumpUntil([&] { return began && FrameTestAccess::Running(frame); }, 5000);
 
     // The position when the window handles the key, read just before the
     // editor's own handler reads it.
@@ -169,7 +214,7 @@ void Stamping(LyrasilFrameCode* frame, const wxString& dir)
         // Presses at irregular moments, as a singer's syllables come.
         Pump(250 + (i * 37) % 130);
         grid->SetFocus();
-        long wall = sincePlay.Time();
+        long wall = sincePlay.Time() * run.speed / 100;
         long position = static_cast<long>(media->Tell());
         sim.Char(WXK_SPACE);
         Pump(15);
@@ -186,27 +231,6 @@ void Stamping(LyrasilFrameCode* frame, const wxString& dir)
     frame->Unbind(wxEVT_MEDIA_PLAY, onPlay, ID_MEDIACTRL);
     frame->Unbind(wxEVT_CHAR_HOOK, onKey);
 
-    // CPU while the rest of the track plays.
-    double cpu0 = CpuSeconds();
-    wxStopWatch wall;
-    Pump(4000);
-    double cpu = (CpuSeconds() - cpu0) / (wall.Time() / 1000.0);
-    // The media back end's own share: the same playback without the
-    // window's timer.
-    FrameTestAccess::Timer(frame)->Stop();
-    cpu0 = CpuSeconds();
-    wall.Start();
-    Pump(2000);
-    double backend = (CpuSeconds() - cpu0) / (wall.Time() / 1000.0);
-    FrameTestAccess::Timer(frame)->Start(100);
-    wxCommandEvent pause(wxEVT_BUTTON, ID_PAUSE);
-    pause.SetEventObject(frame->FindWindow(ID_PAUSE));
-    frame->FindWindow(ID_PAUSE)->ProcessWindowEvent(pause);
-    cpu0 = CpuSeconds();
-    wall.Start();
-    Pump(4000);
-    double idle = (CpuSeconds() - cpu0) / (wall.Time() / 1000.0);
-
     auto abs = [](std::vector<double> v) {
         for (double& x : v)
             x = x < 0 ? -x : x;
@@ -214,17 +238,25 @@ void Stamping(LyrasilFrameCode* frame, const wxString& dir)
     };
     auto row = [&](const char* what, const std::vector<double>& v) {
         std::vector<double> a = abs(v);
-        std::printf("| %s | %zu | %+.0f ms | %.0f ms | %+.0f .. %+.0f ms |\n", what, v.size(), Median(v),
-                    *std::max_element(a.begin(), a.end()), *std::min_element(v.begin(), v.end()),
-                    *std::max_element(v.begin(), v.end()));
+        std::printf("| %d%% | %d ms | %s | %zu | %+.0f ms | %.0f ms | %+.0f .. %+.0f ms |\n", run.speed, run.lead, what,
+                    v.size(), Median(v), *std::max_element(a.begin(), a.end()),
+                    *std::min_element(v.begin(), v.end()), *std::max_element(v.begin(), v.end()));
     };
-    std::printf("| stamp minus | presses | median | worst (absolute) | range |\n|---|---|---|---|---|\n");
     row("media position when the key is handled", vsHandled);
     row("media position when the key is sent", vsMedia);
-    row("time since playback began", vsWall);
+    row("time since playback began, at the speed", vsWall);
     row("(handled minus sent: the input's own way)", latency);
-    std::printf("\nCPU while playing: %.2f %% of one core; without the window's timer %.2f %%; paused %.2f %%\n",
-                cpu * 100, backend * 100, idle * 100);
+}
+
+void Stamping(LyrasilFrameCode* frame, const wxString& dir, Options& options)
+{
+    std::printf("| speed | lead | stamp minus | presses | median | worst (absolute) | range |\n"
+                "|---|---|---|---|---|---|---|\n");
+    const StampRun runs[] = {{ID_SPEED50, 50, 0}, {ID_SPEED100, 100, 200}, {ID_SPEED100, 100, 0}};
+    for (const StampRun& run : runs)
+        StampingRun(frame, dir, options, run);
+    // The last run's track plays on.
+    CpuUse(frame);
 }
 
 } // namespace
@@ -257,7 +289,7 @@ int main(int argc, char** argv)
     if (part == "documents")
         Documents(frame, dir);
     else
-        Stamping(frame, dir);
+        Stamping(frame, dir, options);
     frame->Destroy();
     Pump(50);
     wxTheApp->OnExit();

@@ -285,7 +285,7 @@ TEST_F(DocumentsTest, EveryWayOfLeavingATableAsksAboutUnsavedChanges)
             EXPECT_EQ((Rows{{"00:61", "Edited"}}), TableRows());
             EXPECT_TRUE(Modified());
             EXPECT_EQ(before, ReadFile(path));
-            FrameTestAccess::SetModified(frame, false);
+            Load({});
             continue;
         }
         EXPECT_EQ(c.answer == Yes ? "\n[00:01.00]Edited" : "", read_track(ReadFile(path)).lrc);
@@ -305,6 +305,38 @@ TEST_F(DocumentsTest, EveryWayOfLeavingATableAsksAboutUnsavedChanges)
             EXPECT_FALSE(frame->FindWindow(ID_PLAY)->IsEnabled());
         }
     }
+}
+
+TEST_F(DocumentsTest, UndoingBackToTheSavedTableAsksNothing)
+{
+    wxString path = Track("song.mp3", tagged_track(3));
+    OpenWithoutSylt(path);
+    Type({{"00:01.00", "Saved"}});
+    Command(wxID_SAVE);
+    EditCell(0, 1, "Changed");
+    Command(wxID_UNDO);
+    EXPECT_FALSE(Modified());
+    Command(wxID_CLOSE); // no question
+    EXPECT_TRUE(FrameTestAccess::TrackPath(frame).empty());
+}
+
+// Escape, or closing the question's box, cancels the command: the window
+// stays, and so do the track and its table.
+TEST_F(DocumentsTest, EscapeOnTheUnsavedQuestionKeepsTheWindowAndTheEdits)
+{
+    wxString path = Track("song.mp3", tagged_track(3));
+    OpenWithoutSylt(path);
+    Type({{"00:01.00", "Hours of stamping"}});
+    const Rows kept = TableRows();
+    ExpectMessage escape = ExpectQuestion(kUnsaved, wxID_CANCEL);
+    wxTEST_DIALOG(Command(wxID_CLOSE), escape);
+    wxTEST_DIALOG(Command(wxID_OPEN), escape);
+    wxTEST_DIALOG(frame->Close(), escape);
+    Pump();
+    ASSERT_EQ(1u, wxTopLevelWindows.GetCount()) << "the window stays";
+    EXPECT_EQ(path, FrameTestAccess::TrackPath(frame));
+    EXPECT_EQ(kept, TableRows());
+    EXPECT_TRUE(Modified());
 }
 
 TEST_F(DocumentsTest, ImportReplacesTheTableWithTheLrcFilesRows)
@@ -327,8 +359,7 @@ TEST_F(DocumentsTest, ImportReplacesTheTableWithTheLrcFilesRows)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.lrc);
-        Type({{"00:09.00", "Replaced"}});
-        FrameTestAccess::SetModified(frame, false);
+        Load({{"00:09.00", "Replaced"}});
         WriteFile(Scratch("words.lrc"), c.lrc);
         wxTEST_DIALOG(Command(ID_IMPORT), ExpectFile("Import file...", Scratch("words.lrc")));
         EXPECT_EQ(c.rows, TableRows());
@@ -371,7 +402,7 @@ TEST_F(DocumentsTest, ExportWritesTheSavedFrameNotTheTable)
 
     // A track without a tag has nothing to export.
     wxString plain = Track("plain.mp3", audio(2000));
-    FrameTestAccess::SetModified(frame, false);
+    Load({});
     wxTEST_DIALOG(Command(wxID_OPEN), ExpectFile("Open file...", plain), ExpectNotice(kNoTag));
     wxTEST_DIALOG(Command(ID_EXPORT), ExpectFile("Export file...", Scratch("plain.lrc")), ExpectError(kNoTag));
     EXPECT_FALSE(wxFileExists(Scratch("plain.lrc")));

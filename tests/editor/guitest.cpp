@@ -148,17 +148,26 @@ wxString MessageOf(wxWindow* dlg)
 
 // --- Peeking at the window ------------------------------------------------------
 
-bool FrameTestAccess::Modified(LyrasilFrameCode* f) { return f->modified; }
-void FrameTestAccess::SetModified(LyrasilFrameCode* f, bool value) { f->modified = value; }
-wxString FrameTestAccess::TrackPath(LyrasilFrameCode* f) { return f->trackPath; }
+bool FrameTestAccess::Modified(LyrasilFrameCode* f) { return f->doc.Modified(); }
+void FrameTestAccess::Load(LyrasilFrameCode* f, const std::vector<Row>& rows)
+{
+    f->ShowEdit(f->doc.Open(f->doc.Path(), rows, ""));
+}
+wxString FrameTestAccess::TrackPath(LyrasilFrameCode* f) { return f->doc.Path(); }
 wxString FrameTestAccess::TrackFolder(LyrasilFrameCode* f) { return f->trackFolder; }
-long long FrameTestAccess::TrackLength(LyrasilFrameCode* f) { return f->trackLength.GetValue(); }
-bool FrameTestAccess::Playing(LyrasilFrameCode* f) { return f->playing; }
+long long FrameTestAccess::TrackLength(LyrasilFrameCode* f) { return f->transport.Length(); }
+Phase FrameTestAccess::TransportPhase(LyrasilFrameCode* f) { return f->transport.CurrentPhase(); }
+bool FrameTestAccess::Playing(LyrasilFrameCode* f) { return f->transport.CurrentPhase() == Phase::Playing; }
+bool FrameTestAccess::Running(LyrasilFrameCode* f) { return f->transport.Running(); }
 int FrameTestAccess::HighlightRow(LyrasilFrameCode* f) { return f->match.highlightRow; }
 int FrameTestAccess::HighlightCountdown(LyrasilFrameCode* f) { return f->match.highlightCountdown; }
 int FrameTestAccess::ContextRow(LyrasilFrameCode* f) { return f->contextRow; }
 wxMediaCtrl* FrameTestAccess::Media(LyrasilFrameCode* f) { return f->mediaCtrl; }
 wxTimer* FrameTestAccess::Timer(LyrasilFrameCode* f) { return f->updateTimer; }
+void FrameTestAccess::Tick(LyrasilFrameCode* f, long positionMs)
+{
+    f->Apply(f->transport.Tick(f->Now(), positionMs, static_cast<long>(f->transport.Length()), false), positionMs);
+}
 
 wxGrid* EditorTest::Grid() const
 {
@@ -191,6 +200,14 @@ std::vector<std::pair<std::string, std::string>> EditorTest::TableRows() const
     EXPECT_TRUE(grid->GetCellValue(grid->GetNumberRows() - 1, 0).empty()) << "the entry row is empty";
     EXPECT_TRUE(grid->GetCellValue(grid->GetNumberRows() - 1, 1).empty()) << "the entry row is empty";
     return rows;
+}
+
+void EditorTest::Load(const std::vector<std::pair<std::string, std::string>>& cells)
+{
+    Rows rows;
+    for (const auto& c : cells)
+        rows.push_back({wxString::FromUTF8(c.first.c_str()), wxString::FromUTF8(c.second.c_str())});
+    FrameTestAccess::Load(frame, rows);
 }
 
 void EditorTest::EditCell(int row, int col, const wxString& value)

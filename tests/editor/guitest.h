@@ -109,20 +109,27 @@ std::string ReadFile(const wxString& path);
 void WriteFile(const wxString& path, const std::string& bytes);
 
 class LyrasilFrameCode;
+struct Row;
+enum class Phase;
 
 // The window's state that no widget shows, for the tests' eyes only.
 struct FrameTestAccess {
     static bool Modified(LyrasilFrameCode* f);
-    static void SetModified(LyrasilFrameCode* f, bool value);
+    // The document as if the track had been loaded with these rows.
+    static void Load(LyrasilFrameCode* f, const std::vector<Row>& rows);
     static wxString TrackPath(LyrasilFrameCode* f);
     static wxString TrackFolder(LyrasilFrameCode* f);
     static long long TrackLength(LyrasilFrameCode* f);
+    static Phase TransportPhase(LyrasilFrameCode* f);
     static bool Playing(LyrasilFrameCode* f);
+    static bool Running(LyrasilFrameCode* f);
     static int HighlightRow(LyrasilFrameCode* f);
     static int HighlightCountdown(LyrasilFrameCode* f);
     static int ContextRow(LyrasilFrameCode* f);
     static class wxMediaCtrl* Media(LyrasilFrameCode* f);
     static class wxTimer* Timer(LyrasilFrameCode* f);
+    // One tick of the update timer with the media position given.
+    static void Tick(LyrasilFrameCode* f, long positionMs);
 };
 
 class EditorTest : public ::testing::Test {
@@ -160,6 +167,9 @@ protected:
     void Command(int id);
     // The table's rows (stamp, text) before its entry row.
     std::vector<std::pair<std::string, std::string>> TableRows() const;
+    // The document as if the track had been loaded with these rows (stamp,
+    // text): shown, and unmodified.
+    void Load(const std::vector<std::pair<std::string, std::string>>& rows);
     // Types into a cell as the user does: the value, then the change event.
     void EditCell(int row, int col, const wxString& value);
     // Opens a track through File > Open, answering the dialog.

@@ -38,33 +38,55 @@ const MenuRow kMenuRows[] = {
      "Export the SYLT data (as it currently exists in the track) to an LRC file"},
     {0, nullptr, 0, wxITEM_SEPARATOR, ""},
     {0, "Exit\tAlt+F4", wxID_EXIT, wxITEM_NORMAL, "Quit the program"},
+    {1, "&Undo\tCtrl+Z", wxID_UNDO, wxITEM_NORMAL, "Undo the last change of the table"},
+    {1, "&Redo\tCtrl+Y", wxID_REDO, wxITEM_NORMAL, "Redo the change last undone (also Ctrl+Shift+Z)"},
+    {1, nullptr, 0, wxITEM_SEPARATOR, ""},
+    {1, "Stamp &earlier\tAlt+Left", 1200, wxITEM_NORMAL,
+     "Move the time-stamp of the cursor's row, or of the selected rows, 0.10 s earlier (with Shift: 0.01 s)"},
+    {1, "Stamp &later\tAlt+Right", 1201, wxITEM_NORMAL,
+     "Move the time-stamp of the cursor's row, or of the selected rows, 0.10 s later (with Shift: 0.01 s)"},
+    {1, nullptr, 0, wxITEM_SEPARATOR, ""},
     {1, "Clear complete table", 1002, wxITEM_NORMAL, "Erase the complete table"},
     {1, "&Verify SYLT table", 1003, wxITEM_NORMAL, "Check that the SYLT data is correct"},
-    {2, "View &Toolbar", 1004, wxITEM_CHECK, "Show or hide the toolbar"},
-    {2, "Use &Stopwatch timer", 1005, wxITEM_CHECK,
-     "Use a stopwatch to set the time points (instead of using the media positions)"},
-    {2, "Highlight duration...", 1006, wxITEM_NORMAL, "Set the duration of the text highlighting"},
+    {2, "&Play/Pause\tCtrl+P", 1204, wxITEM_NORMAL, "Play the track, or pause it"},
+    {2, "Play from current &row\tCtrl+R", 1205, wxITEM_NORMAL,
+     "Play from 2 seconds before the time-stamp of the cursor's row"},
     {2, nullptr, 0, wxITEM_SEPARATOR, ""},
-    {2, "&Lyrics view while playing", 1007, wxITEM_CHECK,
+    {2, "&Speed", wxID_ANY, wxITEM_NORMAL, "Slow the track down for fast lyrics"},
+    {5, "100%", 1206, wxITEM_RADIO, "Play at the track's own speed"},
+    {5, "75%", 1207, wxITEM_RADIO, "Play at three quarters of the speed"},
+    {5, "50%", 1208, wxITEM_RADIO, "Play at half the speed"},
+    {3, "View &Toolbar", 1004, wxITEM_CHECK, "Show or hide the toolbar"},
+    {3, "Use &Stopwatch timer", 1005, wxITEM_CHECK,
+     "Use a stopwatch to set the time points (instead of using the media positions)"},
+    {3, "Highlight duration...", 1006, wxITEM_NORMAL, "Set the duration of the text highlighting"},
+    {3, "Stamp l&ead time...", 1209, wxITEM_NORMAL, "Set the time taken off each time-stamp of the space bar"},
+    {3, nullptr, 0, wxITEM_SEPARATOR, ""},
+    {3, "&Lyrics view while playing", 1007, wxITEM_CHECK,
      "When playing the track, show the text/lyrics according to its formatting and hide the time stamps"},
-    {2, "Lyrics view font...", 1008, wxITEM_NORMAL, "Select the font to use for the lyrics view"},
-    {3, "&User Guide\tF1", wxID_HELP, wxITEM_NORMAL, "Open the manual"},
-    {3, "&Tips...", 5019, wxITEM_NORMAL, "Show the \"tip of the day\" dialog"},
-    {3, "&About", wxID_ABOUT, wxITEM_NORMAL, "Display version information, web-site link and copyright"},
+    {3, "Lyrics view font...", 1008, wxITEM_NORMAL, "Select the font to use for the lyrics view"},
+    {4, "&User Guide\tF1", wxID_HELP, wxITEM_NORMAL, "Open the manual"},
+    {4, "&Tips...", 5019, wxITEM_NORMAL, "Show the \"tip of the day\" dialog"},
+    {4, "&About", wxID_ABOUT, wxITEM_NORMAL, "Display version information, web-site link and copyright"},
 };
 
 TEST_F(MainWindowTest, MenusHaveTheirLabelsAcceleratorsKindsHelpTextsAndIds)
 {
     wxMenuBar* bar = frame->GetMenuBar();
     ASSERT_TRUE(bar != nullptr);
-    const char* titles[] = {"&File", "&Edit", "&Options", "&Help"};
-    ASSERT_EQ(4u, bar->GetMenuCount());
-    for (int m = 0; m < 4; ++m)
+    const char* titles[] = {"&File", "&Edit", "&Playback", "&Options", "&Help"};
+    ASSERT_EQ(5u, bar->GetMenuCount());
+    for (int m = 0; m < 5; ++m)
         EXPECT_EQ(wxString(titles[m]), bar->GetMenuLabel(m));
 
-    size_t position[4] = {0, 0, 0, 0};
+    // Menu 5 is Playback > Speed.
+    wxMenuItem* speed = bar->GetMenu(2)->FindItemByPosition(3);
+    ASSERT_TRUE(speed != nullptr && speed->IsSubMenu());
+    wxMenu* menus[] = {bar->GetMenu(0), bar->GetMenu(1), bar->GetMenu(2), bar->GetMenu(3), bar->GetMenu(4),
+                       speed->GetSubMenu()};
+    size_t position[6] = {0, 0, 0, 0, 0, 0};
     for (const MenuRow& row : kMenuRows) {
-        wxMenu* menu = bar->GetMenu(row.menu);
+        wxMenu* menu = menus[row.menu];
         SCOPED_TRACE(row.label ? row.label : "separator");
         wxMenuItem* item = menu->FindItemByPosition(position[row.menu]++);
         ASSERT_TRUE(item != nullptr);
@@ -72,12 +94,16 @@ TEST_F(MainWindowTest, MenusHaveTheirLabelsAcceleratorsKindsHelpTextsAndIds)
         if (!row.label)
             continue;
         EXPECT_EQ(wxString(row.label), item->GetItemLabel());
-        EXPECT_EQ(row.id, item->GetId());
+        if (row.id != wxID_ANY) {
+            EXPECT_EQ(row.id, item->GetId());
+        }
         EXPECT_EQ(wxString(row.help), item->GetHelp());
-        EXPECT_TRUE(item->IsEnabled());
+        // Nothing to undo or redo in a new window.
+        EXPECT_EQ(row.id != wxID_UNDO && row.id != wxID_REDO, item->IsEnabled());
     }
-    for (int m = 0; m < 4; ++m)
-        EXPECT_EQ(position[m], bar->GetMenu(m)->GetMenuItemCount()) << "menu " << m << " has extra items";
+    for (int m = 0; m < 6; ++m)
+        EXPECT_EQ(position[m], menus[m]->GetMenuItemCount()) << "menu " << m << " has extra items";
+    EXPECT_TRUE(bar->IsChecked(1206)) << "100% unless the settings say otherwise";
 }
 
 TEST_F(MainWindowTest, AcceleratorsAreParsedFromTheLabels)
@@ -88,6 +114,12 @@ TEST_F(MainWindowTest, AcceleratorsAreParsedFromTheLabels)
         {wxID_SAVEAS, wxACCEL_CTRL | wxACCEL_SHIFT, 'S'},
         {wxID_EXIT, wxACCEL_ALT, WXK_F4},
         {wxID_HELP, wxACCEL_NORMAL, WXK_F1},
+        {wxID_UNDO, wxACCEL_CTRL, 'Z'},
+        {wxID_REDO, wxACCEL_CTRL, 'Y'},
+        {ID_STAMPEARLIER, wxACCEL_ALT, WXK_LEFT},
+        {ID_STAMPLATER, wxACCEL_ALT, WXK_RIGHT},
+        {ID_PLAYPAUSE, wxACCEL_CTRL, 'P'},
+        {ID_PLAYFROMROW, wxACCEL_CTRL, 'R'},
     };
     for (const auto& a : accels) {
         wxMenuItem* item = frame->GetMenuBar()->FindItem(a.id);
@@ -104,7 +136,8 @@ TEST_F(MainWindowTest, EveryCommandReachesAHandler)
 {
     // Exit is left out: it closes the window (see the settings tests).
     const int ids[] = {wxID_OPEN, wxID_SAVE, wxID_SAVEAS, wxID_CLOSE, 1000, 1001, 1002, 1003, 1004,
-                       1005, 1006, 1007, 1008, wxID_HELP, 5019, wxID_ABOUT};
+                       1005, 1006, 1007, 1008, wxID_HELP, 5019, wxID_ABOUT, wxID_UNDO, wxID_REDO,
+                       1200, 1201, 1202, 1203, 1204, 1205, 1206, 1207, 1208, 1209};
     // The commands' own dialogs are not this test's business: each is
     // dismissed as it opens.
     struct DismissAll : wxModalDialogHook {
@@ -169,7 +202,6 @@ TEST_F(MainWindowTest, TableHasTwoLabelledColumnsAndOneEntryRow)
     EXPECT_EQ(1, grid->GetNumberRows());
     EXPECT_EQ(2, grid->GetNumberCols());
     EXPECT_EQ(80, grid->GetColSize(0));
-    EXPECT_EQ(384, grid->GetColSize(1));
     EXPECT_EQ(wxString("Time"), grid->GetColLabelValue(0));
     EXPECT_EQ(wxString("Text / Lyrics"), grid->GetColLabelValue(1));
     EXPECT_EQ(25, grid->GetColLabelSize());
@@ -185,10 +217,29 @@ TEST_F(MainWindowTest, TableHasTwoLabelledColumnsAndOneEntryRow)
     EXPECT_TRUE(grid->GridLinesEnabled());
     EXPECT_FALSE(grid->CanDragGridSize());
     EXPECT_FALSE(grid->CanDragRowSize(0));
-    EXPECT_TRUE(grid->CanDragColSize(1));
+    EXPECT_TRUE(grid->CanDragColSize(0));
+    EXPECT_FALSE(grid->CanDragColSize(1)) << "the text column takes what the time column leaves";
     EXPECT_FALSE(grid->CanDragColMove());
     EXPECT_TRUE(grid->GetCellValue(0, 0).empty());
     EXPECT_TRUE(grid->GetCellValue(0, 1).empty());
+}
+
+TEST_F(MainWindowTest, TheTextColumnFillsTheTableAtAnyWindowSize)
+{
+    wxGrid* grid = Grid();
+    auto fills = [grid] {
+        return grid->GetColSize(0) + grid->GetColSize(1) == grid->GetClientSize().GetWidth();
+    };
+    for (wxSize size : {wxSize(900, 600), wxSize(500, 400), wxSize(1000, 300)}) {
+        frame->SetSize(size);
+        EXPECT_TRUE(PumpUntil(fills, 2000)) << size.GetWidth() << " wide: " << grid->GetColSize(0) << " + "
+                                            << grid->GetColSize(1) << " in " << grid->GetClientSize().GetWidth();
+    }
+    // The time column dragged wider: the text column gives way.
+    grid->SetColSize(0, 200);
+    wxGridSizeEvent dragged(grid->GetId(), wxEVT_GRID_COL_SIZE, grid, 0);
+    grid->GetEventHandler()->ProcessEvent(dragged);
+    EXPECT_TRUE(fills());
 }
 
 TEST_F(MainWindowTest, LyricsViewIsHiddenAndReadOnly)

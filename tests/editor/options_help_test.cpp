@@ -15,6 +15,7 @@
 #include "helpcmd.h"
 #include "lyrasilapp.h"
 #include "lyrasilframecode.h"
+#include "notices.h"
 #include "wxkeyvale.h"
 
 namespace {
@@ -188,6 +189,8 @@ TEST_F(OptionsHelpTest, EveryOptionReachesTheSettingsFileAtClose)
     wxTEST_DIALOG(Command(ID_LYRICSFONT), ExpectFont(serif, &initial));
     wxString tip;
     wxTEST_DIALOG(Command(ID_TIPS), ExpectTip(true, &tip));
+    Command(ID_SPEED75);
+    wxTEST_DIALOG(Command(ID_STAMPLEAD), ExpectEntry(StampLeadPrompt().caption, StampLeadPrompt().text, "120"));
     wxSize size = frame->GetSize();
     CloseWindow();
     EXPECT_EQ("[Settings]\n"
@@ -197,6 +200,8 @@ TEST_F(OptionsHelpTest, EveryOptionReachesTheSettingsFileAtClose)
               "textwindow=1\n"
               "highlight=15\n"
               "lyricsfont=" + std::string(serif.GetNativeFontInfoDesc().utf8_str().data()) + "\n"
+              "speed=75\n"
+              "stamplead=120\n"
               "[Position]\n"
               "frame=" + std::to_string(size.GetWidth()) + " " + std::to_string(size.GetHeight()) + "\n"
               "preview=320 240\n",

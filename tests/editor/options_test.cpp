@@ -36,7 +36,7 @@ TEST_F(OptionsTest, MissingFileGivesTheDefaultsAndSavingWritesEveryKeyInOrder)
     o.frameHeight = 480;
     EXPECT_TRUE(o.Save(settings));
     EXPECT_EQ("[Settings]\ntip=0\nsynctimer=0\ntoolbar=1\ntextwindow=0\nhighlight=8\n"
-              "lyricsfont=Sans \xC3\x9Cn\xC3\xAF 10\n[Position]\nframe=640 480\npreview=320 240\n",
+              "lyricsfont=Sans \xC3\x9Cn\xC3\xAF 10\nspeed=100\nstamplead=0\n[Position]\nframe=640 480\npreview=320 240\n",
               ReadFile(path.utf8_string()));
     Options back;
     back.Load(settings);
@@ -84,6 +84,24 @@ TEST_F(OptionsTest, MalformedValuesFallBack)
     }
 }
 
+TEST_F(OptionsTest, SpeedAndStampLeadKeepOnlyTheirOwnValues)
+{
+    const struct {
+        const char* ini;
+        int speed, lead;
+    } cases[] = {{"[Settings]\nspeed=50\nstamplead=1000\n", 50, 1000},
+                 {"[Settings]\nspeed=60\nstamplead=1001\n", 100, 0},
+                 {"[Settings]\nspeed=fast\nstamplead=-1\n", 100, 0}};
+    Keyvale settings(path);
+    for (const auto& c : cases) {
+        WriteFile(path.utf8_string(), c.ini);
+        Options o;
+        o.Load(settings);
+        EXPECT_EQ(c.speed, o.speed) << c.ini;
+        EXPECT_EQ(c.lead, o.stampLead) << c.ini;
+    }
+}
+
 TEST_F(OptionsTest, AFileThatCannotBeWrittenIsReported)
 {
     Keyvale settings(dir + "/no/such/folder/lyrasil.ini");
@@ -119,6 +137,22 @@ TEST(HighlightTimeTest, ReadsDecimalNumbersAndRefusesEverythingElse)
         int tenths = -12345;
         EXPECT_EQ(c.ok, ParseHighlightTime(c.text, &tenths));
         EXPECT_EQ(c.ok ? c.tenths : -12345, tenths);
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST(StampLeadTest, WholeMillisecondsFromZeroToOneThousand)
+{
+    const std::pair<const char*, int> cases[] = {{"200", 200}, {" 0 ", 0},     {"1000", 1000}, {"150.7", 150},
+                                                 {"1001", -7}, {"-5", -7},     {"", -7},       {"2e2", -7},
+                                                 {"1,5", -7}};
+    for (const auto& c : cases) {
+        int ms = -7;
+        EXPECT_EQ(c.second != -7, ParseStampLead(c.first, &ms)) << c.first;
+        EXPECT_EQ(c.second, ms) << c.first;
     }
 }
 

@@ -21,6 +21,8 @@ std::string ExpectedIni(int tip, const wxSize& frameSize, const wxString& font =
            "textwindow=0\n"
            "highlight=8\n"
            "lyricsfont=" + font.utf8_string() + "\n"
+           "speed=100\n"
+           "stamplead=0\n"
            "[Position]\n"
            "frame=" + std::to_string(frameSize.GetWidth()) + " " + std::to_string(frameSize.GetHeight()) + "\n"
            "preview=320 240\n";
@@ -63,6 +65,8 @@ TEST_F(SettingsTest, SecondStartRestoresEveryOptionAndTheWindowSize)
                             "textwindow=1\n"
                             "highlight=15\n"
                             "lyricsfont=Serif Bold 14\n"
+                            "speed=50\n"
+                            "stamplead=250\n"
                             "[Position]\n"
                             "frame=800 600\n"
                             "preview=500 400\n";
@@ -75,6 +79,8 @@ TEST_F(SettingsTest, SecondStartRestoresEveryOptionAndTheWindowSize)
     EXPECT_TRUE(theApp->options.textWindow);
     EXPECT_EQ(15, theApp->options.highlightTime);
     EXPECT_EQ(wxString("Serif Bold 14"), theApp->options.lyricsFont);
+    EXPECT_EQ(50, theApp->options.speed);
+    EXPECT_EQ(250, theApp->options.stampLead);
     EXPECT_EQ(500, theApp->options.previewWidth);
     EXPECT_EQ(400, theApp->options.previewHeight);
     EXPECT_EQ(wxSize(800, 600), frame->GetSize());
@@ -83,6 +89,7 @@ TEST_F(SettingsTest, SecondStartRestoresEveryOptionAndTheWindowSize)
     EXPECT_FALSE(bar->IsChecked(ID_VIEWTOOLBAR));
     EXPECT_TRUE(bar->IsChecked(ID_SYNCTIMER));
     EXPECT_TRUE(bar->IsChecked(ID_TEXTWINDOW));
+    EXPECT_TRUE(bar->IsChecked(ID_SPEED50));
     EXPECT_FALSE(frame->GetToolBar()->IsShown());
 
     CloseWindow();

@@ -23,13 +23,17 @@ struct Ticks {
     int highlight;
     bool tableMode = true;
 
-    StampCell Cells() const
+    RowTimes Times() const
     {
-        return [this](int row) { return stamps[static_cast<size_t>(row)]; };
+        RowTimes times;
+        for (const wxString& stamp : stamps) {
+            int32_t ms = 0;
+            times.push_back(StampTime(stamp, &ms) ? ms : -1);
+        }
+        return times;
     }
-    int Rows() const { return static_cast<int>(stamps.size()); }
-    void Start(long ms) { StartMatch(s, Cells(), Rows(), ms); }
-    TickActions Tick(long now) { return MatchTick(s, now, highlight, tableMode, Cells(), Rows()); }
+    void Start(long ms) { StartMatch(s, Times(), ms); }
+    TickActions Tick(long now) { return MatchTick(s, now, highlight, tableMode, Times()); }
 };
 
 TEST(MatchTickTest, RowsAreHighlightedOnceTheirTimeHasCome)
@@ -157,12 +161,30 @@ TEST(ScrollTargetTest, ShowsTwoLinesAboveTheCurrentOne)
     EXPECT_EQ(8, ScrollTarget(text, 21));  // line 4: from line 2
 }
 
-TEST(RestoredVolumeTest, TheVolumeFromBeforeOrFullVolume)
+TEST(MatchTickTest, AnEditDuringPlaybackIsHighlightedAtItsNewTime)
 {
-    EXPECT_DOUBLE_EQ(0.5, RestoredVolume(0.5));
-    EXPECT_DOUBLE_EQ(1.0, RestoredVolume(0.001));
-    EXPECT_DOUBLE_EQ(1.0, RestoredVolume(0.0));
-    EXPECT_DOUBLE_EQ(0.0011, RestoredVolume(0.0011));
+    Ticks t{{"00:01.00", "00:03.00", "00:05.00"}, {}, 8};
+    t.Start(0);
+    t.Tick(1000);
+    EXPECT_EQ(1, t.s.nextStampRow);
+    // Row 1 moved later than row 2; row 0 moved into the future again.
+    t.stamps = {"00:02.00", "00:06.00", "00:05.00"};
+    FollowEdit(t.s, t.Times(), 1500);
+    EXPECT_EQ(0, t.s.nextStampRow);
+    EXPECT_EQ(2000, t.s.nextStampTime);
+    EXPECT_EQ(0, t.s.highlightRow) << "the highlight shown stays";
+}
+
+TEST(ReplayStartTest, TwoSecondsBeforeTheRowOrTheNearestStampedRowAbove)
+{
+    const RowTimes times = {1000, 5000, -1, -1, 9000};
+    const struct {
+        int row;
+        long start;
+    } cases[] = {{0, 0}, {1, 3000}, {2, 3000}, {3, 3000}, {4, 7000}, {9, 7000}, {-1, 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(c.start, ReplayStart(times, c.row)) << "row " << c.row;
+    EXPECT_EQ(0, ReplayStart({-1, -1}, 1));
 }
 
 TEST(StampTextTest, TheCurrentTimeIsTruncatedToHundredths)

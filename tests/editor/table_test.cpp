@@ -89,14 +89,6 @@ protected:
                       ExpectNotice("This track has no SYLT frame in its ID3 tag"));
         ASSERT_FALSE(FrameTestAccess::TrackPath(frame).empty());
     }
-    // Puts rows in front of the entry row as a refill does.
-    void Fill(const Cells& cells)
-    {
-        Rows rows;
-        for (const auto& c : cells)
-            rows.push_back({wxString::FromUTF8(c.first.c_str()), wxString::FromUTF8(c.second.c_str())});
-        FillTable(Grid(), rows);
-    }
     bool Modified() { return FrameTestAccess::Modified(frame); }
 
     // Right-clicks the cell as the user does; once the menu is up, notes
@@ -154,7 +146,7 @@ protected:
 
 TEST_F(TableTest, ContextMenuOffersFourItemsAndNoDeleteOnTheEntryRow)
 {
-    Fill({{"00:01.00", "Hello"}, {"00:02.00", "Bye"}});
+    Load({{"00:01.00", "Hello"}, {"00:02.00", "Bye"}});
     auto expected = [](bool deletable) {
         return std::vector<MenuLine>{
             {ID_GRID_INSERT, "Insert row (above this row)", "Insert a row above this row", true},
@@ -175,14 +167,14 @@ TEST_F(TableTest, ContextMenuOffersFourItemsAndNoDeleteOnTheEntryRow)
 TEST_F(TableTest, InsertAndDeleteActOnTheClickedRow)
 {
     OpenTrack();
-    Fill({{"00:01.00", "A"}, {"00:02.00", "B"}, {"00:03.00", "C"}});
+    Load({{"00:01.00", "A"}, {"00:02.00", "B"}, {"00:03.00", "C"}});
     // A second click connects nothing twice: one command, one row.
     RightClick(1, 0, 0);
     Choose(1, ID_GRID_INSERT);
     EXPECT_EQ((Cells{{"00:01.00", "A"}, {"", ""}, {"00:02.00", "B"}, {"00:03.00", "C"}}), TableRows());
     EXPECT_TRUE(Modified());
 
-    FrameTestAccess::SetModified(frame, false);
+    Load(TableRows());
     Choose(2, ID_GRID_DELETE);
     EXPECT_EQ((Cells{{"00:01.00", "A"}, {"", ""}, {"00:03.00", "C"}}), TableRows());
     EXPECT_TRUE(Modified());
@@ -192,7 +184,7 @@ TEST_F(TableTest, InsertAndDeleteActOnTheClickedRow)
     EXPECT_EQ(5, Grid()->GetNumberRows());
 
     // The entry row stays even when its deletion is asked for directly.
-    FrameTestAccess::SetModified(frame, false);
+    Load(TableRows());
     RightClick(4, 0, 0);
     Command(ID_GRID_DELETE);
     EXPECT_EQ(5, Grid()->GetNumberRows());
@@ -226,8 +218,7 @@ TEST_F(TableTest, StampsAreClearedAndShiftedFromTheClickedRowOn)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.entry ? c.entry : "clear");
-        Fill(start);
-        FrameTestAccess::SetModified(frame, false);
+        Load(start);
         if (c.entry == nullptr) {
             Choose(c.row, ID_GRID_DELTIMESTAMPS);
         } else {
@@ -245,6 +236,49 @@ TEST_F(TableTest, StampsAreClearedAndShiftedFromTheClickedRowOn)
     }
 }
 
+TEST_F(TableTest, AnOffsetIsUndoneAndRedoneWhole)
+{
+    OpenTrack();
+    const Cells typed = {{"00:01.00", "A"}, {"00:02.00", "B"}};
+    const Cells shifted = {{"00:01.00", "A"}, {"00:03.50", "B"}};
+    Load(typed);
+    wxTEST_DIALOG(Choose(1, ID_GRID_OFFSETTIMESTAMPS), ExpectEntry("Add a time offset", kOffsetPrompt, "1.5"));
+    EXPECT_EQ(shifted, TableRows());
+    Command(wxID_UNDO);
+    EXPECT_EQ(typed, TableRows());
+    EXPECT_FALSE(Modified());
+    EXPECT_FALSE(frame->GetMenuBar()->IsEnabled(wxID_UNDO));
+    Command(wxID_REDO);
+    EXPECT_EQ(shifted, TableRows());
+    EXPECT_TRUE(Modified());
+}
+
+TEST_F(TableTest, TheKeysNudgeTheCursorsOrTheSelectedRowsStamps)
+{
+    OpenTrack();
+    Load({{"00:00.05", "A"}, {"00:01.00", "B"}, {"", "C"}, {"00:03.00", "D"}});
+    auto key = [this](int code, int modifiers) {
+        Grid()->SetFocus();
+        Pump(20);
+        wxUIActionSimulator().Char(code, modifiers);
+        Pump(30);
+    };
+    Grid()->SetGridCursor(1, 1);
+    key(WXK_LEFT, wxMOD_ALT);
+    EXPECT_EQ((Cells{{"00:00.05", "A"}, {"00:00.90", "B"}, {"", "C"}, {"00:03.00", "D"}}), TableRows());
+    EXPECT_EQ(1, Grid()->GetGridCursorRow()) << "the cursor stays";
+
+    Grid()->SelectBlock(0, 0, 2, 1);
+    key(WXK_LEFT, wxMOD_ALT);
+    EXPECT_EQ((Cells{{"00:00.00", "A"}, {"00:00.80", "B"}, {"", "C"}, {"00:03.00", "D"}}), TableRows())
+        << "never below 00:00.00; an empty stamp stays empty";
+    key(WXK_RIGHT, wxMOD_ALT | wxMOD_SHIFT);
+    key(WXK_RIGHT, wxMOD_ALT);
+    EXPECT_EQ((Cells{{"00:00.11", "A"}, {"00:00.91", "B"}, {"", "C"}, {"00:03.00", "D"}}), TableRows());
+    key(WXK_LEFT, wxMOD_ALT | wxMOD_SHIFT);
+    EXPECT_EQ((Cells{{"00:00.10", "A"}, {"00:00.90", "B"}, {"", "C"}, {"00:03.00", "D"}}), TableRows());
+}
+
 TEST_F(TableTest, EditingTheLastRowAppendsOneEntryRow)
 {
     OpenTrack();
@@ -255,7 +289,7 @@ TEST_F(TableTest, EditingTheLastRowAppendsOneEntryRow)
     } cases[] = {{0, 0, "00:01.00", 2}, {0, 1, "Hello", 2}, {1, 1, "Bye", 3}, {0, 1, "Hi", 3}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);
-        FrameTestAccess::SetModified(frame, false);
+        Load(TableRows());
         EditCell(c.row, c.col, c.value);
         EXPECT_EQ(c.rowsAfter, Grid()->GetNumberRows());
         EXPECT_TRUE(Modified());
@@ -268,11 +302,10 @@ TEST_F(TableTest, ClearingAsksFirstWithOrWithoutATrack)
     for (bool withTrack : {false, true}) {
         SCOPED_TRACE(withTrack ? "track open" : "no track");
         if (withTrack) {
-            FrameTestAccess::SetModified(frame, false); // no question on opening
+            Load({}); // no question on opening
             OpenTrack();
         }
-        Fill({{"00:01.00", "A"}, {"00:02.00", "B"}});
-        FrameTestAccess::SetModified(frame, false);
+        Load({{"00:01.00", "A"}, {"00:02.00", "B"}});
         wxTEST_DIALOG(Command(ID_CLEARTABLE), ExpectQuestion(kClear, wxID_NO));
         EXPECT_EQ(2u, TableRows().size());
         EXPECT_FALSE(Modified());
@@ -300,7 +333,7 @@ TEST_F(TableTest, VerificationPutsTheCursorOnTheFaultyCell)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
-        Fill(c.rows); // no track needed
+        Load(c.rows); // no track needed
         Grid()->SetGridCursor(static_cast<int>(c.rows.size()), 1);
         wxTEST_DIALOG(Command(ID_VERIFYTABLE), ExpectError(wxString::FromUTF8(c.message.c_str())));
         EXPECT_EQ(c.row, Grid()->GetGridCursorRow());
@@ -312,7 +345,7 @@ TEST_F(TableTest, VerificationPutsTheCursorOnTheFaultyCell)
 
 TEST_F(TableTest, PreviewShowsTheLyricsAndItsSizeIsKept)
 {
-    Fill({{"00:01.00", "Hello"}, {"00:01.50", " world"}, {"00:03.00", "Next"}, {"", ""}, {"00:04.00", "Hel"},
+    Load({{"00:01.00", "Hello"}, {"00:01.50", " world"}, {"00:03.00", "Next"}, {"", ""}, {"00:04.00", "Hel"},
           {"00:04.20", "_lo"}});
     PreviewSeen seen;
     wxTEST_DIALOG(Command(ID_VERIFYTABLE), ExpectPreview(&seen, wxSize(700, 500)));
@@ -324,7 +357,7 @@ TEST_F(TableTest, PreviewShowsTheLyricsAndItsSizeIsKept)
     EXPECT_FALSE(Modified());
 
     // An empty table passes with an empty preview.
-    Fill({});
+    Load({});
     PreviewSeen empty;
     wxTEST_DIALOG(Command(ID_VERIFYTABLE), ExpectPreview(&empty, wxSize(700, 500)));
     EXPECT_TRUE(empty.lines.empty());
@@ -336,7 +369,7 @@ TEST_F(TableTest, PreviewShowsTheLyricsAndItsSizeIsKept)
 TEST_F(TableTest, WithoutATrackEveryCommandButClearAndVerifySaysSo)
 {
     const Cells rows = {{"00:01.00", "A"}, {"00:02.00", "B"}};
-    Fill(rows);
+    Load(rows);
     for (int id : {ID_GRID_INSERT, ID_GRID_DELETE, ID_GRID_DELTIMESTAMPS, ID_GRID_OFFSETTIMESTAMPS}) {
         SCOPED_TRACE(id);
         wxTEST_DIALOG(Choose(0, id), ExpectNoTrack());
@@ -348,7 +381,7 @@ TEST_F(TableTest, WithoutATrackEveryCommandButClearAndVerifySaysSo)
     EXPECT_EQ(rows, TableRows());
     wxTEST_DIALOG(EditCell(2, 1, "typed"), ExpectNoTrack());
     EXPECT_EQ(3, Grid()->GetNumberRows()) << "no entry row appended";
-    EXPECT_EQ(wxString("typed"), Grid()->GetCellValue(2, 1)) << "the typed value stays";
+    EXPECT_TRUE(Grid()->GetCellValue(2, 1).empty()) << "the table shows the document, which took nothing";
     EXPECT_FALSE(Modified());
 }
 

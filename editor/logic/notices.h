@@ -56,4 +56,10 @@ Notice PreviewDialogText();
 Notice OffsetPrompt();
 Notice InvalidOffsetNotice();
 
+// --- Playback options ---
+
+// Caption, message and style of the stamp lead's entry.
+Notice StampLeadPrompt();
+Notice InvalidStampLeadNotice();
+
 #endif

@@ -7,6 +7,8 @@
 // value:
 //   [Settings] tip=0  synctimer=0  toolbar=1  textwindow=0  highlight=8
 //              lyricsfont=   (empty: the system font)
+//              speed=100     (percent: 100, 75 or 50)
+//              stamplead=0   (milliseconds, 0 to 1000)
 //   [Position] frame=  (none: the toolkit's default size)  preview=320 240
 // Booleans are judged by their first character, numbers by their leading
 // digits; a number beyond int, and a size side outside 1..32767, keeps
@@ -25,6 +27,8 @@ struct Options {
     int highlightTime = 8;     // tenths of a second, which are timer ticks
     bool textWindow = false;   // lyrics view while playing
     wxString lyricsFont;       // the toolkit's native font description; empty: system font
+    int speed = 100;           // playback speed, percent of the track's own
+    int stampLead = 0;         // ms taken off a space-bar stamp
     int previewWidth = 320;    // the verification preview dialog's size
     int previewHeight = 240;
     int frameWidth = -1;       // the main window's size; -1: the toolkit's default
@@ -48,5 +52,11 @@ wxString FormatHighlightTime(int tenths);
 // toward zero.  Returns false, leaving *tenths alone, for anything else:
 // empty text, other characters, "inf"/"nan", or a value beyond int.
 bool ParseHighlightTime(const wxString& text, int* tenths);
+
+// Reads an answer to the stamp lead's question: a whole number of
+// milliseconds from 0 to kMaxStampLeadMs, in the C locale, blanks around it
+// allowed (a fraction is cut off: "150.7" is 150).  Returns false, leaving
+// *ms alone, for anything else.
+bool ParseStampLead(const wxString& text, int* ms);
 
 #endif

@@ -1,13 +1,16 @@
 // Behaviour layer of the main window: overrides the layout layer's
-// handlers, owns the media control and the 100 ms update timer, and holds
-// the document and playback state.
+// handlers and owns the media control and the 100 ms update timer.  The
+// state lives in two display-free models: the document (the table's rows,
+// the path, the undo history; logic/document.h) and the transport
+// (playback's phase and length, the stopwatch; logic/transport.h).
 //
-// Each handler reads the widgets, makes one call into the display-free
-// logic (options, stamps, rows, trackio, notices, sync, helpcmd) and shows
-// what the result calls for.  The sources are split by concern:
+// Each handler reads the widgets, makes one call into a model or the other
+// display-free logic, shows the result (ShowEdit for the document, Apply
+// for the transport) and the message it calls for.  The sources are split
+// by concern:
 //   lyrasilframecode.cpp          construction, the shared helpers
 //   lyrasilframecode_doc.cpp      open, save, close, import, export
-//   lyrasilframecode_table.cpp    table editing and verification
+//   lyrasilframecode_table.cpp    table editing, undo, nudging, verification
 //   lyrasilframecode_play.cpp     playback, stamping, highlighting
 //   lyrasilframecode_options.cpp  options and help
 // and tablecells.cpp is the only code that reads or writes the grid's cells.
@@ -17,16 +20,16 @@
 #include <string>
 #include <vector>
 
-#include <wx/dynarray.h>
 #include <wx/mediactrl.h>
 #include <wx/stopwatch.h>
 #include <wx/timer.h>
 
+#include "document.h"
 #include "helpcmd.h"
 #include "lyrasilframe.h"
 #include "options.h"
-#include "rows.h"
 #include "sync.h"
+#include "transport.h"
 
 class Keyvale;
 struct Notice;
@@ -73,6 +76,13 @@ protected:
     void OnPause(wxCommandEvent& event) override;
     void OnScrollChanged(wxScrollEvent& event) override;
     void OnSeekTrack(wxScrollEvent& event) override;
+    void OnUndo(wxCommandEvent& event) override;
+    void OnRedo(wxCommandEvent& event) override;
+    void OnNudge(wxCommandEvent& event) override;
+    void OnPlayPause(wxCommandEvent& event) override;
+    void OnPlayFromRow(wxCommandEvent& event) override;
+    void OnSpeed(wxCommandEvent& event) override;
+    void OnStampLead(wxCommandEvent& event) override;
 
     // --- Handlers connected by this class ---
     void OnTimer(wxTimerEvent& event);
@@ -80,35 +90,46 @@ protected:
     void OnMediaPlay(wxMediaEvent& event);
     void OnMediaStop(wxMediaEvent& event);
     void OnMediaLoaded(wxMediaEvent& event);
+    void OnMediaFinished(wxMediaEvent& event);
     void OnGridInsert(wxCommandEvent& event);
     void OnGridDelete(wxCommandEvent& event);
     void OnGridDelTimestamps(wxCommandEvent& event);
     void OnGridOffsetTimestamps(wxCommandEvent& event);
 
     // --- Helpers: documents ---
-    bool LoadTrack();
+    bool LoadTrack(const wxString& path);
     bool SaveTrack(bool saveAs);
     bool CheckSaveTrack();
     void AdjustTitle();
     bool VerifyTrackOpened();
-    // Loads path into the media control and starts the length measurement.
-    void LoadMedia(const wxString& path);
+    // Loads the document's track into the media control again, after a
+    // save replaced it.
+    void ReloadMedia();
 
     // --- Helpers: the table ---
-    // Saves the cell editor's value into its cell, then hides the editor.
+    // Saves the cell editor's value into the document, then hides the editor.
     void CommitCellEditor();
     // Shows the table in place of the lyrics view, when it is hidden.
     void RestoreTableView();
-    // Empties the table down to its entry row.
-    void ClearTable();
+    // Shows a change of the document: its rows in the table, the history
+    // in the Edit menu, and during playback the next row to highlight.
+    void ShowEdit(const Change& change);
+    // Shows an undo or redo, with the cursor on the first row it changed.
+    void ShowHistoryStep(const Change& change);
 
     // --- Helpers: playback ---
-    long MakeTimeStamp(wxString& out, long hundredths);
-    void InitTrackPosition();
-    void InitTrackPosition(wxFileOffset length);
-    int UpdateTrackPosition();
-    void InitTimestampMatch(long ms);
-    void FindNextTimestamp(long ms);
+    // The wall clock the transport measures time by.
+    long Now() const { return clock.Time(); }
+    long Tell() const;
+    // Carries out what the transport asked for; tellMs is the position
+    // when the caller has read it already.
+    void Apply(const TransportActions& actions, long tellMs = -1);
+    void ShowPosition(long ms);
+    void ShowLength();
+    // The start of a run from startMs: the lyrics view when it is on, the
+    // highlighting from that time, the keyboard focus away from the
+    // buttons.
+    void StartHighlighting(long startMs);
     bool MatchTimestamp(long ms);
     // Scrolls the lyrics view to row's line, with two lines above it; a
     // row whose text starts the view scrolls only when forced.
@@ -116,27 +137,16 @@ protected:
     // Paints row's share of the highlight: its text cell in the table, or
     // its span in the lyrics view.
     void PaintHighlight(int row, const Rgb& colour, bool inLyricsView);
-    // The stamp cells as the highlighting reads them.
-    StampCell GridStamps();
-    // Puts the transport row into the state of a track that cannot play,
-    // or of no track.
-    void DisableTransport();
-    // A new document's stopwatch: at 0, paused until its first Play.
-    void ResetStopwatch();
-    // Gives back the sound the length measurement took.
-    void RestoreVolume();
-    // Ends the length measurement: back to the start, sound on, the
-    // transport row ready.
-    void FinishMeasurement();
-    // The track stopped playing (its end, or the back end gave up).
-    void EndPlayback();
-    // Stops the media control, and playback with the transport row's
-    // state when it was playing (a command that stops it does not wait for
-    // the back end's word).
-    void StopPlayback();
+    // Commits the cell editor; false, with the message, when no track is
+    // open to play.
+    bool ReadyToPlay();
+    // The slider's place in milliseconds.
+    long SliderMs() const;
+    // The check mark of the speed in options.speed.
+    void ShowSpeed();
 
     // Shows a message box for the notice, with this window as parent;
-    // returns the button pressed (wxOK, wxYES or wxNO).
+    // returns the button pressed (wxOK, wxYES, wxNO or wxCANCEL).
     int ShowNotice(const Notice& notice);
 
     Options& options;
@@ -145,18 +155,12 @@ protected:
 
     wxMediaCtrl* mediaCtrl;
     wxTimer* updateTimer;
-    wxString trackPath;          // full path of the open track; empty: none
+    Document doc;
+    Transport transport;
+    wxStopWatch clock;
     wxString trackFolder;        // start folder of the file dialogs
-    bool modified;               // the table differs from the track
-    Rows loadedRows;             // the table as the track's frame gave it
-    std::string loadedPayload;   // and that frame: kept by an unchanged save
-    bool insertingRow;           // the program itself appends a row
     int contextRow;              // row of the table's context menu
     double savedVolume;          // volume while the length is measured
-    wxLongLong trackLength;      // ms; -1: to be measured, 0: none
-    bool playing;
-    bool sliderMoved;            // slider moved while the stopwatch is used
-    wxStopWatch stopwatch;
     // The next row to highlight and its time, the row highlighted now and
     // its ticks left (see sync.h).
     MatchState match;
@@ -165,14 +169,6 @@ protected:
     // without text; rows added since have none.
     std::vector<std::pair<long, long>> lyricsSpans;
     wxString lyricsText;         // lyricsView's text, as built at Play
-    bool unplayable;             // the media control stopped without a length
-    bool mediaLoaded;            // the open track's load has been reported
-    bool muted;                  // the length measurement turned the sound off
-    bool measuring;              // the muted start plays; its length is awaited
-    wxStopWatch measureTime;     // how long that has gone on
-    bool awaitingPlay;           // Play was asked for; the back end has not begun
-    long playStart;              // ms where the last Play started
-    wxStopWatch playAsked;       // time since Play was asked for
 
     // --- Options and help ---
 public:

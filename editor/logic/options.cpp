@@ -4,6 +4,7 @@
 
 #include "stamps.h"
 #include "startup.h"
+#include "transport.h"
 #include "wxkeyvale.h"
 
 static const char kSettings[] = "Settings";
@@ -18,6 +19,10 @@ void Options::Load(const Keyvale& settings)
     textWindow = settings.getbool(kSettings, "textwindow", false);
     highlightTime = SettingToInt(settings.getl(kSettings, "highlight", 8), 8);
     lyricsFont = settings.gets(kSettings, "lyricsfont", wxEmptyString);
+    long percent = settings.getl(kSettings, "speed", 100);
+    speed = IsSpeed(percent) ? static_cast<int>(percent) : 100;
+    long lead = settings.getl(kSettings, "stamplead", 0);
+    stampLead = lead >= 0 && lead <= kMaxStampLeadMs ? static_cast<int>(lead) : 0;
     ParseSizeText(settings.gets(kPosition, "preview", wxEmptyString), previewWidth, previewHeight);
     ParseSizeText(settings.gets(kPosition, "frame", wxEmptyString), frameWidth, frameHeight);
 }
@@ -32,6 +37,8 @@ bool Options::Save(const Keyvale& settings) const
     ok = settings.put(kSettings, "textwindow", textWindow) && ok;
     ok = settings.put(kSettings, "highlight", highlightTime) && ok;
     ok = settings.put(kSettings, "lyricsfont", lyricsFont) && ok;
+    ok = settings.put(kSettings, "speed", speed) && ok;
+    ok = settings.put(kSettings, "stamplead", stampLead) && ok;
     ok = settings.put(kPosition, "frame", FormatSizeText(frameWidth, frameHeight)) && ok;
     ok = settings.put(kPosition, "preview", FormatSizeText(previewWidth, previewHeight)) && ok;
     return ok;
@@ -47,15 +54,34 @@ wxString FormatHighlightTime(int tenths)
     return wxString::Format("%s%lld.%lld", sign, t / 10, t % 10);
 }
 
-bool ParseHighlightTime(const wxString& text, int* tenths)
+// A decimal number with blanks before it (and, when trailing is set, after
+// it), times 10^places, within -limit..limit.
+static bool ParseAnswer(const wxString& text, int places, bool trailing, int64_t limit, int* out)
 {
-    wxScopedCharBuffer utf8 = text.utf8_str();
+    wxString answer = text;
+    if (trailing)
+        answer.Trim(true);
+    wxScopedCharBuffer utf8 = answer.utf8_str();
     const char* p = utf8.data();
     while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
         ++p;
     int64_t value = 0;
-    if (!ParseDecimal(p, 1, false, &value) || value > INT_MAX || value < -INT_MAX)
+    if (!ParseDecimal(p, places, false, &value) || value > limit || value < -limit)
         return false;
-    *tenths = static_cast<int>(value);
+    *out = static_cast<int>(value);
+    return true;
+}
+
+bool ParseHighlightTime(const wxString& text, int* tenths)
+{
+    return ParseAnswer(text, 1, false, INT_MAX, tenths);
+}
+
+bool ParseStampLead(const wxString& text, int* ms)
+{
+    int value = 0;
+    if (!ParseAnswer(text, 0, true, kMaxStampLeadMs, &value) || value < 0)
+        return false;
+    *ms = value;
     return true;
 }

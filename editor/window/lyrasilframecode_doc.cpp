@@ -24,7 +24,7 @@ static wxString ProposedLrcName(const wxString& trackPath)
 
 void LyrasilFrameCode::OnOpen(wxCommandEvent&)
 {
-    StopPlayback();
+    Apply(transport.Stop(Now()));
     RestoreTableView();
     if (!CheckSaveTrack())
         return;
@@ -44,38 +44,35 @@ bool LyrasilFrameCode::OpenTrack(const wxString& path)
         ShowNotice(TrackNotice(TrackOp::Load, probe));
         return false;
     }
-    trackLength = -1;
-    mediaLoaded = false;
-    unplayable = false;
-    measuring = false;
+    Apply(transport.Stop(Now()));
     if (!mediaCtrl->Load(path)) {
         ShowNotice(OpenForPlaybackFailedNotice());
         return false;
     }
-    savedVolume = mediaCtrl->GetVolume();
-    trackPath = path;
+    Apply(transport.Open());
     trackFolder = wxPathOnly(path);
-    ResetStopwatch();
     SetStatusText(wxEmptyString, 0);
-    LoadTrack();
+    LoadTrack(path);
     AdjustTitle();
-    modified = false;
     return true;
 }
 
-bool LyrasilFrameCode::LoadTrack()
+void LyrasilFrameCode::ReloadMedia()
 {
-    ClearTable();
-    loadedRows.clear();
-    loadedPayload.clear();
-    LoadResult r = LoadTrackRows(trackPath);
+    if (!doc.HasTrack())
+        return;
+    mediaCtrl->Load(doc.Path());
+    Apply(transport.Reload());
+}
+
+bool LyrasilFrameCode::LoadTrack(const wxString& path)
+{
+    LoadResult r = LoadTrackRows(path);
+    ShowEdit(doc.Open(path, r.rows, r.payload));
     if (r.status != TrackStatus::Ok) {
         ShowNotice(TrackNotice(TrackOp::Load, r));
         return r.status != TrackStatus::OpenFailed && r.status != TrackStatus::NotRegular;
     }
-    FillTable(grid, r.rows);
-    loadedRows = std::move(r.rows);
-    loadedPayload = std::move(r.payload);
     return true;
 }
 
@@ -85,63 +82,66 @@ bool LyrasilFrameCode::SaveTrack(bool saveAs)
 {
     grid->HideCellEditControl();
 
-    wxString dest = trackPath;
-    if (trackPath.empty() || saveAs) {
-        wxFileDialog dialog(this, "Save file...", trackFolder, wxFileName(trackPath).GetFullName(),
+    wxString dest = doc.Path();
+    if (!doc.HasTrack() || saveAs) {
+        wxFileDialog dialog(this, "Save file...", trackFolder, wxFileName(doc.Path()).GetFullName(),
                             "MP3 tracks|*.mp3|All files|*", wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
         if (dialog.ShowModal() != wxID_OK)
             return false;
         dest = dialog.GetPath();
         // The open track under another name (or through a link) is a plain
         // save: copying a file onto itself would destroy it.
-        if (!trackPath.empty() && SameTrackFile(dest, trackPath))
-            dest = trackPath;
+        if (doc.HasTrack() && SameTrackFile(dest, doc.Path()))
+            dest = doc.Path();
     }
 
-    Rows rows = ReadTableRows(grid);
-    SaveText text = ComposeSaveText(rows);
+    SaveText text = ComposeSaveText(doc.ReadRows());
     if (!text.ok) {
         ShowNotice(InvalidStampNotice(text.badStamp));
         return false;
     }
 
     // A table saved while no track is open goes into the chosen track.
-    const wxString source = trackPath.empty() ? dest : trackPath;
+    const wxString source = doc.HasTrack() ? doc.Path() : dest;
+    // The media control lets go of the track while it is replaced.
+    Apply(transport.Stop(Now()));
     mediaCtrl->Stop();
     // Rows as they were loaded keep the frame as it was, with whatever its
     // writer put in it that the table does not show.
-    const bool unchanged = !loadedPayload.empty() && SameItems(rows, loadedRows);
-    TrackResult r = SaveTrackFile(source, dest, text.text, unchanged ? &loadedPayload : nullptr);
+    const std::string* kept = doc.KeptPayload();
+    TrackResult r = SaveTrackFile(source, dest, text.text, kept);
     if (r.status != TrackStatus::Ok) {
-        if (!trackPath.empty())
-            LoadMedia(trackPath);
+        ReloadMedia();
         ShowNotice(TrackNotice(TrackOp::Save, r));
         return false;
     }
-    if (dest != trackPath) {
-        trackPath = dest;
+    const bool moved = dest != doc.Path();
+    doc.Saved(dest, kept != nullptr);
+    if (moved) {
         trackFolder = wxPathOnly(dest);
         AdjustTitle();
     }
-    LoadMedia(trackPath);
-    if (!unchanged) {
-        loadedRows.clear();
-        loadedPayload.clear();
-    }
+    ReloadMedia();
     if (text.emptyStamps > 0)
         ShowNotice(EmptyStampsNotice());
-    modified = false;
     return true;
 }
 
 bool LyrasilFrameCode::CheckSaveTrack()
 {
     CommitCellEditor();
-    if (!modified)
+    if (!doc.Modified())
         return true;
-    if (ShowNotice(UnsavedChangesQuestion()) == wxYES)
+    // No Cancel button, but Escape or closing the box cancels: the command
+    // does not go on and the table stays as it is.
+    switch (ShowNotice(UnsavedChangesQuestion())) {
+    case wxYES:
         return SaveTrack(false);
-    return true;
+    case wxNO:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void LyrasilFrameCode::OnSave(wxCommandEvent&)
@@ -164,25 +164,13 @@ void LyrasilFrameCode::OnClose(wxCommandEvent&)
 {
     CommitCellEditor();
     RestoreTableView();
-    StopPlayback();
-    RestoreVolume();
-    measuring = false;
-    trackLength = 0;
-    if (!CheckSaveTrack()) {
-        // The track stays open: keep it playable too.
-        if (!trackPath.empty())
-            LoadMedia(trackPath);
+    Apply(transport.Stop(Now()));
+    if (!CheckSaveTrack())
         return;
-    }
-    trackPath.clear();
     trackFolder.clear();
+    ShowEdit(doc.Close());
     AdjustTitle();
-    ClearTable();
-    loadedRows.clear();
-    loadedPayload.clear();
-    modified = false;
-    DisableTransport();
-    ResetStopwatch();
+    Apply(transport.Close());
     SetStatusText(wxEmptyString, 0);
 }
 
@@ -214,7 +202,7 @@ void LyrasilFrameCode::OnImport(wxCommandEvent&)
     if (!VerifyTrackOpened())
         return;
     CommitCellEditor();
-    wxFileDialog dialog(this, "Import file...", trackFolder, ProposedLrcName(trackPath), "LRC files|*.lrc|All files|*",
+    wxFileDialog dialog(this, "Import file...", trackFolder, ProposedLrcName(doc.Path()), "LRC files|*.lrc|All files|*",
                         wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK)
         return;
@@ -223,8 +211,7 @@ void LyrasilFrameCode::OnImport(wxCommandEvent&)
         ShowNotice(TrackNotice(TrackOp::Import, r));
         return;
     }
-    FillTable(grid, r.rows);
-    modified = true;
+    ShowEdit(doc.Replace(r.rows));
     if (r.skipped > 0)
         ShowNotice(SkippedLinesNotice(r.skipped));
 }
@@ -235,13 +222,13 @@ void LyrasilFrameCode::OnExport(wxCommandEvent&)
     RestoreTableView();
     if (!VerifyTrackOpened())
         return;
-    if (modified && ShowNotice(UnsavedExportQuestion()) != wxYES)
+    if (doc.Modified() && ShowNotice(UnsavedExportQuestion()) != wxYES)
         return;
-    wxFileDialog dialog(this, "Export file...", trackFolder, ProposedLrcName(trackPath), "LRC files|*.lrc|All files|*",
+    wxFileDialog dialog(this, "Export file...", trackFolder, ProposedLrcName(doc.Path()), "LRC files|*.lrc|All files|*",
                         wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK)
         return;
-    TrackResult r = ExportLrcFile(trackPath, dialog.GetPath());
+    TrackResult r = ExportLrcFile(doc.Path(), dialog.GetPath());
     if (r.status != TrackStatus::Ok)
         ShowNotice(TrackNotice(TrackOp::Export, r));
 }

@@ -1,5 +1,5 @@
 // Options and help: the toolbar, the stopwatch, the highlight duration, the
-// lyrics view and its font; the user guide, the tips and the About box.
+// stamp lead, the lyrics view and its font; the user guide, the tips and the About box.
 #include "lyrasilframecode.h"
 
 #include <algorithm>
@@ -29,6 +29,7 @@ void LyrasilFrameCode::OnSyncTimer(wxCommandEvent&)
     // The playback code reads the option whenever it needs the time.
     options.syncTimer = !options.syncTimer;
     menuBar->Check(ID_SYNCTIMER, options.syncTimer);
+    transport.UseStopwatch(options.syncTimer);
 }
 
 void LyrasilFrameCode::OnHighlightTime(wxCommandEvent&)
@@ -40,6 +41,21 @@ void LyrasilFrameCode::OnHighlightTime(wxCommandEvent&)
     int tenths = 0;
     if (ParseHighlightTime(answer, &tenths))
         options.highlightTime = tenths;
+}
+
+void LyrasilFrameCode::OnStampLead(wxCommandEvent&)
+{
+    Notice prompt = StampLeadPrompt();
+    wxTextEntryDialog entry(this, prompt.text, prompt.caption, wxString::Format("%d", options.stampLead),
+                            prompt.style);
+    if (entry.ShowModal() != wxID_OK)
+        return;
+    int lead = 0;
+    if (!ParseStampLead(entry.GetValue(), &lead)) {
+        ShowNotice(InvalidStampLeadNotice());
+        return;
+    }
+    options.stampLead = lead;
 }
 
 void LyrasilFrameCode::OnTextWindowSelect(wxCommandEvent&)

@@ -49,6 +49,15 @@ LyrasilFrame::LyrasilFrame(wxWindow* parent, wxWindowID id, const wxString& titl
     pauseButton->Connect(wxEVT_COMMAND_BUTTON_CLICKED, wxCommandEventHandler(LyrasilFrame::OnPause), nullptr, this);
     positionSlider->Connect(wxEVT_SCROLL_CHANGED, wxScrollEventHandler(LyrasilFrame::OnScrollChanged), nullptr, this);
     positionSlider->Connect(wxEVT_SCROLL_THUMBTRACK, wxScrollEventHandler(LyrasilFrame::OnSeekTrack), nullptr, this);
+    Connect(wxID_UNDO, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrame::OnUndo));
+    Connect(wxID_REDO, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrame::OnRedo));
+    Connect(ID_STAMPEARLIER, ID_STAMPLATER_FINE, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrame::OnNudge));
+    Connect(ID_PLAYPAUSE, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrame::OnPlayPause));
+    Connect(ID_PLAYFROMROW, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrame::OnPlayFromRow));
+    Connect(ID_SPEED100, ID_SPEED50, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrame::OnSpeed));
+    Connect(ID_STAMPLEAD, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrame::OnStampLead));
+    grid->Connect(wxEVT_SIZE, wxSizeEventHandler(LyrasilFrame::FitTextColumn), nullptr, this);
+    grid->Connect(wxEVT_GRID_COL_SIZE, wxGridSizeEventHandler(LyrasilFrame::OnColumnSized), nullptr, this);
 }
 
 LyrasilFrame::~LyrasilFrame()
@@ -78,6 +87,16 @@ LyrasilFrame::~LyrasilFrame()
     pauseButton->Disconnect(wxEVT_COMMAND_BUTTON_CLICKED, wxCommandEventHandler(LyrasilFrame::OnPause), nullptr, this);
     positionSlider->Disconnect(wxEVT_SCROLL_CHANGED, wxScrollEventHandler(LyrasilFrame::OnScrollChanged), nullptr, this);
     positionSlider->Disconnect(wxEVT_SCROLL_THUMBTRACK, wxScrollEventHandler(LyrasilFrame::OnSeekTrack), nullptr, this);
+    Disconnect(wxID_UNDO, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrame::OnUndo));
+    Disconnect(wxID_REDO, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrame::OnRedo));
+    Disconnect(ID_STAMPEARLIER, ID_STAMPLATER_FINE, wxEVT_COMMAND_MENU_SELECTED,
+               wxCommandEventHandler(LyrasilFrame::OnNudge));
+    Disconnect(ID_PLAYPAUSE, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrame::OnPlayPause));
+    Disconnect(ID_PLAYFROMROW, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrame::OnPlayFromRow));
+    Disconnect(ID_SPEED100, ID_SPEED50, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrame::OnSpeed));
+    Disconnect(ID_STAMPLEAD, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrame::OnStampLead));
+    grid->Disconnect(wxEVT_SIZE, wxSizeEventHandler(LyrasilFrame::FitTextColumn), nullptr, this);
+    grid->Disconnect(wxEVT_GRID_COL_SIZE, wxGridSizeEventHandler(LyrasilFrame::OnColumnSized), nullptr, this);
 }
 
 void LyrasilFrame::CreateMenus()
@@ -104,11 +123,40 @@ void LyrasilFrame::CreateMenus()
     menuBar->Append(fileMenu, "&File");
 
     editMenu = new wxMenu();
+    editMenu->Append(new wxMenuItem(editMenu, wxID_UNDO, "&Undo\tCtrl+Z", "Undo the last change of the table",
+                                    wxITEM_NORMAL));
+    editMenu->Append(new wxMenuItem(editMenu, wxID_REDO, "&Redo\tCtrl+Y",
+                                    "Redo the change last undone (also Ctrl+Shift+Z)", wxITEM_NORMAL));
+    editMenu->AppendSeparator();
+    editMenu->Append(new wxMenuItem(editMenu, ID_STAMPEARLIER, "Stamp &earlier\tAlt+Left",
+                                    "Move the time-stamp of the cursor's row, or of the selected rows, 0.10 s "
+                                    "earlier (with Shift: 0.01 s)",
+                                    wxITEM_NORMAL));
+    editMenu->Append(new wxMenuItem(editMenu, ID_STAMPLATER, "Stamp &later\tAlt+Right",
+                                    "Move the time-stamp of the cursor's row, or of the selected rows, 0.10 s "
+                                    "later (with Shift: 0.01 s)",
+                                    wxITEM_NORMAL));
+    editMenu->AppendSeparator();
     editMenu->Append(new wxMenuItem(editMenu, ID_CLEARTABLE, "Clear complete table",
                                     "Erase the complete table", wxITEM_NORMAL));
     editMenu->Append(new wxMenuItem(editMenu, ID_VERIFYTABLE, "&Verify SYLT table",
                                     "Check that the SYLT data is correct", wxITEM_NORMAL));
     menuBar->Append(editMenu, "&Edit");
+
+    playbackMenu = new wxMenu();
+    playbackMenu->Append(new wxMenuItem(playbackMenu, ID_PLAYPAUSE, "&Play/Pause\tCtrl+P",
+                                        "Play the track, or pause it", wxITEM_NORMAL));
+    playbackMenu->Append(new wxMenuItem(playbackMenu, ID_PLAYFROMROW, "Play from current &row\tCtrl+R",
+                                        "Play from 2 seconds before the time-stamp of the cursor's row",
+                                        wxITEM_NORMAL));
+    playbackMenu->AppendSeparator();
+    wxMenu* speedMenu = new wxMenu();
+    speedMenu->Append(new wxMenuItem(speedMenu, ID_SPEED100, "100%", "Play at the track's own speed", wxITEM_RADIO));
+    speedMenu->Append(new wxMenuItem(speedMenu, ID_SPEED75, "75%", "Play at three quarters of the speed",
+                                     wxITEM_RADIO));
+    speedMenu->Append(new wxMenuItem(speedMenu, ID_SPEED50, "50%", "Play at half the speed", wxITEM_RADIO));
+    playbackMenu->AppendSubMenu(speedMenu, "&Speed", "Slow the track down for fast lyrics");
+    menuBar->Append(playbackMenu, "&Playback");
 
     optionsMenu = new wxMenu();
     optionsMenu->Append(new wxMenuItem(optionsMenu, ID_VIEWTOOLBAR, "View &Toolbar",
@@ -118,6 +166,8 @@ void LyrasilFrame::CreateMenus()
                                        wxITEM_CHECK));
     optionsMenu->Append(new wxMenuItem(optionsMenu, ID_HIGHLIGHTTIME, "Highlight duration...",
                                        "Set the duration of the text highlighting", wxITEM_NORMAL));
+    optionsMenu->Append(new wxMenuItem(optionsMenu, ID_STAMPLEAD, "Stamp l&ead time...",
+                                       "Set the time taken off each time-stamp of the space bar", wxITEM_NORMAL));
     optionsMenu->AppendSeparator();
     optionsMenu->Append(new wxMenuItem(optionsMenu, ID_TEXTWINDOW, "&Lyrics view while playing",
                                        "When playing the track, show the text/lyrics according to its formatting "
@@ -136,6 +186,19 @@ void LyrasilFrame::CreateMenus()
     menuBar->Append(helpMenu, "&Help");
 
     SetMenuBar(menuBar);
+
+    // Keys the frame takes before the focused control: the arrows with Alt
+    // would otherwise move the table's cursor (wxGTK gives a key to the
+    // focused control before the menus' accelerators), and the keys a menu
+    // item cannot show besides its own.
+    wxAcceleratorEntry keys[] = {
+        wxAcceleratorEntry(wxACCEL_ALT, WXK_LEFT, ID_STAMPEARLIER),
+        wxAcceleratorEntry(wxACCEL_ALT, WXK_RIGHT, ID_STAMPLATER),
+        wxAcceleratorEntry(wxACCEL_CTRL | wxACCEL_SHIFT, 'Z', wxID_REDO),
+        wxAcceleratorEntry(wxACCEL_ALT | wxACCEL_SHIFT, WXK_LEFT, ID_STAMPEARLIER_FINE),
+        wxAcceleratorEntry(wxACCEL_ALT | wxACCEL_SHIFT, WXK_RIGHT, ID_STAMPLATER_FINE),
+    };
+    SetAcceleratorTable(wxAcceleratorTable(WXSIZEOF(keys), keys));
 }
 
 void LyrasilFrame::CreateTools()
@@ -166,6 +229,8 @@ void LyrasilFrame::CreateWidgets()
     grid->SetColSize(1, 384);
     grid->EnableDragColMove(false);
     grid->EnableDragColSize(true);
+    // The text column fills what the time column leaves (FitTextColumn).
+    grid->DisableColResize(1);
     grid->SetColLabelSize(25);
     grid->SetColLabelValue(0, "Time");
     grid->SetColLabelValue(1, "Text / Lyrics");
@@ -205,4 +270,24 @@ void LyrasilFrame::CreateWidgets()
 
     SetSizer(mainSizer, true);
     Layout();
+}
+
+void LyrasilFrame::FitTextColumn(wxSizeEvent& event)
+{
+    event.Skip();
+    // The client width excludes a vertical scroll bar, so the columns never
+    // need a horizontal one.
+    int width = grid->GetClientSize().GetWidth() - grid->GetRowLabelSize() - grid->GetColSize(0);
+    const int kNarrowest = 40;
+    if (width < kNarrowest)
+        width = kNarrowest;
+    if (grid->GetColSize(1) != width)
+        grid->SetColSize(1, width);
+}
+
+void LyrasilFrame::OnColumnSized(wxGridSizeEvent& event)
+{
+    event.Skip();
+    wxSizeEvent resized(grid->GetSize(), grid->GetId());
+    FitTextColumn(resized);
 }

@@ -1,6 +1,10 @@
-// Table editing and verification: the entry row, the context menu, clearing
-// and shifting time-stamps, and the verification with its lyrics preview.
+// Table editing and verification: typed cells, the context menu, clearing
+// and shifting time-stamps, undo and redo, nudging stamps, and the
+// verification with its lyrics preview.  Every edit goes to the document,
+// which keeps the entry row and the history; ShowEdit shows the result.
 #include "lyrasilframecode.h"
+
+#include <algorithm>
 
 #include <wx/arrstr.h>
 #include <wx/choicdlg.h>
@@ -13,37 +17,82 @@
 #include "startup.h"
 #include "tablecells.h"
 
+namespace {
+
+// The nudges of the Edit menu's keys, in milliseconds.
+struct NudgeKey {
+    int id;
+    int64_t ms;
+};
+const NudgeKey kNudges[] = {
+    {ID_STAMPEARLIER, -100},
+    {ID_STAMPLATER, 100},
+    {ID_STAMPEARLIER_FINE, -10},
+    {ID_STAMPLATER_FINE, 10},
+};
+
+} // namespace
+
 void LyrasilFrameCode::OnCellChange(wxGridEvent& event)
 {
+    const int row = event.GetRow();
+    const wxString typed = TypedValue(grid, row, event.GetCol());
+    // The table shows the document again, then the document's change: the
+    // typed value stays only when the document took it.
+    ShowRow(grid, doc, row);
     if (!VerifyTrackOpened())
         return;
-    int row = event.GetRow();
-    if (row + 1 >= grid->GetNumberRows() && !insertingRow) {
-        insertingRow = true;
-        grid->InsertRows(row + 1, 1);
-        grid->Refresh();
-        insertingRow = false;
-    }
-    modified = true;
+    ShowEdit(doc.SetCell(static_cast<size_t>(row), event.GetCol(), typed));
     event.Skip();
 }
 
 void LyrasilFrameCode::OnClearTable(wxCommandEvent&)
 {
     RestoreTableView();
-    StopPlayback();
+    Apply(transport.Stop(Now()));
     if (ShowNotice(ClearTableQuestion()) != wxYES)
         return;
     CommitCellEditor();
-    ClearTable();
-    modified = true;
+    ShowEdit(doc.Clear());
+}
+
+void LyrasilFrameCode::ShowHistoryStep(const Change& change)
+{
+    ShowEdit(change);
+    if (!change.changed)
+        return;
+    int row = static_cast<int>(std::min(change.at, doc.RowCount() - 1));
+    grid->SetGridCursor(row, grid->GetGridCursorCol() < 0 ? 0 : grid->GetGridCursorCol());
+    grid->MakeCellVisible(row, 0);
+}
+
+void LyrasilFrameCode::OnUndo(wxCommandEvent&)
+{
+    CommitCellEditor();
+    ShowHistoryStep(doc.Undo());
+}
+
+void LyrasilFrameCode::OnRedo(wxCommandEvent&)
+{
+    CommitCellEditor();
+    ShowHistoryStep(doc.Redo());
+}
+
+void LyrasilFrameCode::OnNudge(wxCommandEvent& event)
+{
+    CommitCellEditor();
+    if (!VerifyTrackOpened())
+        return;
+    for (const NudgeKey& key : kNudges)
+        if (key.id == event.GetId())
+            ShowEdit(doc.Nudge(SelectedRows(grid), key.ms));
 }
 
 void LyrasilFrameCode::OnVerifyTable(wxCommandEvent&)
 {
     CommitCellEditor();
     RestoreTableView();
-    RowsCheck check = VerifyRows(ReadTableRows(grid));
+    RowsCheck check = VerifyRows(doc.ReadRows());
     if (check.fault != RowFault::None) {
         int row = static_cast<int>(check.row);
         grid->SetGridCursor(row, check.column);
@@ -111,35 +160,20 @@ void LyrasilFrameCode::OnCellRightClick(wxGridEvent& event)
 // the table (a command without a click before it) changes nothing.
 void LyrasilFrameCode::OnGridInsert(wxCommandEvent&)
 {
-    if (!VerifyTrackOpened())
-        return;
-    if (contextRow < 0 || contextRow >= grid->GetNumberRows())
-        return;
-    grid->InsertRows(contextRow, 1);
-    grid->Refresh();
-    modified = true;
+    if (VerifyTrackOpened() && contextRow >= 0)
+        ShowEdit(doc.InsertRow(static_cast<size_t>(contextRow)));
 }
 
 void LyrasilFrameCode::OnGridDelete(wxCommandEvent&)
 {
-    if (!VerifyTrackOpened())
-        return;
-    if (contextRow >= 0 && contextRow < grid->GetNumberRows() - 1) {
-        grid->DeleteRows(contextRow, 1);
-        modified = true;
-    }
-    grid->Refresh();
+    if (VerifyTrackOpened() && contextRow >= 0)
+        ShowEdit(doc.DeleteRow(static_cast<size_t>(contextRow)));
 }
 
 void LyrasilFrameCode::OnGridDelTimestamps(wxCommandEvent&)
 {
-    if (!VerifyTrackOpened())
-        return;
-    if (contextRow < 0 || contextRow >= grid->GetNumberRows())
-        return;
-    ClearStampsFrom(grid, contextRow);
-    grid->Refresh();
-    modified = true;
+    if (VerifyTrackOpened() && contextRow >= 0)
+        ShowEdit(doc.ClearStampsFrom(static_cast<size_t>(contextRow)));
 }
 
 void LyrasilFrameCode::OnGridOffsetTimestamps(wxCommandEvent&)
@@ -162,13 +196,5 @@ void LyrasilFrameCode::OnGridOffsetTimestamps(wxCommandEvent&)
     case OffsetEntry::Valid:
         break;
     }
-    grid->BeginBatch();
-    for (int i = contextRow; i < grid->GetNumberRows(); ++i) {
-        wxString shifted;
-        if (ShiftStamp(ReadTableRow(grid, i).stamp, offset, &shifted))
-            SetRowStamp(grid, i, shifted);
-    }
-    grid->EndBatch();
-    grid->Refresh();
-    modified = true;
+    ShowEdit(doc.ShiftStampsFrom(static_cast<size_t>(contextRow), offset));
 }

@@ -9,6 +9,7 @@ static const char kNotice[] = "Notice";
 static const long kErrorStyle = wxOK | wxICON_ERROR;
 static const long kNoticeStyle = wxOK | wxICON_INFORMATION;
 static const long kQuestionStyle = wxYES_NO | wxICON_QUESTION;
+static const long kEntryStyle = wxOK | wxCANCEL | wxCENTRE; // a text entry
 
 static wxString Quoted(const wxString& path)
 {
@@ -257,10 +258,25 @@ Notice OffsetPrompt()
     return {"Add a time offset",
             "Enter the time (in seconds) to add to all time-stamps starting with\nthe current row. Use a negative "
             "number to remove time.",
-            wxOK | wxCANCEL | wxCENTRE};
+            kEntryStyle};
 }
 
 Notice InvalidOffsetNotice()
 {
     return {kError, "Invalid time offset (must be in seconds)", kErrorStyle};
+}
+
+// --- Playback options ---
+
+Notice StampLeadPrompt()
+{
+    return {"Stamp lead time",
+            "Milliseconds to take off each time-stamp of the space bar (0 to 1000),\nthe time between hearing a "
+            "syllable and pressing the key:",
+            kEntryStyle};
+}
+
+Notice InvalidStampLeadNotice()
+{
+    return {kError, "Invalid stamp lead (must be a whole number of milliseconds from 0 to 1000)", kErrorStyle};
 }

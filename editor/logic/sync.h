@@ -9,7 +9,6 @@
 #ifndef LYRASIL_SYNC_H
 #define LYRASIL_SYNC_H
 
-#include <functional>
 #include <utility>
 #include <vector>
 
@@ -30,14 +29,11 @@ const Rgb kClearColour = {255, 255, 255};
 // false above 3, where the highlight keeps its full colour.
 bool FadeColour(int ticksLeft, Rgb* colour);
 
-// The volume to give back after the muted length measurement: the one
-// from before, or full volume when that was 0.001 or less (a measurement
-// that muted twice saved its own silence).
-double RestoredVolume(double saved);
-
-// Gives row i's stamp cell as it stands (the table changes while it plays:
-// the space bar writes stamps).
-using StampCell = std::function<wxString(int row)>;
+// The rows' stamp times as the document holds them (Document::Times()):
+// milliseconds, or a negative value for a row without a valid stamp.  The
+// table changes while it plays (the space bar writes stamps), so each call
+// takes them as they stand.
+using RowTimes = std::vector<long>;
 
 // Where the highlighting stands: the next row to highlight and its time,
 // and the row highlighted now with the ticks it has left.
@@ -52,11 +48,23 @@ struct MatchState {
 // whose stamp is valid and not before ms (rows out of order and rows
 // before ms are passed over).  Without one, nextStampTime becomes
 // ID3_NOTIME and nextStampRow stays.
-void FindNextStamp(MatchState& s, const StampCell& stampOf, int rows, long ms);
+void FindNextStamp(MatchState& s, const RowTimes& times, long ms);
 
 // The start of a run from ms: nothing highlighted, the search from the
 // first row; nextStampRow is at least 0 afterwards.
-void StartMatch(MatchState& s, const StampCell& stampOf, int rows, long ms);
+void StartMatch(MatchState& s, const RowTimes& times, long ms);
+
+// After an edit during playback: the next row to highlight is looked for
+// afresh among all rows, from after ms on, so that a moved stamp is
+// highlighted at its new time; the highlight shown now stays.
+void FollowEdit(MatchState& s, const RowTimes& times, long ms);
+
+// Where Playback > "Play from current row" starts: kReplayLeadMs before
+// the time of row, or of the nearest row above it with a valid stamp when
+// row has none (the cursor waits on the next row to stamp); 0 at the
+// least, and 0 when no row up to row has a time.
+const long kReplayLeadMs = 2000;
+long ReplayStart(const RowTimes& times, int row);
 
 // What one timer tick asks the window to do, in this order.
 struct TickActions {
@@ -71,8 +79,7 @@ struct TickActions {
 // one row is matched (the search then goes on from now, so a second row
 // within the same tick is skipped).  With a highlight duration of 0 or
 // less the countdown never runs and a highlight lasts until the next.
-TickActions MatchTick(MatchState& s, long now, int highlightTicks, bool tableMode, const StampCell& stampOf,
-                      int rows);
+TickActions MatchTick(MatchState& s, long now, int highlightTicks, bool tableMode, const RowTimes& times);
 
 // The lyrics view: its whole text, and for every row the span [start,
 // end) of its text in it, whole positions, (0, 0) for a row that adds no

@@ -1,8 +1,8 @@
 #include "sync.h"
 
-#include <cstdint>
+#include <algorithm>
 
-#include "stamps.h"
+
 
 bool FadeColour(int ticksLeft, Rgb* colour)
 {
@@ -13,36 +13,47 @@ bool FadeColour(int ticksLeft, Rgb* colour)
     return true;
 }
 
-double RestoredVolume(double saved)
-{
-    return saved <= 0.001 ? 1.0 : saved;
-}
-
-void FindNextStamp(MatchState& s, const StampCell& stampOf, int rows, long ms)
+void FindNextStamp(MatchState& s, const RowTimes& times, long ms)
 {
     s.nextStampTime = ID3_NOTIME;
-    for (int i = s.nextStampRow + 1; i < rows; ++i) {
-        int32_t time = 0;
-        if (StampTime(stampOf(i).Strip(wxString::both), &time) && time >= ms) {
-            s.nextStampTime = time;
-            s.nextStampRow = i;
+    for (size_t i = static_cast<size_t>(s.nextStampRow + 1); i < times.size(); ++i) {
+        if (times[i] >= 0 && times[i] >= ms) {
+            s.nextStampTime = times[i];
+            s.nextStampRow = static_cast<int>(i);
             return;
         }
     }
 }
 
-void StartMatch(MatchState& s, const StampCell& stampOf, int rows, long ms)
+void StartMatch(MatchState& s, const RowTimes& times, long ms)
 {
     s.nextStampRow = -1;
     s.highlightRow = -1;
     s.highlightCountdown = 0;
-    FindNextStamp(s, stampOf, rows, ms);
+    FindNextStamp(s, times, ms);
     if (s.nextStampRow < 0)
         s.nextStampRow = 0;
 }
 
-TickActions MatchTick(MatchState& s, long now, int highlightTicks, bool tableMode, const StampCell& stampOf,
-                      int rows)
+void FollowEdit(MatchState& s, const RowTimes& times, long ms)
+{
+    s.nextStampRow = -1;
+    FindNextStamp(s, times, ms + 1);
+    if (s.nextStampRow < 0)
+        s.nextStampRow = 0;
+}
+
+long ReplayStart(const RowTimes& times, int row)
+{
+    for (long i = std::min<long>(row, static_cast<long>(times.size()) - 1); i >= 0; --i) {
+        long t = times[static_cast<size_t>(i)];
+        if (t >= 0)
+            return t > kReplayLeadMs ? t - kReplayLeadMs : 0;
+    }
+    return 0;
+}
+
+TickActions MatchTick(MatchState& s, long now, int highlightTicks, bool tableMode, const RowTimes& times)
 {
     TickActions a;
     if (s.highlightCountdown > 0) {
@@ -62,7 +73,7 @@ TickActions MatchTick(MatchState& s, long now, int highlightTicks, bool tableMod
         s.highlightRow = s.nextStampRow;
         s.highlightCountdown = highlightTicks > 0 ? highlightTicks : 0;
         a.matchRow = s.highlightRow;
-        FindNextStamp(s, stampOf, rows, now);
+        FindNextStamp(s, times, now);
     }
     return a;
 }

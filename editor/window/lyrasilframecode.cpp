@@ -4,17 +4,14 @@
 
 #include "images/lyrasil.xpm"
 #include "notices.h"
-#include "stamps.h"
 #include "startup.h"
 #include "tablecells.h"
 
 LyrasilFrameCode::LyrasilFrameCode(const wxString& title, const wxSize& size, Options& options,
                                    const Keyvale& settings, const wxString& docDir)
     : LyrasilFrame(nullptr, wxID_ANY, title, wxDefaultPosition, size, wxDEFAULT_FRAME_STYLE | wxTAB_TRAVERSAL),
-      options(options), settings(settings), docDir(docDir), mediaCtrl(nullptr), updateTimer(nullptr), trackPath(),
-      trackFolder(), modified(false), insertingRow(false), contextRow(-1), savedVolume(1.0), trackLength(0),
-      playing(false), sliderMoved(false), stopwatch(), match(), lyricsSpans(), lyricsText(), unplayable(false),
-      mediaLoaded(false), muted(false), measuring(false), measureTime(), awaitingPlay(false), playStart(0), playAsked()
+      options(options), settings(settings), docDir(docDir), mediaCtrl(nullptr), updateTimer(nullptr), doc(),
+      transport(), clock(), trackFolder(), contextRow(-1), savedVolume(1.0), match(), lyricsSpans(), lyricsText()
 {
     SetIcon(wxIcon(lyrasil_xpm));
 
@@ -23,17 +20,21 @@ LyrasilFrameCode::LyrasilFrameCode(const wxString& title, const wxSize& size, Op
     Connect(ID_MEDIACTRL, wxEVT_MEDIA_PLAY, wxMediaEventHandler(LyrasilFrameCode::OnMediaPlay));
     Connect(ID_MEDIACTRL, wxEVT_MEDIA_STOP, wxMediaEventHandler(LyrasilFrameCode::OnMediaStop));
     Connect(ID_MEDIACTRL, wxEVT_MEDIA_LOADED, wxMediaEventHandler(LyrasilFrameCode::OnMediaLoaded));
-
-    // Nothing to play until a track is open.
-    DisableTransport();
+    Connect(ID_MEDIACTRL, wxEVT_MEDIA_FINISHED, wxMediaEventHandler(LyrasilFrameCode::OnMediaFinished));
 
     menuBar->Check(ID_VIEWTOOLBAR, options.showToolbar);
     menuBar->Check(ID_SYNCTIMER, options.syncTimer);
     menuBar->Check(ID_TEXTWINDOW, options.textWindow);
+    ShowSpeed();
     if (!options.showToolbar) {
         toolBar->Hide();
         Layout();
     }
+    transport.UseStopwatch(options.syncTimer);
+    transport.SetSpeed(options.speed, Now());
+    // Nothing to play and nothing to undo until a track is open.
+    Apply(TransportActions());
+    ShowEdit(Change());
 
     // The space bar is taken before any control sees it, whichever has
     // the focus: a focused button would take it as a click, and the lyrics
@@ -42,7 +43,6 @@ LyrasilFrameCode::LyrasilFrameCode(const wxString& title, const wxSize& size, Op
 
     updateTimer = new wxTimer(this, ID_TIMER);
     Connect(ID_TIMER, wxEVT_TIMER, wxTimerEventHandler(LyrasilFrameCode::OnTimer));
-    playing = false;
     updateTimer->Start(100, wxTIMER_CONTINUOUS);
 }
 
@@ -51,6 +51,7 @@ LyrasilFrameCode::~LyrasilFrameCode()
     Disconnect(ID_MEDIACTRL, wxEVT_MEDIA_PLAY, wxMediaEventHandler(LyrasilFrameCode::OnMediaPlay));
     Disconnect(ID_MEDIACTRL, wxEVT_MEDIA_STOP, wxMediaEventHandler(LyrasilFrameCode::OnMediaStop));
     Disconnect(ID_MEDIACTRL, wxEVT_MEDIA_LOADED, wxMediaEventHandler(LyrasilFrameCode::OnMediaLoaded));
+    Disconnect(ID_MEDIACTRL, wxEVT_MEDIA_FINISHED, wxMediaEventHandler(LyrasilFrameCode::OnMediaFinished));
     Disconnect(ID_TIMER, wxEVT_TIMER, wxTimerEventHandler(LyrasilFrameCode::OnTimer));
     Disconnect(wxEVT_CHAR_HOOK, wxKeyEventHandler(LyrasilFrameCode::OnHotKey));
     DisconnectTableMenu();
@@ -62,6 +63,8 @@ LyrasilFrameCode::~LyrasilFrameCode()
 
 void LyrasilFrameCode::CommitCellEditor()
 {
+    // Saving the editor's value sends the cell's change event, which takes
+    // it into the document.
     grid->SaveEditControlValue();
     grid->HideCellEditControl();
 }
@@ -75,19 +78,23 @@ void LyrasilFrameCode::RestoreTableView()
     Layout();
 }
 
-void LyrasilFrameCode::ClearTable()
+void LyrasilFrameCode::ShowEdit(const Change& change)
 {
-    EmptyTable(grid);
+    ShowChange(grid, doc, change);
+    menuBar->Enable(wxID_UNDO, doc.CanUndo());
+    menuBar->Enable(wxID_REDO, doc.CanRedo());
+    if (change.changed && transport.CanStamp())
+        FollowEdit(match, doc.Times(), transport.Position(Now(), Tell()));
 }
 
 void LyrasilFrameCode::AdjustTitle()
 {
-    SetTitle(MakeWindowTitle(trackPath));
+    SetTitle(MakeWindowTitle(doc.Path()));
 }
 
 bool LyrasilFrameCode::VerifyTrackOpened()
 {
-    if (!trackPath.empty())
+    if (doc.HasTrack())
         return true;
     ShowNotice(NoTrackOpenNotice());
     return false;
@@ -96,28 +103,4 @@ bool LyrasilFrameCode::VerifyTrackOpened()
 int LyrasilFrameCode::ShowNotice(const Notice& notice)
 {
     return wxMessageBox(notice.text, notice.caption, notice.style, this);
-}
-
-long LyrasilFrameCode::MakeTimeStamp(wxString& out, long hundredths)
-{
-    if (hundredths == -1) {
-        if (options.syncTimer)
-            hundredths = stopwatch.Time() / 10;
-        else if (awaitingPlay)
-            hundredths = playStart / 10; // Tell() still gives the old place
-        else
-            hundredths = static_cast<long>(static_cast<long long>(mediaCtrl->Tell()) / 10);
-    }
-    out = FormatStamp(hundredths);
-    return hundredths;
-}
-
-void LyrasilFrameCode::DisableTransport()
-{
-    playButton->Enable(false);
-    pauseButton->Enable(false);
-    positionSlider->Enable(false);
-    positionSlider->SetValue(0);
-    positionText->Enable(false);
-    positionText->SetValue(wxEmptyString);
 }

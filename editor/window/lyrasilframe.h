@@ -35,6 +35,16 @@ enum {
     ID_GRID_DELETE = 1104,
     ID_GRID_DELTIMESTAMPS = 1105,
     ID_GRID_OFFSETTIMESTAMPS = 1106,
+    ID_STAMPEARLIER = 1200,
+    ID_STAMPLATER = 1201,
+    ID_STAMPEARLIER_FINE = 1202,
+    ID_STAMPLATER_FINE = 1203,
+    ID_PLAYPAUSE = 1204,
+    ID_PLAYFROMROW = 1205,
+    ID_SPEED100 = 1206,
+    ID_SPEED75 = 1207,
+    ID_SPEED50 = 1208,
+    ID_STAMPLEAD = 1209,
     ID_TIPS = 5019
 };
 
@@ -48,6 +58,7 @@ protected:
     wxMenuBar* menuBar;
     wxMenu* fileMenu;
     wxMenu* editMenu;
+    wxMenu* playbackMenu;
     wxMenu* optionsMenu;
     wxMenu* helpMenu;
     wxToolBar* toolBar;
@@ -90,8 +101,20 @@ protected:
     virtual void OnPause(wxCommandEvent& event) { event.Skip(); }
     virtual void OnScrollChanged(wxScrollEvent& event) { event.Skip(); }
     virtual void OnSeekTrack(wxScrollEvent& event) { event.Skip(); }
+    virtual void OnUndo(wxCommandEvent& event) { event.Skip(); }
+    virtual void OnRedo(wxCommandEvent& event) { event.Skip(); }
+    virtual void OnNudge(wxCommandEvent& event) { event.Skip(); }
+    virtual void OnPlayPause(wxCommandEvent& event) { event.Skip(); }
+    virtual void OnPlayFromRow(wxCommandEvent& event) { event.Skip(); }
+    virtual void OnSpeed(wxCommandEvent& event) { event.Skip(); }
+    virtual void OnStampLead(wxCommandEvent& event) { event.Skip(); }
 
 private:
+    // The text column fills the table's width whatever the window's size
+    // and the time column's: no empty area at the right.
+    void FitTextColumn(wxSizeEvent& event);
+    void OnColumnSized(wxGridSizeEvent& event);
+
     void CreateMenus();
     void CreateTools();
     void CreateWidgets();
