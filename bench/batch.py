@@ -18,7 +18,7 @@ from id3build import tag, text_frame, walk  # noqa: E402
 
 IMPORT, DEMO, LRC = sys.argv[1:4]
 TRACKS, MB, ROUNDS = (int(a) for a in sys.argv[4:7])
-PLACES = [a.split("=", 1) for a in sys.argv[7:]]
+PLACES = [(label, os.path.expandvars(folder)) for label, folder in (a.split("=", 1) for a in sys.argv[7:])]
 
 
 def make_library(top):

@@ -10,15 +10,9 @@
 #                                       made here when missing)
 # BENCH_TRACKS (1000), BENCH_MB (1) and BENCH_ROUNDS (3) set the sizes.
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$top/build/bench}
+. "$(dirname "$0")/prepare.sh" "$@" -- lyrasil-import
 
-cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLYRASIL_GUI=OFF \
-  -DLYRASIL_TESTS=OFF -DLYRASIL_BENCH=ON >/dev/null
-cmake --build "$build" -j 2 --target lyrasil-import >/dev/null
 
-data=$(mktemp -d "${TMPDIR:-/tmp}/lyrasil-bench.XXXXXX")
-trap 'rm -rf "$data"' EXIT
 args=("$build/tools/lyrasil-import" "$top/demo/demo.mp3" "$top/demo/demo.lrc"
       "${BENCH_TRACKS:-1000}" "${BENCH_MB:-1}" "${BENCH_ROUNDS:-3}")
 # Where XFS cannot be mounted, on-xfs.sh says why (exit 77) and only the

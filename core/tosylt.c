@@ -74,6 +74,18 @@ static void put_time(Out *o, int32_t t)
     put(o, b, 4);
 }
 
+/* The head of a payload: the n fixed bytes (the encoding byte first,
+ * filled in here), then the descriptor. */
+static void put_head(Out *o, const unsigned char *fixed, size_t n)
+{
+    put(o, fixed, n);
+    if (o->s.p != NULL)
+        o->s.p[0] = (char)o->enc;
+    o->bom = 1;
+    put_text(o, DESCRIPTOR, strlen(DESCRIPTOR));
+    put_term(o);
+}
+
 /* A run of text ends before the next "[" or "<" (where a stamp may start),
  * and never inside a UTF-8 sequence: both are ASCII. */
 static void build_payload(Out *o, const char *lrc)
@@ -84,12 +96,7 @@ static void build_payload(Out *o, const char *lrc)
     int haspending = 0;
     size_t k, run;
 
-    put(o, fixed, 6);
-    if (o->s.p != NULL)
-        o->s.p[0] = (char)o->enc;
-    o->bom = 1;
-    put_text(o, DESCRIPTOR, strlen(DESCRIPTOR));
-    put_term(o);
+    put_head(o, fixed, 6);
     while (*p != '\0') {
         if ((*p == '[' || *p == '<') && (k = stamp_at(p, &t)) > 0) {
             if (haspending) {
@@ -124,12 +131,7 @@ static void build_uslt(Out *o, const char *text)
 {
     static const unsigned char fixed[4] = {0, 'e', 'n', 'g'};
 
-    put(o, fixed, 4);
-    if (o->s.p != NULL)
-        o->s.p[0] = (char)o->enc;
-    o->bom = 1;
-    put_text(o, DESCRIPTOR, strlen(DESCRIPTOR));
-    put_term(o);
+    put_head(o, fixed, 4);
     put_text(o, text, strlen(text));
 }
 

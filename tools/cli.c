@@ -4,6 +4,7 @@
 #define _GNU_SOURCE /* open_memstream */
 
 #include "cli.h"
+#include "batch.h"
 
 #include <assert.h>
 #include <errno.h>
@@ -343,6 +344,47 @@ int export_one(ToolRun *run, const Job *job, const Options *o, char **message)
     if ((r = track_writelrc(&run->track, job->lrc)) != TRACK_OK)
         return failed(FOR_EXPORT, r, job->lrc, run, message);
     return OUT_DONE;
+}
+
+/* --- main --- */
+
+int tool_main(int program, int argc, char *argv[], void (*usage)(void), const char *version)
+{
+    Options o;
+    ToolRun run = {0};
+    Job job = {0};
+    char *message;
+    int status;
+
+    if ((status = read_options(argc, argv, program, usage, version, &o)) >= 0)
+        return status;
+    if (o.recursive) {
+        status = batch_run(program, &o);
+        free(o.args);
+        return status;
+    }
+    run.mp3name = set_extension(o.args[0], ".mp3", 0);
+    run.lrcname = run.mp3name == NULL ? NULL : set_extension(o.nargs == 2 ? o.args[1] : run.mp3name, ".lrc", 1);
+    free(o.args);
+    if (run.lrcname == NULL) {
+        puts("Insufficient memory.");
+        return run_close(&run, STATUS_FAILURE);
+    }
+    job.track = run.mp3name;
+    job.lrc = run.lrcname;
+    job.announce = program == FOR_IMPORT && o.nargs < 2;
+    job.verbose = 1;
+    if ((program == FOR_IMPORT ? import_one(&run, &job, &o, &message)
+                               : export_one(&run, &job, &o, &message)) == OUT_FAILED) {
+        puts(message != NULL ? message : "Insufficient memory.");
+        free(message);
+        return run_close(&run, STATUS_FAILURE);
+    }
+    if (program == FOR_IMPORT)
+        puts("Done");
+    else
+        printf("Created output file \"%s\".\n", run.lrcname);
+    return run_close(&run, STATUS_OK);
 }
 
 /* --- the end of a run --- */

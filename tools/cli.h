@@ -41,6 +41,12 @@ typedef struct Options {
 int read_options(int argc, char *argv[], int program, void (*usage)(void), const char *version,
                  Options *o);
 
+/* The whole of main for program: the options, then the tracks of the
+ * folders named (-r, batch.h), or the one track named, with its notes and
+ * its message ("Done", "Created output file ..."), on standard output.
+ * Returns the exit status. */
+int tool_main(int program, int argc, char *argv[], void (*usage)(void), const char *version);
+
 /* What a run on one track holds; run_close releases all of it. */
 typedef struct ToolRun {
     Track track;       /* the track, read (and for import rewritten) */

@@ -15,9 +15,7 @@
  * is writing, is left alone.
  */
 #include <stdio.h>
-#include <stdlib.h>
 
-#include "batch.h"
 #include "cli.h"
 #include "lyrasil_version.h"
 
@@ -41,33 +39,5 @@ static void usage(void)
 
 int main(int argc, char *argv[])
 {
-    Options o;
-    ToolRun run = {0};
-    Job job = {0};
-    char *message;
-    int status;
-
-    if ((status = read_options(argc, argv, FOR_EXPORT, usage, VERSION_LINE, &o)) >= 0)
-        return status;
-    if (o.recursive) {
-        status = batch_run(FOR_EXPORT, &o);
-        free(o.args);
-        return status;
-    }
-    run.mp3name = set_extension(o.args[0], ".mp3", 0);
-    run.lrcname = run.mp3name == NULL ? NULL : set_extension(o.nargs == 2 ? o.args[1] : run.mp3name, ".lrc", 1);
-    free(o.args);
-    if (run.lrcname == NULL) {
-        puts("Insufficient memory.");
-        return run_close(&run, STATUS_FAILURE);
-    }
-    job.track = run.mp3name;
-    job.lrc = run.lrcname;
-    if (export_one(&run, &job, &o, &message) == OUT_FAILED) {
-        puts(message != NULL ? message : "Insufficient memory.");
-        free(message);
-        return run_close(&run, STATUS_FAILURE);
-    }
-    printf("Created output file \"%s\".\n", run.lrcname);
-    return run_close(&run, STATUS_OK);
+    return tool_main(FOR_EXPORT, argc, argv, usage, VERSION_LINE);
 }
