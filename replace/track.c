@@ -171,7 +171,7 @@ int track_rewrite(Track *t, const char *dest)
      * under its name (source); a new name must not be the track. */
     replace_free(&t->out);
     result = replace_open(&t->out, dest != NULL ? dest : t->name, ".mp$",
-                          dest == NULL ? &t->st : NULL, &t->st, 0);
+                          dest == NULL ? &t->st : NULL, &t->st, t->replaceflags);
     if (result != REPLACE_OK)
         return replace_failed(t, result);
     t->tag.blocksize = shared_blocksize(fileno(t->fp), t->out.tmpfd);
@@ -195,7 +195,7 @@ int track_writelrc(Track *t, const char *lrcname)
     if (stat(lrcname, &st) == 0 && replace_same_file(&st, &t->st))
         return TRACK_SAMEFILE;
     replace_free(&t->out);
-    result = replace_open(&t->out, lrcname, ".lr$", NULL, &t->st, 0);
+    result = replace_open(&t->out, lrcname, ".lr$", NULL, &t->st, t->replaceflags);
     if (result != REPLACE_OK)
         return replace_failed(t, result);
     errno = 0;

@@ -73,6 +73,8 @@ typedef struct Track {
     int replaced;      /* after TRACK_REPLACE: replace_open's or
                           replace_commit's result */
     int err;           /* errno of the failed call, 0 when none applies */
+    int replaceflags;  /* flags for replace_open; 0 from track_open (a
+                          batch sets REPLACE_NOSYNCDIR and syncs itself) */
 } Track;
 
 /* Opens the file called name as a track: a regular file, read with its tag

@@ -7,6 +7,7 @@
 
 #include <dirent.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdint.h>
@@ -368,6 +369,38 @@ static int take_record(Report *r, const Batch *b, int fd)
     return 1;
 }
 
+/* Syncs the folder of every file a batch replaced, once each (the files
+ * themselves are synced before their renames): after that the new names
+ * are safe on disk too.  Best effort, as a single file's folder sync. */
+static void sync_folders(const Batch *b, const Report *r)
+{
+    char *last = NULL, *real, *slash;
+    size_t i;
+    int fd;
+
+    for (i = 0; i < b->n; i++) {
+        if (r->outcome[i] != OUT_DONE)
+            continue;
+        real = realpath(b->program == FOR_IMPORT ? b->items[i].track : b->items[i].lrc, NULL);
+        if (real == NULL || (slash = strrchr(real, '/')) == NULL) {
+            free(real);
+            continue;
+        }
+        *(slash == real ? slash + 1 : slash) = '\0';
+        if (last == NULL || strcmp(last, real) != 0) {
+            if ((fd = open(real, O_RDONLY | O_DIRECTORY | O_CLOEXEC)) >= 0) {
+                (void)fsync(fd);
+                close(fd);
+            }
+            free(last);
+            last = real;
+        } else {
+            free(real);
+        }
+    }
+    free(last);
+}
+
 /* Starts the workers, collects their records and waits for them. */
 static void run_workers(const Batch *b, const Options *o, Report *r)
 {
@@ -471,6 +504,8 @@ int batch_run(int program, const Options *o)
             r.outcome[i] = -1;
         if (b.n > 0 && !stop)
             run_workers(&b, o, &r);
+        if (!o->dryrun)
+            sync_folders(&b, &r);
         print_known(&r, &b, 1);
         clear_progress(&r);
         for (i = 0; i < b.n; i++) {

@@ -227,6 +227,7 @@ int import_one(ToolRun *run, const Job *job, const Options *o, char **message)
         return OUT_SKIPPED;
     if ((r = track_open(&run->track, job->track, 1)) != TRACK_OK)
         return failed(FOR_IMPORT, r, job->track, run, message);
+    run->track.replaceflags = job->batch ? REPLACE_NOSYNCDIR : 0;
     if (job->verbose && !run->track.hastag)
         /* "nas": the message as users and scripts know it. */
         printf("File \"%s\" nas no ID3 tag. A new ID3 tag will be created.\n", job->track);
@@ -329,6 +330,7 @@ int export_one(ToolRun *run, const Job *job, const Options *o, char **message)
     *message = NULL;
     if ((r = track_open(&run->track, job->track, 0)) != TRACK_OK)
         return failed(FOR_EXPORT, r, job->track, run, message);
+    run->track.replaceflags = job->batch ? REPLACE_NOSYNCDIR : 0;
     r = track_readsylt(&run->track, 1);
     if (job->batch && (r == TRACK_NOTAG || r == TRACK_NOSYLT))
         return OUT_SKIPPED;

@@ -76,7 +76,9 @@ typedef struct Job {
                               track has none (skipped) */
     int announce;          /* single track: say which LRC file is read */
     int verbose;           /* single track: print the notes as they come */
-    int batch;             /* batch: unchanged and kept files are left alone */
+    int batch;             /* batch: unchanged and kept files are left alone,
+                              and the folders are synced by the batch once
+                              at its end, not after every file */
 } Job;
 
 /* Imports job->lrc into the track, or exports the track's SYLT frame to
