@@ -13,16 +13,10 @@
 # BENCH_PAIRS (default 9) sets the number of pairs.  Needs xfsprogs and
 # /usr/bin/time (package time).
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$top/build/bench}
+. "$(dirname "$0")/prepare.sh" "$@" -- lyrasil-import
 pairs=${BENCH_PAIRS:-9}
 
-cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLYRASIL_GUI=OFF \
-  -DLYRASIL_TESTS=OFF -DLYRASIL_BENCH=ON >/dev/null
-cmake --build "$build" -j 2 --target lyrasil-import >/dev/null
 
-data=$(mktemp -d "${TMPDIR:-/tmp}/lyrasil-bench.XXXXXX")
-trap 'rm -rf "$data"' EXIT
 mkdir "$data/other"
 /usr/bin/python3 "$top/bench/tracks.py" "$top/demo/demo.mp3" "$data/t200.orig:200"
 # A library that declines copy_file_range as an old kernel would.

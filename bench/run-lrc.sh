@@ -14,16 +14,10 @@
 #                                        build made here when missing)
 # Needs /usr/bin/time (package time); writes about 400 MB under $TMPDIR.
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$top/build/bench}
+. "$(dirname "$0")/prepare.sh" "$@" -- lyrasil-import
 
-cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLYRASIL_GUI=OFF \
-  -DLYRASIL_TESTS=OFF -DLYRASIL_BENCH=ON >/dev/null
-cmake --build "$build" -j 2 --target lyrasil-import >/dev/null
 import=$build/tools/lyrasil-import
 
-data=$(mktemp -d "${TMPDIR:-/tmp}/lyrasil-bench-lrc.XXXXXX")
-trap 'rm -rf "$data"' EXIT
 cd "$data"
 
 /usr/bin/python3 - "$top/demo/demo.mp3" <<'PY'

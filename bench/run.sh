@@ -14,19 +14,13 @@
 #                                    made here when missing)
 # Needs hyperfine, python3-mutagen and /usr/bin/time (package time).
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$top/build/bench}
+. "$(dirname "$0")/prepare.sh" "$@" -- lyrasil-import lyrasil-export bench_convert
 runs=${BENCH_RUNS:-7}
 
-cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLYRASIL_GUI=OFF \
-  -DLYRASIL_TESTS=OFF -DLYRASIL_BENCH=ON >/dev/null
-cmake --build "$build" -j 2 --target lyrasil-import lyrasil-export bench_convert >/dev/null
 import=$build/tools/lyrasil-import
 export=$build/tools/lyrasil-export
 mutagen="/usr/bin/python3 $top/bench/mutagen_sylt.py"
 
-data=$(mktemp -d "${TMPDIR:-/tmp}/lyrasil-bench.XXXXXX")
-trap 'rm -rf "$data"' EXIT
 cd "$data"
 
 # Tracks of 1 MB and 200 MB (see tracks.py).

@@ -24,53 +24,85 @@ int take_buffer(char **field)
     return block != NULL;
 }
 
+/* A walk over the sync items of a SYLT payload. */
+typedef struct Items {
+    const unsigned char *p;
+    size_t n, pos;
+    int enc, frames, bigendian;
+    uint32_t samples, rate;
+} Items;
+
+/* Starts a walk over the payload of id3, its descriptor decoded into s:
+ * ID3_OK, or why not (a reason). */
+static int items_start(Items *it, const Id3Tag *id3, Str *s)
+{
+    size_t len;
+
+    memset(it, 0, sizeof *it);
+    it->p = id3->sylt;
+    if (it->p == NULL || id3->syltsize <= 6)
+        return ID3_ESYLT;
+    it->n = (size_t)id3->syltsize;
+    it->enc = it->p[0];
+    /* Format 1 counts MPEG frames: mutagen, among others, writes it by
+     * default.  Every other format is taken as milliseconds. */
+    it->frames = it->p[4] == 1;
+    if (it->frames && !mpeg_frame(id3->fp, &it->samples, &it->rate))
+        return ID3_ESYLT;
+    len = enc_strlen(it->enc, it->p + 6, it->n - 6);
+    if (len == it->n - 6)
+        return ID3_ESYLT;
+    if (!enc_decode(it->enc, it->p + 6, len, &it->bigendian, s)) /* sets the byte order */
+        return ID3_ENOMEM;
+    it->pos = 6 + len + (enc_is_wide(it->enc) ? 2 : 1);
+    return ID3_OK;
+}
+
+/* The next item: its text decoded into s, its time in milliseconds (the
+ * empty time for one without, or negative, or too large).  ID3_OK, -1 at
+ * the end, or why not (a reason). */
+static int items_next(Items *it, Str *s, int32_t *t)
+{
+    size_t len, at;
+    uint32_t raw;
+
+    if (it->pos >= it->n)
+        return -1;
+    len = enc_strlen(it->enc, it->p + it->pos, it->n - it->pos);
+    if (len == it->n - it->pos)
+        return ID3_ESYLT;
+    at = it->pos + len + (enc_is_wide(it->enc) ? 2 : 1);
+    if (it->n - at < 4)
+        return ID3_ESYLT;
+    raw = getint32(it->p + at, 0);
+    if (raw == ID3_NOTIME || raw > INT32_MAX) {
+        *t = ID3_NOTIME; /* negative times have no text form */
+    } else if (it->frames) {
+        int64_t ms = ((int64_t)raw * it->samples * 1000 + it->rate / 2) / it->rate;
+        *t = ms >= ID3_NOTIME ? ID3_NOTIME : (int32_t)ms;
+    } else {
+        *t = (int32_t)raw;
+    }
+    if (!enc_decode(it->enc, it->p + it->pos, len, &it->bigendian, s))
+        return ID3_ENOMEM;
+    it->pos = at + 4;
+    return ID3_OK;
+}
+
 /* The conversion itself; its result is a reason (ID3_OK on success). */
 static int fromsylt(Id3Tag *id3, int wordstamps, Str *s)
 {
-    const unsigned char *p = id3->sylt;
-    size_t n, pos, len, at;
-    int enc, frames, bigendian = 0, linestart = 1;
-    uint32_t samples = 0, rate = 0, raw;
+    Items it;
+    size_t len;
+    int r, linestart = 1;
     int32_t t;
     char stamp[32];
     const char *text;
     const char *marker;
 
-    if (p == NULL || id3->syltsize <= 6)
-        return ID3_ESYLT;
-    n = (size_t)id3->syltsize;
-    enc = p[0];
-    /* Format 1 counts MPEG frames: mutagen, among others, writes it by
-     * default.  Every other format is taken as milliseconds. */
-    frames = p[4] == 1;
-    if (frames && !mpeg_frame(id3->fp, &samples, &rate))
-        return ID3_ESYLT;
-    len = enc_strlen(enc, p + 6, n - 6);
-    if (len == n - 6)
-        return ID3_ESYLT;
-    if (!enc_decode(enc, p + 6, len, &bigendian, s)) /* sets the byte order */
-        return ID3_ENOMEM;
-    pos = 6 + len + (enc_is_wide(enc) ? 2 : 1);
-    while (pos < n) {
-        len = enc_strlen(enc, p + pos, n - pos);
-        if (len == n - pos)
-            return ID3_ESYLT;
-        at = pos + len + (enc_is_wide(enc) ? 2 : 1);
-        if (n - at < 4)
-            return ID3_ESYLT;
-        raw = getint32(p + at, 0);
-        if (raw == ID3_NOTIME || raw > INT32_MAX) {
-            t = ID3_NOTIME; /* negative times have no text form */
-        } else if (frames) {
-            int64_t ms = ((int64_t)raw * samples * 1000 + rate / 2) / rate;
-            t = ms >= ID3_NOTIME ? ID3_NOTIME : (int32_t)ms;
-        } else {
-            t = (int32_t)raw;
-        }
-        if (!enc_decode(enc, p + pos, len, &bigendian, s))
-            return ID3_ENOMEM;
-        pos = at + 4;
-
+    if ((r = items_start(&it, id3, s)) != ID3_OK)
+        return r;
+    while ((r = items_next(&it, s, &t)) == ID3_OK) {
         text = s->p;
         while (*text == '\n' || *text == '\r') {
             if (!txtbuf_AppendBytes(text, 1))
@@ -97,7 +129,30 @@ static int fromsylt(Id3Tag *id3, int wordstamps, Str *s)
             !txtbuf_AppendBytes(text, len))
             return ID3_ENOMEM;
     }
-    return ID3_OK;
+    return r < 0 ? ID3_OK : r;
+}
+
+int lrc_sameitems(Id3Tag *a, Id3Tag *b)
+{
+    Items ia, ib;
+    Str sa = {NULL, 0, 0}, sb = {NULL, 0, 0};
+    int32_t ta, tb;
+    int ra, rb, same;
+
+    assert(a != NULL && b != NULL);
+    same = items_start(&ia, a, &sa) == ID3_OK && items_start(&ib, b, &sb) == ID3_OK;
+    while (same) {
+        ra = items_next(&ia, &sa, &ta);
+        rb = items_next(&ib, &sb, &tb);
+        if (ra != ID3_OK || rb != ID3_OK) {
+            same = ra < 0 && rb < 0; /* both at their end together */
+            break;
+        }
+        same = ta == tb && sa.len == sb.len && memcmp(sa.p, sb.p, sa.len) == 0;
+    }
+    free(sa.p);
+    free(sb.p);
+    return same;
 }
 
 int lrc_fromsylt(Id3Tag *id3, int wordstamps)

@@ -123,6 +123,10 @@ int walk_to_end(FILE *fp, const TagInfo *ti, int plain, off_t *padding);
 
 int walk_is_sylt(int version, const Frame *f);
 
+/* Whether f is a USLT (version 2: ULT) frame whose descriptor is this
+ * program's: 1 or 0; -1 when memory runs out. */
+int tag_ours_uslt(FILE *fp, const Frame *f, int version);
+
 /* Where the header of the SYLT frame that a rewrite replaces starts: the
  * first SYLT frame holding lyrics (content type 1) or, when there is none,
  * the first whose payload is the n bytes at payload (a frame saved again

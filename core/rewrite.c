@@ -85,11 +85,12 @@ static int update_size(FILE *fp, Id3Tag *id3, int64_t size)
 enum { ALL_BUT_SYLT, ALL_BUT_REPLACED, SYLT_BUT_REPLACED };
 
 /* Copies the frames of the old tag in `in` that `which` names (the frame
- * whose header is at `replaced` being the one replaced) to out, headers
- * and payloads byte for byte, or only counts them when out is null;
- * their bytes are added to *size.  A reason. */
+ * whose header is at `replaced` being the one replaced, and with drop_uslt
+ * this program's USLT frame left out too) to out, headers and payloads
+ * byte for byte, or only counts them when out is null; their bytes are
+ * added to *size.  A reason. */
 static int copy_frames(FILE *out, FILE *in, const TagInfo *ti, int plain, int which, off_t replaced,
-                       int64_t *size)
+                       int drop_uslt, int64_t *size)
 {
     Walk w;
     Frame f;
@@ -100,6 +101,11 @@ static int copy_frames(FILE *out, FILE *in, const TagInfo *ti, int plain, int wh
         sylt = walk_is_sylt(ti->version, &f);
         if (sylt ? which == ALL_BUT_SYLT || f.body - f.hdrlen == replaced : which == SYLT_BUT_REPLACED)
             continue;
+        if (!sylt && drop_uslt && (r = tag_ours_uslt(in, &f, ti->version)) != 0) {
+            if (r < 0)
+                return ID3_ENOMEM;
+            continue;
+        }
         if (out != NULL) {
             if (!write_all(out, f.header, (size_t)f.hdrlen))
                 return ID3_EWRITE;
@@ -180,7 +186,7 @@ int id3_copytag(FILE *fp, Id3Tag *id3)
         return failed(id3, r);
     size = ti.frames - 10;
     r = copy_frames(fp, id3->fp, &ti, plain, id3->sylt == NULL ? ALL_BUT_REPLACED : ALL_BUT_SYLT,
-                    replaced, &size);
+                    replaced, id3->sylt != NULL && id3->uslt != NULL, &size);
     if (r != ID3_OK)
         return failed(id3, r);
     id3->version = ti.version;
@@ -188,11 +194,36 @@ int id3_copytag(FILE *fp, Id3Tag *id3)
     return update_size(fp, id3, size);
 }
 
+/* The header of a new frame (id: its version-3/4 identifier, id2 its
+ * version-2 one) of size payload bytes, coded like the frames around it,
+ * into header.  Its length; 0 when the size cannot be coded. */
+static int frame_header(const Id3Tag *id3, const char *id, const char *id2, int32_t size,
+                        unsigned char header[10])
+{
+    int syncsafe = id3->version == 4 && !id3->plainsizes;
+
+    if (id3->version == 2) {
+        if (size > 0xFFFFFF)
+            return 0;
+        memcpy(header, id2, 3);
+        header[3] = (unsigned char)(size >> 16);
+        header[4] = (unsigned char)(size >> 8);
+        header[5] = (unsigned char)size;
+        return 6;
+    }
+    if (syncsafe && size > SYNCSAFE_MAX)
+        return 0;
+    memcpy(header, id, 4);
+    setint32(header + 4, (uint32_t)size, syncsafe);
+    header[8] = header[9] = 0;
+    return 10;
+}
+
 int id3_writesylt(FILE *fp, Id3Tag *id3)
 {
     TagInfo ti;
-    unsigned char header[10];
-    int hdrlen, old, plain = 0, r = ID3_OK;
+    unsigned char header[10], uheader[10];
+    int hdrlen, uhdrlen = 0, old, plain = 0, r = ID3_OK;
     off_t replaced = -1;
     int64_t size, kept = 0;
 
@@ -202,42 +233,32 @@ int id3_writesylt(FILE *fp, Id3Tag *id3)
     assert(id3->version >= 2 && id3->version <= 4 && id3->size >= 0);
     if (id3->sylt == NULL || id3->syltsize <= 0)
         return failed(id3, ID3_ENOSYLT);
-    if (id3->version == 2) {
-        if (id3->syltsize > 0xFFFFFF)
-            return failed(id3, ID3_ETOOBIG);
-        memcpy(header, "SLT", 3);
-        header[3] = (unsigned char)(id3->syltsize >> 16);
-        header[4] = (unsigned char)(id3->syltsize >> 8);
-        header[5] = (unsigned char)id3->syltsize;
-        hdrlen = 6;
-    } else {
-        int syncsafe = id3->version == 4 && !id3->plainsizes;
-        if (syncsafe && id3->syltsize > SYNCSAFE_MAX)
-            return failed(id3, ID3_ETOOBIG);
-        memcpy(header, "SYLT", 4);
-        setint32(header + 4, (uint32_t)id3->syltsize, syncsafe);
-        header[8] = header[9] = 0;
-        hdrlen = 10;
-    }
+    if ((hdrlen = frame_header(id3, "SYLT", "SLT", id3->syltsize, header)) == 0 ||
+        (id3->uslt != NULL && (uhdrlen = frame_header(id3, "USLT", "ULT", id3->usltsize, uheader)) == 0))
+        return failed(id3, ID3_ETOOBIG);
     /* The old tag's other SYLT frames follow the new one (id3_copytag
      * copied that tag, so its frames walk cleanly). */
     old = tag_open(id3->fp, &ti) == TAG_OK && ti.version == id3->version;
     if (old) {
         plain = ti.version == 4 && id3->plainsizes;
         if ((replaced = replaced_frame(id3, &ti, plain, &r)) == -2 ||
-            (r = copy_frames(NULL, id3->fp, &ti, plain, SYLT_BUT_REPLACED, replaced, &kept)) != ID3_OK)
+            (r = copy_frames(NULL, id3->fp, &ti, plain, SYLT_BUT_REPLACED, replaced, 0, &kept)) != ID3_OK)
             return failed(id3, r);
     } else if (ferror(id3->fp)) {
         return failed(id3, ID3_EREAD);
     }
     size = (int64_t)id3->size + hdrlen + id3->syltsize + kept;
+    if (id3->uslt != NULL)
+        size += uhdrlen + (int64_t)id3->usltsize;
     if (size > SYNCSAFE_MAX)
         return failed(id3, ID3_ETOOBIG); /* the tag's size field could not hold it */
     if (!write_all(fp, header, (size_t)hdrlen) ||
-        !write_all(fp, id3->sylt, (size_t)id3->syltsize))
+        !write_all(fp, id3->sylt, (size_t)id3->syltsize) ||
+        (id3->uslt != NULL && (!write_all(fp, uheader, (size_t)uhdrlen) ||
+                               !write_all(fp, id3->uslt, (size_t)id3->usltsize))))
         return failed(id3, ID3_EWRITE);
     kept = 0;
-    if (old && (r = copy_frames(fp, id3->fp, &ti, plain, SYLT_BUT_REPLACED, replaced, &kept)) != ID3_OK)
+    if (old && (r = copy_frames(fp, id3->fp, &ti, plain, SYLT_BUT_REPLACED, replaced, 0, &kept)) != ID3_OK)
         return failed(id3, r);
     return update_size(fp, id3, size);
 }

@@ -142,3 +142,22 @@ size_t stamp_at(const char *s, int32_t *time)
     close = strchr(s, s[0] == '[' ? ']' : '>');
     return (size_t)(close - s) + 1;
 }
+
+void lrc_dropwords(Id3Tag *id3)
+{
+    char *from, *to;
+    size_t k;
+    int32_t t;
+
+    assert(id3 != NULL);
+    if (id3->lrc == NULL)
+        return;
+    for (from = to = id3->lrc; *from != '\0';) {
+        if (*from == '<' && (k = stamp_at(from, &t)) > 0) {
+            from += k;
+            continue;
+        }
+        *to++ = *from++;
+    }
+    *to = '\0';
+}

@@ -19,7 +19,7 @@
  *   closed       id3_close                    no blocks
  *
  * Ownership: fp is borrowed and never closed here.  title, artist, album,
- * sylt and lrc are malloc'd blocks owned by the context; every function that
+ * sylt, uslt and lrc are malloc'd blocks owned by the context; every function that
  * replaces one frees the old block first, and id3_close frees them all.  A
  * caller may hand over a malloc'd block of its own by storing it in lrc:
  * from then on the context owns it.
@@ -122,6 +122,11 @@ typedef struct Id3Tag {
      * size here (up to ID3_MAXBLOCK) before id3_appendmp3, which then pads
      * the new tag so that the audio keeps its offset within a block. */
     uint32_t blocksize;
+    /* A USLT (unsynchronised lyrics) payload to write after the new SYLT
+     * frame, from lrc_touslt, or null.  While it is set, a rewrite drops
+     * the old tag's USLT frame whose descriptor is this program's. */
+    unsigned char *uslt;
+    int32_t usltsize;
 } Id3Tag;
 
 /* --- opening and closing --- */
@@ -136,7 +141,7 @@ typedef struct Id3Tag {
  * "ID3" or a size of 0, ID3_EVERSION, ID3_ETAG for the extended header. */
 int id3_init(FILE *fp, Id3Tag *id3);
 
-/* Frees title, artist, album, sylt and lrc and nulls them; the other fields
+/* Frees title, artist, album, sylt, uslt and lrc and nulls them; the other fields
  * keep their values and the stream stays open.  Safe to call twice. */
 void id3_close(Id3Tag *id3);
 
@@ -173,6 +178,19 @@ int id3_setsylt(Id3Tag *id3, const void *payload, size_t size);
  * (ID3_EREAD), or when memory runs out (ID3_ENOMEM). */
 int id3_readsylt(Id3Tag *id3);
 
+/* Reads the title, artist and album texts of the whole tag of a context
+ * opened by id3_init (result 1), the last frame of each counting, as the
+ * new SYLT frame of a rewrite finds them all before it; SYLT frames are
+ * passed over.  Returns 1; 0 when reading fails (ID3_EREAD) or memory
+ * runs out (ID3_ENOMEM), the texts read so far kept. */
+int id3_readtexts(Id3Tag *id3);
+
+/* Whether the tag of the context's track (id3_init's result 1) holds a USLT
+ * frame with this program's descriptor whose payload is uslt byte for
+ * byte: a rewrite with that payload would change nothing of it.  0 also
+ * when uslt is null or memory runs out. */
+int id3_holdsuslt(Id3Tag *id3);
+
 /* --- SYLT payload to LRC text --- */
 
 /* Converts the payload in sylt into LRC text in lrc (the old lrc freed):
@@ -189,6 +207,13 @@ int id3_readsylt(Id3Tag *id3);
  * (ID3_ENOMEM); lrc is then unchanged. */
 int lrc_fromsylt(Id3Tag *id3, int wordstamps);
 
+/* Whether the SYLT payloads of a and b hold the same items: the same texts
+ * (decoded to UTF-8) at the same times in milliseconds, in the same order,
+ * whatever their encodings, languages, content types and descriptors.  0
+ * as well for a payload that is missing or malformed, or when memory runs
+ * out.  Changes nothing in either context. */
+int lrc_sameitems(Id3Tag *a, Id3Tag *b);
+
 /* Writes an LRC file: the "ti", "ar", "al" lines for the texts present,
  * "[re:Quorvane Lyrasil]", then lrc unchanged.  Returns 1; 0 (ID3_EWRITE)
  * when the stream reports an error afterwards (the caller still checks its
@@ -203,6 +228,13 @@ int lrc_write(FILE *fp, Id3Tag *id3);
  * refused); values from 2147483647 up are refused.
  * The empty stamps "[]" and "<>" are not accepted here. */
 int lrc_timestamp(const char *ptr, int32_t *time);
+
+/* Drops every word stamp ("<mm:ss.xx>" and "<>") from the inline-form text
+ * in lrc, in place, so that each lyrics line becomes one item at its line
+ * stamp: "[00:01.00]Hel<00:01.20>lo <00:01.50>you" becomes
+ * "[00:01.00]Hello you".  Players that show every SYLT item on a line of
+ * its own then show whole lines.  Nothing happens without lrc. */
+void lrc_dropwords(Id3Tag *id3);
 
 /* --- LRC text to SYLT payload --- */
 
@@ -264,6 +296,14 @@ int lrc_read(FILE *fp, Id3Tag *id3, int wordstamps);
  * (ID3_ETOOBIG), or memory runs out (ID3_ENOMEM). */
 int lrc_tosylt(Id3Tag *id3);
 
+/* Builds a USLT payload holding text (UTF-8: the LRC text lyrasil-export
+ * writes for the new SYLT frame) into uslt/usltsize, the old uslt freed
+ * first: the language and descriptor of lrc_tosylt's payloads, and the
+ * encoding its rule gives for this text.  Returns 0 when memory runs out
+ * (ID3_ENOMEM) or the payload would be larger than any tag (ID3_ETOOBIG);
+ * uslt is then null. */
+int lrc_touslt(Id3Tag *id3, const char *text);
+
 /* --- rewriting a track --- */
 
 /* Whether what follows the tag (and a version-4 footer) of the context's
@@ -302,8 +342,10 @@ int id3_ismpeg(Id3Tag *id3);
  *   ID3_ENOMEM).  Frames with flags of their own (version-4
  *   unsynchronisation, compression, encryption) are copied byte for byte
  *   with their flags.
- * id3_writesylt: the new SYLT frame, coded like the frames around it, then
- *   the old SYLT frames kept.  Returns 0 when there is no payload
+ * id3_writesylt: the new SYLT frame, coded like the frames around it, the
+ *   new USLT frame when the context holds one (id3_copytag then leaves out
+ *   the old USLT frame of this program's descriptor; every other USLT frame
+ *   stays), then the old SYLT frames kept.  Returns 0 when there is no payload
  *   (ID3_ENOSYLT) or the frame or the tag would outgrow its size field
  *   (ID3_ETOOBIG), nothing written then, or when a read or write fails
  *   (ID3_EREAD, ID3_EWRITE, ID3_ENOMEM).

@@ -284,6 +284,32 @@ off_t tag_replaced_sylt(FILE *fp, const TagInfo *ti, int plain, const unsigned c
  * copy of the tag with the unsynchronisation undone, its header's size
  * field telling the new length.  Null when memory runs out or the tag
  * cannot be read; *block is then null too. */
+int tag_ours_uslt(FILE *fp, const Frame *f, int version)
+{
+    unsigned char *body;
+    size_t len, dlen;
+    Str s = {NULL, 0, 0};
+    int r, bigendian = 0, ours = 0;
+
+    if (strcmp(f->id, version == 2 ? "ULT" : "USLT") != 0)
+        return 0;
+    r = read_body(fp, f, version, 0, 0, SIZE_MAX, &body, &len);
+    if (r == BODY_NOMEM)
+        return -1;
+    if (r != BODY_OK)
+        return 0;
+    if (len > 4) {
+        dlen = enc_strlen(body[0], body + 4, len - 4);
+        if (!enc_decode(body[0], body + 4, dlen, &bigendian, &s))
+            ours = -1;
+        else
+            ours = strcmp(s.p, DESCRIPTOR) == 0;
+    }
+    free(s.p);
+    free(body);
+    return ours;
+}
+
 static FILE *open_resynced(FILE *fp, const TagInfo *ti, unsigned char **block)
 {
     off_t end = ti->end < ti->fileend ? ti->end : ti->fileend;
@@ -365,6 +391,8 @@ void id3_close(Id3Tag *id3)
     id3->artist = NULL;
     free(id3->album);
     id3->album = NULL;
+    free(id3->uslt);
+    id3->uslt = NULL;
 }
 
 int id3_setsylt(Id3Tag *id3, const void *payload, size_t size)
@@ -423,7 +451,7 @@ static int take_sylt(Id3Tag *id3, unsigned char *body, size_t len)
 
 /* The walk of id3_readsylt over the frames of a tag in fp; its result is a
  * reason (ID3_OK: a frame was loaded, the stream then after it). */
-static int read_frames(Id3Tag *id3, FILE *fp, const TagInfo *ti, int unsync)
+static int read_frames(Id3Tag *id3, FILE *fp, const TagInfo *ti, int unsync, int texts_only)
 {
     Walk w;
     Frame f;
@@ -437,7 +465,7 @@ static int read_frames(Id3Tag *id3, FILE *fp, const TagInfo *ti, int unsync)
     while (walk_next(&w, &f) == W_FRAME) {
         sylt = walk_is_sylt(ti->version, &f);
         field = sylt ? NULL : text_field(id3, ti->version, &f);
-        if (!sylt && (field == NULL || f.size == 0)) /* size 0: no text */
+        if ((sylt && texts_only) || (!sylt && (field == NULL || f.size == 0))) /* size 0: no text */
             continue;
         r = read_body(fp, &f, ti->version, unsync, sylt, SIZE_MAX, &body, &len);
         if (r == BODY_NOMEM) {
@@ -476,6 +504,8 @@ static int read_frames(Id3Tag *id3, FILE *fp, const TagInfo *ti, int unsync)
             *field = text;
         }
     }
+    if (texts_only)
+        return ferror(fp) ? ID3_EREAD : ID3_OK;
     if (first != NULL) {
         if (fseeko(fp, firstend, SEEK_SET) != 0) {
             free(first);
@@ -488,7 +518,8 @@ static int read_frames(Id3Tag *id3, FILE *fp, const TagInfo *ti, int unsync)
     return ferror(fp) ? ID3_EREAD : ID3_ENOSYLT;
 }
 
-int id3_readsylt(Id3Tag *id3)
+/* id3_readsylt, or with texts_only id3_readtexts. */
+static int read_tag(Id3Tag *id3, int texts_only)
 {
     TagInfo ti, mi;
     FILE *mem;
@@ -505,7 +536,8 @@ int id3_readsylt(Id3Tag *id3)
     if (ti.version == 4 || !(ti.flags & 0x80)) {
         /* Version 4 unsynchronises frame by frame; the tag's flag says
          * that every frame is. */
-        id3->reason = (uint8_t)read_frames(id3, id3->fp, &ti, ti.version == 4 && (ti.flags & 0x80));
+        id3->reason = (uint8_t)read_frames(id3, id3->fp, &ti, ti.version == 4 && (ti.flags & 0x80),
+                                           texts_only);
         return id3->reason == ID3_OK;
     }
 
@@ -520,14 +552,47 @@ int id3_readsylt(Id3Tag *id3)
     }
     if (tag_open(mem, &mi) == TAG_OK &&
         (walk_to_end(mem, &mi, 0, NULL) != W_BAD || walk_to_end(id3->fp, &ti, 0, NULL) == W_BAD)) {
-        r = read_frames(id3, mem, &mi, 0);
+        r = read_frames(id3, mem, &mi, 0, texts_only);
         if (r == ID3_OK && fseeko(id3->fp, ti.end, SEEK_SET) != 0)
             r = ID3_EREAD;
     } else {
-        r = read_frames(id3, id3->fp, &ti, 1);
+        r = read_frames(id3, id3->fp, &ti, 1, texts_only);
     }
     fclose(mem);
     free(block);
     id3->reason = (uint8_t)r;
     return r == ID3_OK;
+}
+
+int id3_readsylt(Id3Tag *id3)
+{
+    return read_tag(id3, 0);
+}
+
+int id3_readtexts(Id3Tag *id3)
+{
+    return read_tag(id3, 1);
+}
+
+int id3_holdsuslt(Id3Tag *id3)
+{
+    TagInfo ti;
+    Walk w;
+    Frame f;
+    unsigned char *body;
+    size_t len;
+    int held = 0;
+
+    assert(id3 != NULL && id3->fp != NULL);
+    if (id3->uslt == NULL || tag_open(id3->fp, &ti) != TAG_OK)
+        return 0;
+    walk_init(&w, id3->fp, &ti, ti.version == 4 && id3->plainsizes);
+    while (!held && walk_next(&w, &f) == W_FRAME) {
+        if (tag_ours_uslt(id3->fp, &f, ti.version) != 1 ||
+            read_body(id3->fp, &f, ti.version, 0, 0, SIZE_MAX, &body, &len) != BODY_OK)
+            continue;
+        held = len == (size_t)id3->usltsize && memcmp(body, id3->uslt, len) == 0;
+        free(body);
+    }
+    return held;
 }

@@ -74,6 +74,18 @@ static void put_time(Out *o, int32_t t)
     put(o, b, 4);
 }
 
+/* The head of a payload: the n fixed bytes (the encoding byte first,
+ * filled in here), then the descriptor. */
+static void put_head(Out *o, const unsigned char *fixed, size_t n)
+{
+    put(o, fixed, n);
+    if (o->s.p != NULL)
+        o->s.p[0] = (char)o->enc;
+    o->bom = 1;
+    put_text(o, DESCRIPTOR, strlen(DESCRIPTOR));
+    put_term(o);
+}
+
 /* A run of text ends before the next "[" or "<" (where a stamp may start),
  * and never inside a UTF-8 sequence: both are ASCII. */
 static void build_payload(Out *o, const char *lrc)
@@ -84,12 +96,7 @@ static void build_payload(Out *o, const char *lrc)
     int haspending = 0;
     size_t k, run;
 
-    put(o, fixed, 6);
-    if (o->s.p != NULL)
-        o->s.p[0] = (char)o->enc;
-    o->bom = 1;
-    put_text(o, DESCRIPTOR, strlen(DESCRIPTOR));
-    put_term(o);
+    put_head(o, fixed, 6);
     while (*p != '\0') {
         if ((*p == '[' || *p == '<') && (k = stamp_at(p, &t)) > 0) {
             if (haspending) {
@@ -119,47 +126,70 @@ static int all_ascii(const char *s)
     return 1;
 }
 
-int lrc_tosylt(Id3Tag *id3)
+/* A USLT payload: encoding, "eng", the descriptor, then the text. */
+static void build_uslt(Out *o, const char *text)
+{
+    static const unsigned char fixed[4] = {0, 'e', 'n', 'g'};
+
+    put_head(o, fixed, 4);
+    put_text(o, text, strlen(text));
+}
+
+/* Builds the payload that build makes of text into a new block *block of
+ * *size bytes, in the encoding the rule of lrc_tosylt gives for text: the
+ * text counted first, then written.  1, or 0 with the reason set. */
+static int make_payload(Id3Tag *id3, const char *text, void (*build)(Out *, const char *),
+                        unsigned char **block, int32_t *size)
 {
     Out o = {{NULL, 0}, ENC_LATIN1, 0};
     Str fixed = {NULL, 0, 0};
-    const char *lrc;
-    size_t size;
+    size_t n;
 
-    assert(id3 != NULL);
-    assert(id3->lrc != NULL);
-    free(id3->sylt);
-    id3->sylt = NULL;
-    id3->syltsize = 0;
+    *block = NULL;
+    *size = 0;
     id3->reason = ID3_ENOMEM;
-    lrc = id3->lrc;
-    if (!all_ascii(lrc)) {
+    if (!all_ascii(text)) {
         o.enc = id3->version == 2 || id3->version == 3 ? ENC_UTF16 : ENC_UTF8;
         /* Bytes that are not UTF-8 are read as Windows-1252, as lrc_read
          * reads 8-bit lines, so no reader of the frame sees mojibake. */
-        if (!utf8_valid((const unsigned char *)lrc, strlen(lrc))) {
-            if (!enc_utf8_or_cp1252(&fixed, (const unsigned char *)lrc, strlen(lrc)))
+        if (!utf8_valid((const unsigned char *)text, strlen(text))) {
+            if (!enc_utf8_or_cp1252(&fixed, (const unsigned char *)text, strlen(text)))
                 return 0;
-            lrc = fixed.p;
+            text = fixed.p;
         }
     }
-    build_payload(&o, lrc);
-    size = o.s.len;
-    if (size > SYNCSAFE_MAX) {
+    build(&o, text);
+    n = o.s.len;
+    if (n > SYNCSAFE_MAX) {
         id3->reason = ID3_ETOOBIG; /* larger than any tag */
         free(fixed.p);
         return 0;
     }
-    if ((o.s.p = malloc(size)) == NULL) {
+    if ((o.s.p = malloc(n)) == NULL) {
         free(fixed.p);
         return 0;
     }
     o.s.len = 0;
-    build_payload(&o, lrc);
-    assert(o.s.len == size);
+    build(&o, text);
+    assert(o.s.len == n);
     free(fixed.p);
-    id3->sylt = (unsigned char *)o.s.p;
-    id3->syltsize = (int32_t)size;
+    *block = (unsigned char *)o.s.p;
+    *size = (int32_t)n;
     id3->reason = ID3_OK;
     return 1;
+}
+
+int lrc_tosylt(Id3Tag *id3)
+{
+    assert(id3 != NULL);
+    assert(id3->lrc != NULL);
+    free(id3->sylt);
+    return make_payload(id3, id3->lrc, build_payload, &id3->sylt, &id3->syltsize);
+}
+
+int lrc_touslt(Id3Tag *id3, const char *text)
+{
+    assert(id3 != NULL && text != NULL);
+    free(id3->uslt);
+    return make_payload(id3, text, build_uslt, &id3->uslt, &id3->usltsize);
 }

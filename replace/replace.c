@@ -559,6 +559,7 @@ int replace_open(Replace *r, const char *name, const char *suffix,
     assert(r!=((void *)0) && name!=((void *)0) && suffix!=((void *)0));
     memset(r, 0, sizeof *r);
     r->dirfd = r->targetfd = r->tmpfd = -1;
+    r->flags = flags;
 
     if ((result = resolve(r, name, suffix)) == REPLACE_OK &&
         (result = lock_target(r, source)) == REPLACE_OK &&
@@ -621,7 +622,8 @@ int replace_commit(Replace *r)
     }
     if (result == REPLACE_OK) {
         close_fd(&r->tmpfd);    /* renamed: no longer ours to remove */
-        (void)fsync(r->dirfd);  /* best effort: the rename is done */
+        if (!(r->flags & REPLACE_NOSYNCDIR))
+            (void)fsync(r->dirfd);  /* best effort: the rename is done */
     }
     replace_abort(r);
     errno = err;

@@ -43,7 +43,8 @@
  *    read-only for everyone, root included.
  *  - Every write, flush, sync and close of the new file is checked before the
  *    rename; after it the folder is synced (best effort: the replacement is
- *    done whether or not that sync succeeds).
+ *    done whether or not that sync succeeds), unless the caller does that
+ *    itself later (REPLACE_NOSYNCDIR).
  *
  * Temporary names
  *  The suffix given to replace_open says how the temporary name is made from
@@ -129,7 +130,12 @@ enum {
 enum {
     /* The caller owns the folder: an unlocked regular file or a link under
      * the temporary name is a killed run's leftover, and is removed. */
-    REPLACE_LEFTOVERS = 1
+    REPLACE_LEFTOVERS = 1,
+    /* The caller syncs the folder itself once it is done with it (a batch
+     * of many files in few folders): replace_commit leaves it.  The file
+     * is in place, old or new, either way; only the moment its new name is
+     * safe on disk moves. */
+    REPLACE_NOSYNCDIR = 2
 };
 
 typedef struct Replace {
@@ -141,6 +147,7 @@ typedef struct Replace {
     int tmpfd;      /* the temporary file's lock (-1: none) */
     struct stat was; /* the target as read (source) or as locked; st_nlink
                         0 when there was none */
+    int flags;      /* replace_open's flags */
 } Replace;
 
 /* --- replacing a file --- */
@@ -150,7 +157,7 @@ typedef struct Replace {
  * status of the stream the caller read the old contents from (fstat): the
  * target must still be that file, unchanged, until the rename.  protect,
  * when not null, is a file that the temporary name must not be (the track
- * an export reads).  flags: 0 or REPLACE_LEFTOVERS.  On REPLACE_OK the
+ * an export reads).  flags: 0, or REPLACE_LEFTOVERS and REPLACE_NOSYNCDIR.  On REPLACE_OK the
  * target is locked, the temporary file created, locked and open for writing
  * in r->fp.  On failure the codes above, with errno set, nothing left
  * behind, and r->target and r->tmpname naming the files where known (for the

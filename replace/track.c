@@ -1,7 +1,7 @@
 /*
  * track.c - reading and rewriting a track safely (see track.h).
  */
-#define _XOPEN_SOURCE 700
+#define _GNU_SOURCE /* open_memstream */
 
 #include "track.h"
 
@@ -139,6 +139,29 @@ int track_readsylt(Track *t, int wordstamps)
     return TRACK_OK;
 }
 
+int track_adduslt(Track *t)
+{
+    Id3Tag view;
+    char *text = NULL;
+    size_t size;
+    FILE *out;
+    int r = TRACK_OK;
+
+    assert(t != NULL && t->fp != NULL && t->tag.sylt != NULL);
+    errno = 0;
+    if (id3_init(t->fp, &view))
+        (void)id3_readtexts(&view);
+    if (!id3_setsylt(&view, t->tag.sylt, (size_t)t->tag.syltsize) || !lrc_fromsylt(&view, 1))
+        r = from_reason(t, view.reason);
+    else if ((out = open_memstream(&text, &size)) == NULL || !lrc_write(out, &view) | (fclose(out) != 0))
+        r = from_reason(t, ID3_ENOMEM);
+    else if (!lrc_touslt(&t->tag, text))
+        r = from_reason(t, t->tag.reason);
+    free(text);
+    id3_close(&view);
+    return r;
+}
+
 int track_rewrite(Track *t, const char *dest)
 {
     int result;
@@ -148,7 +171,7 @@ int track_rewrite(Track *t, const char *dest)
      * under its name (source); a new name must not be the track. */
     replace_free(&t->out);
     result = replace_open(&t->out, dest != NULL ? dest : t->name, ".mp$",
-                          dest == NULL ? &t->st : NULL, &t->st, 0);
+                          dest == NULL ? &t->st : NULL, &t->st, t->replaceflags);
     if (result != REPLACE_OK)
         return replace_failed(t, result);
     t->tag.blocksize = shared_blocksize(fileno(t->fp), t->out.tmpfd);
@@ -172,7 +195,7 @@ int track_writelrc(Track *t, const char *lrcname)
     if (stat(lrcname, &st) == 0 && replace_same_file(&st, &t->st))
         return TRACK_SAMEFILE;
     replace_free(&t->out);
-    result = replace_open(&t->out, lrcname, ".lr$", NULL, &t->st, 0);
+    result = replace_open(&t->out, lrcname, ".lr$", NULL, &t->st, t->replaceflags);
     if (result != REPLACE_OK)
         return replace_failed(t, result);
     errno = 0;

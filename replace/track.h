@@ -73,6 +73,8 @@ typedef struct Track {
     int replaced;      /* after TRACK_REPLACE: replace_open's or
                           replace_commit's result */
     int err;           /* errno of the failed call, 0 when none applies */
+    int replaceflags;  /* flags for replace_open; 0 from track_open (a
+                          batch sets REPLACE_NOSYNCDIR and syncs itself) */
 } Track;
 
 /* Opens the file called name as a track: a regular file, read with its tag
@@ -88,6 +90,13 @@ int track_open(Track *t, const char *name, int mpeg);
  * without).  Results: TRACK_OK, TRACK_NOTAG, TRACK_NOSYLT,
  * TRACK_COMPRESSED, TRACK_BADSYLT, TRACK_READ, TRACK_NOMEM. */
 int track_readsylt(Track *t, int wordstamps);
+
+/* Adds to the new SYLT payload in t->tag a USLT payload (lrc_touslt)
+ * holding the LRC text that lyrasil-export will write for that frame once
+ * the track holds it: the track's title, artist and album (the last frame
+ * of each, as the new frame finds them), then the lyrics with word stamps.
+ * Results: TRACK_OK, TRACK_BADSYLT, TRACK_TOOBIG, TRACK_NOMEM. */
+int track_adduslt(Track *t);
 
 /* Writes the new copy of the opened track, with the payload t->tag holds
  * (none: no SYLT frame), and puts it in place of dest: the track itself

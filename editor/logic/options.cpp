@@ -23,6 +23,7 @@ void Options::Load(const Keyvale& settings)
     speed = IsSpeed(percent) ? static_cast<int>(percent) : 100;
     long lead = settings.getl(kSettings, "stamplead", 0);
     stampLead = lead >= 0 && lead <= kMaxStampLeadMs ? static_cast<int>(lead) : 0;
+    uslt = settings.getbool(kSettings, "uslt", false);
     ParseSizeText(settings.gets(kPosition, "preview", wxEmptyString), previewWidth, previewHeight);
     ParseSizeText(settings.gets(kPosition, "frame", wxEmptyString), frameWidth, frameHeight);
 }
@@ -39,6 +40,7 @@ bool Options::Save(const Keyvale& settings) const
     ok = settings.put(kSettings, "lyricsfont", lyricsFont) && ok;
     ok = settings.put(kSettings, "speed", speed) && ok;
     ok = settings.put(kSettings, "stamplead", stampLead) && ok;
+    ok = settings.put(kSettings, "uslt", uslt) && ok;
     ok = settings.put(kPosition, "frame", FormatSizeText(frameWidth, frameHeight)) && ok;
     ok = settings.put(kPosition, "preview", FormatSizeText(previewWidth, previewHeight)) && ok;
     return ok;

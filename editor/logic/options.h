@@ -9,6 +9,7 @@
 //              lyricsfont=   (empty: the system font)
 //              speed=100     (percent: 100, 75 or 50)
 //              stamplead=0   (milliseconds, 0 to 1000)
+//              uslt=0        (a save also writes the lyrics as LRC text)
 //   [Position] frame=  (none: the toolkit's default size)  preview=320 240
 // Booleans are judged by their first character, numbers by their leading
 // digits; a number beyond int, and a size side outside 1..32767, keeps
@@ -29,6 +30,7 @@ struct Options {
     wxString lyricsFont;       // the toolkit's native font description; empty: system font
     int speed = 100;           // playback speed, percent of the track's own
     int stampLead = 0;         // ms taken off a space-bar stamp
+    bool uslt = false;         // a save also writes a USLT frame (the LRC text)
     int previewWidth = 320;    // the verification preview dialog's size
     int previewHeight = 240;
     int frameWidth = -1;       // the main window's size; -1: the toolkit's default

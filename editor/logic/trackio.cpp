@@ -167,7 +167,7 @@ bool SameTrackFile(const wxString& a, const wxString& b)
 }
 
 TrackResult SaveTrackFile(const wxString& source, const wxString& dest, const std::string& text,
-                          const std::string* payload)
+                          const std::string* payload, bool uslt)
 {
     OpenTrack ot;
     Id3Tag& tag = ot.t.tag;
@@ -193,6 +193,8 @@ TrackResult SaveTrackFile(const wxString& source, const wxString& dest, const st
             return r;
         }
     }
+    if (uslt && tag.sylt != nullptr && (result = track_adduslt(&ot.t)) != TRACK_OK)
+        return Result(result, ot.t, result == TRACK_TOOBIG ? source : dest);
     result = track_rewrite(&ot.t, dest == source ? nullptr : Native(dest).c_str());
     // The core's judgement of the old tag is about the track read.
     TrackStatus status = StatusOf(result, ot.t);

@@ -69,11 +69,12 @@ LoadResult LoadTrackRows(const wxString& trackPath);
 // table saved unchanged keeps another writer's frame byte for byte), to
 // dest, which is source for a plain save and the chosen name
 // for a save under a new name (a file already there is replaced only when
-// everything succeeded).  Ok, OpenFailed, NotRegular, NotMp3, ReadOnly,
-// Busy, NoMemory, ConvertFailed, TagRefused, TooBig, TempFailed,
-// WriteFailed.
+// everything succeeded).  With uslt, a USLT frame after the SYLT frame
+// holds the lyrics as the LRC text an export writes (track_adduslt).  Ok,
+// OpenFailed, NotRegular, NotMp3, ReadOnly, Busy, NoMemory, ConvertFailed,
+// TagRefused, TooBig, TempFailed, WriteFailed.
 TrackResult SaveTrackFile(const wxString& source, const wxString& dest, const std::string& text,
-                          const std::string* payload = nullptr);
+                          const std::string* payload = nullptr, bool uslt = false);
 
 // Whether two names lead to the same file (links followed); false when
 // either does not exist.

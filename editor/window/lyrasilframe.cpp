@@ -56,6 +56,7 @@ LyrasilFrame::LyrasilFrame(wxWindow* parent, wxWindowID id, const wxString& titl
     Connect(ID_PLAYFROMROW, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrame::OnPlayFromRow));
     Connect(ID_SPEED100, ID_SPEED50, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrame::OnSpeed));
     Connect(ID_STAMPLEAD, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrame::OnStampLead));
+    Connect(ID_USLT, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrame::OnUslt));
     grid->Connect(wxEVT_SIZE, wxSizeEventHandler(LyrasilFrame::FitTextColumn), nullptr, this);
     grid->Connect(wxEVT_GRID_COL_SIZE, wxGridSizeEventHandler(LyrasilFrame::OnColumnSized), nullptr, this);
 }
@@ -95,6 +96,7 @@ LyrasilFrame::~LyrasilFrame()
     Disconnect(ID_PLAYFROMROW, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrame::OnPlayFromRow));
     Disconnect(ID_SPEED100, ID_SPEED50, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrame::OnSpeed));
     Disconnect(ID_STAMPLEAD, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrame::OnStampLead));
+    Disconnect(ID_USLT, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrame::OnUslt));
     grid->Disconnect(wxEVT_SIZE, wxSizeEventHandler(LyrasilFrame::FitTextColumn), nullptr, this);
     grid->Disconnect(wxEVT_GRID_COL_SIZE, wxGridSizeEventHandler(LyrasilFrame::OnColumnSized), nullptr, this);
 }
@@ -168,6 +170,10 @@ void LyrasilFrame::CreateMenus()
                                        "Set the duration of the text highlighting", wxITEM_NORMAL));
     optionsMenu->Append(new wxMenuItem(optionsMenu, ID_STAMPLEAD, "Stamp l&ead time...",
                                        "Set the time taken off each time-stamp of the space bar", wxITEM_NORMAL));
+    optionsMenu->Append(new wxMenuItem(optionsMenu, ID_USLT, "Also save lyrics as LRC text (USLT)",
+                                       "Also store the lyrics as LRC text in a USLT frame, for players that "
+                                       "read no SYLT frame",
+                                       wxITEM_CHECK));
     optionsMenu->AppendSeparator();
     optionsMenu->Append(new wxMenuItem(optionsMenu, ID_TEXTWINDOW, "&Lyrics view while playing",
                                        "When playing the track, show the text/lyrics according to its formatting "

@@ -45,6 +45,7 @@ enum {
     ID_SPEED75 = 1207,
     ID_SPEED50 = 1208,
     ID_STAMPLEAD = 1209,
+    ID_USLT = 1210,
     ID_TIPS = 5019
 };
 
@@ -108,6 +109,7 @@ protected:
     virtual void OnPlayFromRow(wxCommandEvent& event) { event.Skip(); }
     virtual void OnSpeed(wxCommandEvent& event) { event.Skip(); }
     virtual void OnStampLead(wxCommandEvent& event) { event.Skip(); }
+    virtual void OnUslt(wxCommandEvent& event) { event.Skip(); }
 
 private:
     // The text column fills the table's width whatever the window's size

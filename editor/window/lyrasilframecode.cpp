@@ -25,6 +25,7 @@ LyrasilFrameCode::LyrasilFrameCode(const wxString& title, const wxSize& size, Op
     menuBar->Check(ID_VIEWTOOLBAR, options.showToolbar);
     menuBar->Check(ID_SYNCTIMER, options.syncTimer);
     menuBar->Check(ID_TEXTWINDOW, options.textWindow);
+    menuBar->Check(ID_USLT, options.uslt);
     ShowSpeed();
     if (!options.showToolbar) {
         toolBar->Hide();

@@ -83,6 +83,7 @@ protected:
     void OnPlayFromRow(wxCommandEvent& event) override;
     void OnSpeed(wxCommandEvent& event) override;
     void OnStampLead(wxCommandEvent& event) override;
+    void OnUslt(wxCommandEvent& event) override;
 
     // --- Handlers connected by this class ---
     void OnTimer(wxTimerEvent& event);

@@ -109,7 +109,7 @@ bool LyrasilFrameCode::SaveTrack(bool saveAs)
     // Rows as they were loaded keep the frame as it was, with whatever its
     // writer put in it that the table does not show.
     const std::string* kept = doc.KeptPayload();
-    TrackResult r = SaveTrackFile(source, dest, text.text, kept);
+    TrackResult r = SaveTrackFile(source, dest, text.text, kept, options.uslt);
     if (r.status != TrackStatus::Ok) {
         ReloadMedia();
         ShowNotice(TrackNotice(TrackOp::Save, r));

@@ -32,6 +32,13 @@ void LyrasilFrameCode::OnSyncTimer(wxCommandEvent&)
     transport.UseStopwatch(options.syncTimer);
 }
 
+void LyrasilFrameCode::OnUslt(wxCommandEvent&)
+{
+    // Read by the next save.
+    options.uslt = !options.uslt;
+    menuBar->Check(ID_USLT, options.uslt);
+}
+
 void LyrasilFrameCode::OnHighlightTime(wxCommandEvent&)
 {
     wxString answer = wxGetTextFromUser("Duration in seconds", "Highlight duration",

@@ -114,6 +114,34 @@ TEST_F(FromSylt, ItemTextEncodings)
         EXPECT_EQ(convert(payload(c.enc, 2, c.desc, c.items), 1), c.text);
 }
 
+// The same items whatever the encoding, language and descriptor; any other
+// text or time, or one item more, is not the same.
+TEST_F(FromSylt, SameItems)
+{
+    Bytes le = Bytes("\xFF\xFE", 2), z2 = Bytes(2, '\0');
+    Bytes latin = payload0(item("Caf\xE9", 1000) + item("!", 2000));
+    struct { Bytes other; bool same; } cases[] = {
+        {payload(3, 2, Bytes("other\0", 6), item("Caf\xC3\xA9", 1000) + item("!", 2000)), true},
+        {payload(1, 2, le + Bytes("d\0", 2) + z2,
+                 le + Bytes("C\0a\0f\0\xE9\0", 8) + z2 + be32(1000) + le + Bytes("!\0", 2) + z2 + be32(2000)),
+         true},
+        {payload0(item("Caf\xE9", 1000) + item("!", 2010)), false},
+        {payload0(item("Cafe", 1000) + item("!", 2000)), false},
+        {payload0(item("Caf\xE9", 1000)), false},
+        {payload0(item("Caf\xE9", 1000) + item("!", 2000) + item("", 3000)), false},
+        {Bytes("\0eng\2\1d", 7), false},  // malformed: no end to the descriptor
+    };
+    Id3Tag a{}, b{};
+    ASSERT_EQ(id3_setsylt(&a, latin.data(), latin.size()), 1);
+    for (auto &c : cases) {
+        ASSERT_EQ(id3_setsylt(&b, c.other.data(), c.other.size()), 1);
+        EXPECT_EQ(lrc_sameitems(&a, &b), c.same) << c.other;
+        EXPECT_EQ(lrc_sameitems(&b, &a), c.same) << c.other;
+    }
+    id3_close(&a);
+    id3_close(&b);
+}
+
 // Time stamps in MPEG frames need the track's frame duration.
 TEST_F(FromSylt, MpegFrameTimeStamps)
 {

@@ -61,6 +61,8 @@ const MenuRow kMenuRows[] = {
      "Use a stopwatch to set the time points (instead of using the media positions)"},
     {3, "Highlight duration...", 1006, wxITEM_NORMAL, "Set the duration of the text highlighting"},
     {3, "Stamp l&ead time...", 1209, wxITEM_NORMAL, "Set the time taken off each time-stamp of the space bar"},
+    {3, "Also save lyrics as LRC text (USLT)", 1210, wxITEM_CHECK,
+     "Also store the lyrics as LRC text in a USLT frame, for players that read no SYLT frame"},
     {3, nullptr, 0, wxITEM_SEPARATOR, ""},
     {3, "&Lyrics view while playing", 1007, wxITEM_CHECK,
      "When playing the track, show the text/lyrics according to its formatting and hide the time stamps"},

@@ -190,6 +190,7 @@ TEST_F(OptionsHelpTest, EveryOptionReachesTheSettingsFileAtClose)
     wxString tip;
     wxTEST_DIALOG(Command(ID_TIPS), ExpectTip(true, &tip));
     Command(ID_SPEED75);
+    Command(ID_USLT);
     wxTEST_DIALOG(Command(ID_STAMPLEAD), ExpectEntry(StampLeadPrompt().caption, StampLeadPrompt().text, "120"));
     wxSize size = frame->GetSize();
     CloseWindow();
@@ -202,6 +203,7 @@ TEST_F(OptionsHelpTest, EveryOptionReachesTheSettingsFileAtClose)
               "lyricsfont=" + std::string(serif.GetNativeFontInfoDesc().utf8_str().data()) + "\n"
               "speed=75\n"
               "stamplead=120\n"
+              "uslt=1\n"
               "[Position]\n"
               "frame=" + std::to_string(size.GetWidth()) + " " + std::to_string(size.GetHeight()) + "\n"
               "preview=320 240\n",

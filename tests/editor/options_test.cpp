@@ -36,7 +36,7 @@ TEST_F(OptionsTest, MissingFileGivesTheDefaultsAndSavingWritesEveryKeyInOrder)
     o.frameHeight = 480;
     EXPECT_TRUE(o.Save(settings));
     EXPECT_EQ("[Settings]\ntip=0\nsynctimer=0\ntoolbar=1\ntextwindow=0\nhighlight=8\n"
-              "lyricsfont=Sans \xC3\x9Cn\xC3\xAF 10\nspeed=100\nstamplead=0\n[Position]\nframe=640 480\npreview=320 240\n",
+              "lyricsfont=Sans \xC3\x9Cn\xC3\xAF 10\nspeed=100\nstamplead=0\nuslt=0\n[Position]\nframe=640 480\npreview=320 240\n",
               ReadFile(path.utf8_string()));
     Options back;
     back.Load(settings);

@@ -23,6 +23,7 @@ std::string ExpectedIni(int tip, const wxSize& frameSize, const wxString& font =
            "lyricsfont=" + font.utf8_string() + "\n"
            "speed=100\n"
            "stamplead=0\n"
+           "uslt=0\n"
            "[Position]\n"
            "frame=" + std::to_string(frameSize.GetWidth()) + " " + std::to_string(frameSize.GetHeight()) + "\n"
            "preview=320 240\n";
@@ -67,6 +68,7 @@ TEST_F(SettingsTest, SecondStartRestoresEveryOptionAndTheWindowSize)
                             "lyricsfont=Serif Bold 14\n"
                             "speed=50\n"
                             "stamplead=250\n"
+                            "uslt=1\n"
                             "[Position]\n"
                             "frame=800 600\n"
                             "preview=500 400\n";
@@ -81,6 +83,8 @@ TEST_F(SettingsTest, SecondStartRestoresEveryOptionAndTheWindowSize)
     EXPECT_EQ(wxString("Serif Bold 14"), theApp->options.lyricsFont);
     EXPECT_EQ(50, theApp->options.speed);
     EXPECT_EQ(250, theApp->options.stampLead);
+    EXPECT_TRUE(theApp->options.uslt);
+    EXPECT_TRUE(frame->GetMenuBar()->IsChecked(ID_USLT));
     EXPECT_EQ(500, theApp->options.previewWidth);
     EXPECT_EQ(400, theApp->options.previewHeight);
     EXPECT_EQ(wxSize(800, 600), frame->GetSize());

@@ -63,6 +63,20 @@ class EditorFiles(ToolTest):
                 self.assertEqual(new[end:], audio(), "the audio byte for byte")
                 self.assertEqual(self.rows("load", "song.mp3"), rows)
 
+    def test_the_uslt_option_saves_what_an_export_writes(self):
+        """With Options > Also save lyrics as LRC text, a save writes the
+        same USLT frame as lyrasil-import --uslt: the LRC text of the
+        export, right after the SYLT frame."""
+        self.write("song.mp3", tag(3, [text_frame(3, b"TIT2", "Song")]) + audio())
+        self.write("rows.tsv", "00:01.00\tGrüße\n00:01.50\t aus\n".encode())
+        self.assertEqual(self.trackio("save", "--uslt", "song.mp3", "rows.tsv"), (0, "Done\n"))
+        self.assertEqual(self.trackio("export", "song.mp3", "back.lrc"), (0, "Created output file\n"))
+        uslt = self.mutagen().ID3(self.path("song.mp3")).getall("USLT")
+        self.assertEqual([(u.desc, u.lang, u.text) for u in uslt],
+                         [("Quorvane Lyrasil", "eng", self.read("back.lrc").decode())])
+        frames, _ = walk(self.read("song.mp3"))
+        self.assertEqual([f[:4] for f in frames], [b"TIT2", b"SYLT", b"USLT"])
+
     def test_other_sylt_frames_survive_a_save(self):
         """Chords and a translation stay byte for byte after the lyrics the
         editor shows; a frame of another writer's kind (mutagen's default

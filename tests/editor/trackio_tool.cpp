@@ -5,7 +5,9 @@
 // the message the window would show.
 //
 //   lyrasil-trackio load TRACK                rows of the track's SYLT frame
-//   lyrasil-trackio save TRACK ROWS [DEST]    the table in ROWS saved
+//   lyrasil-trackio save [--uslt] TRACK ROWS [DEST]
+//                                             the table in ROWS saved (with
+//                                             the lyrics as LRC text too)
 //   lyrasil-trackio import LRC                rows of an LRC file
 //   lyrasil-trackio export TRACK LRC          the track's frame to LRC
 //
@@ -69,6 +71,13 @@ int main(int argc, char** argv)
     if (!init.IsOk())
         return 2;
     const std::string cmd = argc > 1 ? argv[1] : "";
+    // "save --uslt ...": the option Options > Also save lyrics as LRC text.
+    const bool uslt = cmd == "save" && argc > 2 && std::strcmp(argv[2], "--uslt") == 0;
+    if (uslt) {
+        argv[2] = argv[1];
+        ++argv;
+        --argc;
+    }
     if (cmd == "load" && argc == 3)
         return PrintRows(TrackOp::Load, LoadTrackRows(Arg(argv[2])));
     if (cmd == "import" && argc == 3)
@@ -89,7 +98,7 @@ int main(int argc, char** argv)
         LoadResult loaded = LoadTrackRows(track);
         bool unchanged = loaded.status == TrackStatus::Ok && SameItems(rows, loaded.rows);
         TrackResult r = SaveTrackFile(track, argc == 5 ? Arg(argv[4]) : track, text.text,
-                                      unchanged ? &loaded.payload : nullptr);
+                                      unchanged ? &loaded.payload : nullptr, uslt);
         if (r.status != TrackStatus::Ok)
             return Fail(TrackOp::Save, r);
         std::cout << "Done\n";
@@ -102,6 +111,6 @@ int main(int argc, char** argv)
         std::cout << "Created output file\n";
         return 0;
     }
-    std::cerr << "usage: lyrasil-trackio load TRACK | save TRACK ROWS [DEST] | import LRC | export TRACK LRC\n";
+    std::cerr << "usage: lyrasil-trackio load TRACK | save [--uslt] TRACK ROWS [DEST] | import LRC | export TRACK LRC\n";
     return 2;
 }

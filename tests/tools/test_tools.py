@@ -30,15 +30,32 @@ EXPORT = IMPORT = None
 
 USAGE_EXPORT = (
     "lyrasil-export version 1.1 build 5099\n\n"
-    "usage: lyrasil-export <mp3-file> [lrc-file]\n\n"
+    "usage: lyrasil-export <mp3-file> [lrc-file]\n"
+    "       lyrasil-export [-n] [-j N] [-q] [--force] -r PATH...\n\n"
     "Exports the SYLT frame in an MP3 track to a separate LRC file.\n"
-    "The MP3 track is not altered.\n")
+    "The MP3 track is not altered.\n"
+    "\n"
+    "  -r, --recursive  export every MP3 track in the folders (and tracks) named\n"
+    "                   to an LRC file of the same name beside it\n"
+    "  -n, --dry-run    report what would be done, change nothing\n"
+    "  -j, --jobs N     handle N tracks at once (default: one per processor)\n"
+    "  -q, --quiet      no progress line\n"
+    "  --force          replace LRC files that hold something else (kept otherwise)\n")
 USAGE_IMPORT = (
     "lyrasil-import version 1.1 build 5099\n\n"
-    "usage: lyrasil-import <mp3-file> [lrc-file]\n\n"
+    "usage: lyrasil-import [--uslt] [--lines] <mp3-file> [lrc-file]\n"
+    "       lyrasil-import [-n] [-j N] [-q] [--uslt] [--lines] -r PATH...\n\n"
     "Imports an LRC file and writes it as a SYLT frame in an MP3 track.\n"
     "Other frames in the ID3 tag are kept intact.\n"
-    "An ID3 tag is added to the MP3 track if none exists.\n")
+    "An ID3 tag is added to the MP3 track if none exists.\n"
+    "\n"
+    "  -r, --recursive  import into every MP3 track in the folders (and tracks)\n"
+    "                   named, each from the LRC file of the same name beside it\n"
+    "  -n, --dry-run    report what would be done, change nothing\n"
+    "  -j, --jobs N     handle N tracks at once (default: one per processor)\n"
+    "  -q, --quiet      no progress line\n"
+    "  --uslt           also store the lyrics as LRC text (USLT frame)\n"
+    "  --lines          one SYLT item per lyrics line, word stamps dropped\n")
 
 LRC = b"[ti:Song]\n[00:01.00]Hello <00:01.50>world\n[00:03.00]Next line\n"
 ITEMS = [("Hello ", 1000), ("world\n", 1500), ("Next line\n", 3000)]
