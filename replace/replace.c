@@ -592,21 +592,37 @@ static int unchanged(const Replace *r)
            now.st_ctim.tv_sec == r->was.st_ctim.tv_sec && now.st_ctim.tv_nsec == r->was.st_ctim.tv_nsec;
 }
 
-int replace_commit(Replace *r)
+int replace_finish(Replace *r)
 {
     FILE *fp = r->fp;
-    int err = 0, result = REPLACE_OK;
+    int err = 0;
 
     assert(fp!=((void *)0));
     r->fp = NULL;
     errno = 0;
     if (fflush(fp) != 0 || ferror(fp))
         err = errno != 0 ? errno : EIO;
-    else if (fsync(fileno(fp)) != 0)
-        err = errno;
     if (fclose(fp) != 0 && err == 0)
         err = errno;
-    if (err != 0) {
+    if (err == 0)
+        return REPLACE_OK;
+    replace_abort(r);
+    errno = err;
+    return REPLACE_WRITE;
+}
+
+int replace_commit(Replace *r)
+{
+    int err = 0, result = REPLACE_OK;
+
+    assert(r->tmpfd >= 0);
+    /* Closing the stream (when replace_finish has not) checks the last
+     * writes; the sync, on the file's own descriptor, every one of them. */
+    if (r->fp != NULL && (result = replace_finish(r)) != REPLACE_OK)
+        return result;
+    errno = 0;
+    if (fsync(r->tmpfd) != 0) {
+        err = errno;
         result = REPLACE_WRITE;
     } else if (!unchanged(r)) {
         err = EBUSY;

@@ -162,7 +162,7 @@ int track_adduslt(Track *t)
     return r;
 }
 
-int track_rewrite(Track *t, const char *dest)
+int track_write(Track *t, const char *dest)
 {
     int result;
 
@@ -181,8 +181,24 @@ int track_rewrite(Track *t, const char *dest)
         replace_abort(&t->out);
         return result;
     }
+    result = replace_finish(&t->out);
+    return result == REPLACE_OK ? TRACK_OK : replace_failed(t, result);
+}
+
+int track_commit(Track *t)
+{
+    int result;
+
+    assert(t != NULL && t->out.tmpfd >= 0);
     result = replace_commit(&t->out);
     return result == REPLACE_OK ? TRACK_OK : replace_failed(t, result);
+}
+
+int track_rewrite(Track *t, const char *dest)
+{
+    int result = track_write(t, dest);
+
+    return result == TRACK_OK ? track_commit(t) : result;
 }
 
 int track_writelrc(Track *t, const char *lrcname)

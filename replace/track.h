@@ -107,6 +107,14 @@ int track_adduslt(Track *t);
  * TRACK_REPLACE. */
 int track_rewrite(Track *t, const char *dest);
 
+/* track_rewrite in two steps, for a caller that syncs the new copies of
+ * many tracks at once (syncfs) between them: track_write makes the new copy
+ * (TRACK_OK: written, not yet synced or in place, the locks held) and
+ * track_commit syncs it and puts it in place.  Their results are
+ * track_rewrite's, shared out. */
+int track_write(Track *t, const char *dest);
+int track_commit(Track *t);
+
 /* Writes an LRC file from t->tag (lrc_write: the title, artist and album
  * lines, then lrc) to the file called lrcname, through a temporary file
  * beside it (".lr$") that takes its place once complete.  A file under

@@ -234,6 +234,10 @@ static int add_argument(Batch *b, const char *arg)
 
 /* --- the workers --- */
 
+/* Tracks a worker writes before it syncs them at once: the most temporary
+ * files a worker can leave behind when the machine stops. */
+#define GROUP 16
+
 /* What a worker says of a track: its index, its outcome and the length of
  * the message that follows. */
 typedef struct Record {
@@ -274,27 +278,163 @@ static int read_all(int fd, void *p, size_t n)
     return 1;
 }
 
-/* Worker w of count: the tracks w, w + count, ... until stopped. */
-static void work(const Batch *b, const Options *o, size_t w, size_t count, int fd)
+/* Sends the outcome of track i to the parent; 0 when nobody listens. */
+static int send_outcome(int fd, size_t i, int outcome, char *message)
 {
-    size_t i;
+    Record rec;
+    int sent;
 
-    for (i = w; i < b->n && !stop; i += count) {
-        ToolRun run = {0};
-        Job job = {b->items[i].track, b->items[i].lrc, 0, 0, 1};
-        char *message = NULL;
-        Record rec;
+    if (outcome == OUT_FAILED && message == NULL)
+        message = strdup("Insufficient memory.");
+    rec.index = (int32_t)i;
+    rec.outcome = outcome;
+    rec.length = message != NULL ? (int32_t)strlen(message) : 0;
+    sent = write_all(fd, &rec, sizeof rec) && write_all(fd, message ? message : "", (size_t)rec.length);
+    free(message);
+    return sent;
+}
 
-        rec.outcome = b->program == FOR_IMPORT ? import_one(&run, &job, o, &message)
-                                               : export_one(&run, &job, o, &message);
-        run_close(&run, 0);
-        if (rec.outcome == OUT_FAILED && message == NULL)
-            message = strdup("Insufficient memory.");
-        rec.index = (int32_t)i;
-        rec.length = message != NULL ? (int32_t)strlen(message) : 0;
-        if (!write_all(fd, &rec, sizeof rec) || !write_all(fd, message ? message : "", (size_t)rec.length))
-            stop = 1;   /* nobody listens any more */
-        free(message);
+/* Syncs the file systems that hold the new copies written in a group,
+ * once each: the sync of each copy before its rename then finds little
+ * left to do.  Best effort, as that sync checks each copy again. */
+static void sync_written(ToolRun *runs, const int *outcome, size_t k)
+{
+    struct stat st, seen[GROUP];
+    size_t i, j, n = 0;
+
+    for (i = 0; i < k; i++) {
+        int fd = runs[i].track.out.dirfd;
+        if (outcome[i] != OUT_WRITTEN || fstat(fd, &st) != 0)
+            continue;
+        for (j = 0; j < n && seen[j].st_dev != st.st_dev; j++)
+            ;
+        if (j == n) {
+            seen[n++] = st;
+            (void)syncfs(fd);
+        }
+    }
+}
+
+/* The temporary name a track's rewrite takes (beside the track for an
+ * import, beside its LRC file for an export), links and folders resolved;
+ * null when memory runs out. */
+static char *temp_key(const Batch *b, const Item *item)
+{
+    const char *path = b->program == FOR_IMPORT ? item->track : item->lrc;
+    const char *slash = strrchr(path, '/');
+    char *real = realpath(path, NULL), *folder, *key;
+
+    if (real == NULL) {
+        /* No such file yet (an export's new LRC file): its folder resolved. */
+        folder = slash == NULL ? strdup(".") : slash == path ? strdup("/") : strndup(path, (size_t)(slash - path));
+        real = folder != NULL ? realpath(folder, NULL) : NULL;
+        free(folder);
+        if (real != NULL) {
+            folder = real;
+            real = join(folder, slash != NULL ? slash + 1 : path);
+            free(folder);
+        } else {
+            real = strdup(path);
+        }
+    }
+    key = real != NULL ? replace_tempname(real, b->program == FOR_IMPORT ? ".mp$" : ".lr$") : NULL;
+    free(real);
+    return key;
+}
+
+typedef struct Keyed {
+    char *key;
+    size_t index;
+} Keyed;
+
+static int by_key(const void *a, const void *b)
+{
+    const Keyed *x = a, *y = b;
+    int c = strcmp(x->key, y->key);
+
+    return c != 0 ? c : x->index < y->index ? -1 : x->index > y->index;
+}
+
+/* For each track, the last earlier track whose rewrite takes the same
+ * temporary name ("t.mp3" and "t.MP3" both take "t.mp$", as do two links
+ * to one track), or NONE: such tracks are handled one after the other, in
+ * order, by one worker, so that neither finds the other's temporary file
+ * and the outcomes do not depend on the number of workers.  Null when
+ * memory runs out. */
+#define NONE ((size_t)-1)
+
+static size_t *earlier_sharers(const Batch *b)
+{
+    Keyed *keyed = calloc(b->n, sizeof *keyed);
+    size_t *prev = malloc(b->n * sizeof *prev), i;
+    int ok = keyed != NULL && prev != NULL;
+
+    for (i = 0; ok && i < b->n; i++) {
+        keyed[i].index = i;
+        ok = (keyed[i].key = temp_key(b, &b->items[i])) != NULL;
+    }
+    if (ok) {
+        qsort(keyed, b->n, sizeof *keyed, by_key);
+        for (i = 0; i < b->n; i++)
+            prev[keyed[i].index] = i > 0 && strcmp(keyed[i - 1].key, keyed[i].key) == 0 ? keyed[i - 1].index : NONE;
+    }
+    for (i = 0; keyed != NULL && i < b->n; i++)
+        free(keyed[i].key);
+    free(keyed);
+    if (!ok) {
+        free(prev);
+        return NULL;
+    }
+    return prev;
+}
+
+/* Whether the track an earlier one must precede (prev) is in the group so
+ * far: the group then ends before it. */
+static int waits(const size_t *index, size_t k, size_t prev)
+{
+    size_t g;
+
+    for (g = 0; prev != NONE && g < k; g++)
+        if (index[g] == prev)
+            return 1;
+    return 0;
+}
+
+/* Worker w: the tracks owner gives it, in order, until stopped, GROUP at a
+ * time: an import writes the new copies of a group, syncs them at once and
+ * only then puts each in place, each checked as on its own.  Stopped, it
+ * gives up the copies it has not put in place yet: those tracks stay as
+ * they were. */
+static void work(const Batch *b, const Options *o, const size_t *owner, const size_t *prev, size_t w, int fd)
+{
+    ToolRun runs[GROUP];
+    Job jobs[GROUP];
+    char *message[GROUP];
+    int outcome[GROUP];
+    size_t index[GROUP], i = 0, k, g;
+
+    for (;;) {
+        for (k = 0; k < GROUP && !stop; k++, i++) {
+            while (i < b->n && owner[i] != w)
+                i++;
+            if (i == b->n || waits(index, k, prev[i]))
+                break;
+            memset(&runs[k], 0, sizeof runs[k]);
+            jobs[k] = (Job){b->items[i].track, b->items[i].lrc, 0, 0, 1};
+            index[k] = i;
+            outcome[k] = b->program == FOR_IMPORT ? import_one(&runs[k], &jobs[k], o, &message[k])
+                                                  : export_one(&runs[k], &jobs[k], o, &message[k]);
+        }
+        if (k == 0)
+            break;
+        sync_written(runs, outcome, k);
+        for (g = 0; g < k; g++) {
+            if (outcome[g] == OUT_WRITTEN)
+                outcome[g] = stop ? -1 : commit_one(&runs[g], &jobs[g], &message[g]);
+            run_close(&runs[g], 0);
+            if (outcome[g] >= 0 && !send_outcome(fd, index[g], outcome[g], message[g]))
+                stop = 1;   /* nobody listens any more */
+        }
     }
 }
 
@@ -405,7 +545,8 @@ static void sync_folders(const Batch *b, const Report *r)
 static void run_workers(const Batch *b, const Options *o, Report *r)
 {
     long cpus = sysconf(_SC_NPROCESSORS_ONLN);
-    size_t count = o->jobs > 0 ? (size_t)o->jobs : cpus > 0 ? (size_t)cpus : 1, w, open;
+    size_t count = o->jobs > 0 ? (size_t)o->jobs : cpus > 0 ? (size_t)cpus : 1, w, open, i;
+    size_t *owner, *prev;
     struct pollfd *fds;
     pid_t *pids;
     int p[2], stopped = 0;
@@ -414,11 +555,19 @@ static void run_workers(const Batch *b, const Options *o, Report *r)
         count = b->n;
     fds = calloc(count, sizeof *fds);
     pids = calloc(count, sizeof *pids);
-    if (fds == NULL || pids == NULL) {
+    owner = malloc(b->n * sizeof *owner);
+    prev = earlier_sharers(b);
+    if (fds == NULL || pids == NULL || owner == NULL || prev == NULL) {
         free(fds);
         free(pids);
+        free(owner);
+        free(prev);
         return;
     }
+    /* The tracks in turn, except that one goes after the track it shares
+     * its temporary name with. */
+    for (i = 0; i < b->n; i++)
+        owner[i] = prev[i] != NONE ? owner[prev[i]] : i % count;
     fflush(stdout);
     fflush(stderr);
     for (w = 0; w < count; w++) {
@@ -434,7 +583,7 @@ static void run_workers(const Batch *b, const Options *o, Report *r)
                 if (fds[k].fd >= 0)
                     close(fds[k].fd);
             signal(SIGPIPE, SIG_IGN);
-            work(b, o, w, count, p[1]);
+            work(b, o, owner, prev, w, p[1]);
             _exit(0);
         }
         close(p[1]);
@@ -474,6 +623,8 @@ static void run_workers(const Batch *b, const Options *o, Report *r)
     }
     free(fds);
     free(pids);
+    free(owner);
+    free(prev);
 }
 
 int batch_run(int program, const Options *o)

@@ -17,10 +17,15 @@
  * outcomes.  A progress line goes to standard error when it is a terminal,
  * unless quiet.
  *
+ * An import writes the new copies of up to GROUP tracks (batch.c), syncs
+ * their file systems once, then checks and renames each as the single-track
+ * form does: one sync of the file system costs less than one per track.
+ *
  * SIGINT and SIGTERM stop the batch: every worker finishes the track it is
- * rewriting (so each track ends old or new, never partial, and no temporary
- * file is left), no new track is begun, the counts so far are printed, and
- * the status is 1.
+ * putting in place and gives up the new copies it has not put in place yet
+ * (so each track ends old or new, never partial, and no temporary file is
+ * left), no new track is begun, the counts so far are printed, and the
+ * status is 1.
  */
 #ifndef LYRASIL_BATCH_H
 #define LYRASIL_BATCH_H

@@ -274,9 +274,17 @@ int import_one(ToolRun *run, const Job *job, const Options *o, char **message)
         return OUT_DONE;
     /* The track must still be the file read above, and no other run may be
      * changing it or using its temporary name. */
-    if ((r = track_rewrite(&run->track, NULL)) != TRACK_OK)
+    if ((r = (job->batch ? track_write : track_rewrite)(&run->track, NULL)) != TRACK_OK)
         return failed(FOR_IMPORT, r, job->track, run, message);
-    return OUT_DONE;
+    return job->batch ? OUT_WRITTEN : OUT_DONE;
+}
+
+int commit_one(ToolRun *run, const Job *job, char **message)
+{
+    int r = track_commit(&run->track);
+
+    *message = NULL;
+    return r == TRACK_OK ? OUT_DONE : failed(FOR_IMPORT, r, job->track, run, message);
 }
 
 /* The bytes of the LRC file that lrc_write makes of tag, malloc'd. */

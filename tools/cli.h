@@ -65,7 +65,10 @@ enum {
     OUT_UNCHANGED,     /* nothing to write: the file holds it already */
     OUT_SKIPPED,       /* no LRC file (import), no SYLT frame (export) */
     OUT_KEPT,          /* export: an LRC file that differs is kept */
-    OUT_FAILED
+    OUT_FAILED,
+    OUT_WRITTEN        /* batch import: the new copy written, not yet in
+                          place: commit_one finishes it (or run_close gives
+                          it up) */
 };
 
 /* How one track is handled. */
@@ -77,8 +80,9 @@ typedef struct Job {
     int announce;          /* single track: say which LRC file is read */
     int verbose;           /* single track: print the notes as they come */
     int batch;             /* batch: unchanged and kept files are left alone,
-                              and the folders are synced by the batch once
-                              at its end, not after every file */
+                              the folders are synced by the batch once at its
+                              end, not after every file, and an import stops
+                              at OUT_WRITTEN */
 } Job;
 
 /* Imports job->lrc into the track, or exports the track's SYLT frame to
@@ -87,6 +91,10 @@ typedef struct Job {
  * line feed; null when memory ran out). */
 int import_one(ToolRun *run, const Job *job, const Options *o, char **message);
 int export_one(ToolRun *run, const Job *job, const Options *o, char **message);
+
+/* Syncs and puts in place the new copy an import left OUT_WRITTEN:
+ * OUT_DONE, or OUT_FAILED with *message as import_one gives it. */
+int commit_one(ToolRun *run, const Job *job, char **message);
 
 /* The message of program for a track result other than TRACK_OK (or one of
  * the CLI_ results), malloc'd, without line feed: name is the file it is

@@ -37,6 +37,8 @@ class Batch(ToolTest):
             "music/A b/sub/Two.MP3": tag(4, [text_frame(4, b"TIT2", "Two")]) + audio(5),
             "music/A b/sub/Two.Lrc": LRC,
             "music/none.mp3": audio(4),
+            # Two tracks with one temporary name between them ("Same.mp$").
+            "music/Same.mp3": v3_track(), "music/Same.MP3": v3_track(), "music/Same.lrc": OTHER_LRC,
             "music/broken.mp3": b"no audio here\n", "music/broken.lrc": LRC,
             "outside/x.mp3": v3_track(), "outside/x.lrc": LRC,
         }
@@ -66,7 +68,7 @@ class Batch(ToolTest):
 
     def test_a_library_is_imported_as_track_by_track(self):
         self.tree()
-        first = (1, BROKEN + import_report(4, 2, 0, 1, 1))
+        first = (1, BROKEN + import_report(6, 4, 0, 1, 1))
         before = self.snapshot()
         self.assertEqual(self.batch(test_tools.IMPORT, "-n", "-r", "music"), first)
         self.assertEqual(self.snapshot(), before, "a dry run wrote")
@@ -85,7 +87,7 @@ class Batch(ToolTest):
             self.assertEqual(after[name], before[name], name)
         # Again: every track holds its lyrics already, and stays as it is.
         self.assertEqual(self.batch(test_tools.IMPORT, "-r", "music"),
-                         (1, BROKEN + import_report(4, 0, 2, 1, 1)))
+                         (1, BROKEN + import_report(6, 0, 4, 1, 1)))
         self.assertEqual(self.snapshot(), after)
 
     def test_the_number_of_workers_changes_nothing(self):
