@@ -185,6 +185,7 @@ protected:
     // frame; connecting again has no further effect.
     void ConnectTableMenu();
     void DisconnectTableMenu();
+    void BindTableMenu(bool connect);   // the table's context menu commands
 };
 
 #endif

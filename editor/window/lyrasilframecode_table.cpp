@@ -121,22 +121,31 @@ void LyrasilFrameCode::ConnectTableMenu()
     // commands, so a duplicate would not fire twice, but the frame's table
     // of handlers would grow with every click: the old entries go first.
     DisconnectTableMenu();
-    Connect(ID_GRID_INSERT, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrameCode::OnGridInsert));
-    Connect(ID_GRID_DELETE, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrameCode::OnGridDelete));
-    Connect(ID_GRID_DELTIMESTAMPS, wxEVT_COMMAND_MENU_SELECTED,
-            wxCommandEventHandler(LyrasilFrameCode::OnGridDelTimestamps));
-    Connect(ID_GRID_OFFSETTIMESTAMPS, wxEVT_COMMAND_MENU_SELECTED,
-            wxCommandEventHandler(LyrasilFrameCode::OnGridOffsetTimestamps));
+    BindTableMenu(true);
 }
 
 void LyrasilFrameCode::DisconnectTableMenu()
 {
-    Disconnect(ID_GRID_INSERT, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrameCode::OnGridInsert));
-    Disconnect(ID_GRID_DELETE, wxEVT_COMMAND_MENU_SELECTED, wxCommandEventHandler(LyrasilFrameCode::OnGridDelete));
-    Disconnect(ID_GRID_DELTIMESTAMPS, wxEVT_COMMAND_MENU_SELECTED,
-               wxCommandEventHandler(LyrasilFrameCode::OnGridDelTimestamps));
-    Disconnect(ID_GRID_OFFSETTIMESTAMPS, wxEVT_COMMAND_MENU_SELECTED,
-               wxCommandEventHandler(LyrasilFrameCode::OnGridOffsetTimestamps));
+    BindTableMenu(false);
+}
+
+void LyrasilFrameCode::BindTableMenu(bool connect)
+{
+    const struct {
+        int id;
+        wxObjectEventFunction handler;
+    } commands[] = {
+        {ID_GRID_INSERT, wxCommandEventHandler(LyrasilFrameCode::OnGridInsert)},
+        {ID_GRID_DELETE, wxCommandEventHandler(LyrasilFrameCode::OnGridDelete)},
+        {ID_GRID_DELTIMESTAMPS, wxCommandEventHandler(LyrasilFrameCode::OnGridDelTimestamps)},
+        {ID_GRID_OFFSETTIMESTAMPS, wxCommandEventHandler(LyrasilFrameCode::OnGridOffsetTimestamps)},
+    };
+    for (const auto& c : commands) {
+        if (connect)
+            Connect(c.id, wxEVT_COMMAND_MENU_SELECTED, c.handler);
+        else
+            Disconnect(c.id, wxEVT_COMMAND_MENU_SELECTED, c.handler);
+    }
 }
 
 void LyrasilFrameCode::OnCellRightClick(wxGridEvent& event)

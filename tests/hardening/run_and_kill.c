@@ -1,6 +1,7 @@
 /*
  * run-and-kill MICROSECONDS PROGRAM [ARGS...] - starts the program, kills it
- * with SIGKILL after the given time, and reports on standard output whether
+ * with SIGKILL after the given time (it and every process it started, as a
+ * machine that stops would), and reports on standard output whether
  * the kill landed ("killed") or the program had already ended ("exited N").
  * The program's own output goes to /dev/null.
  */
@@ -31,6 +32,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     if (pid == 0) {
+        setpgid(0, 0);
         null = open("/dev/null", O_WRONLY);
         if (null >= 0) {
             dup2(null, 1);
@@ -41,8 +43,9 @@ int main(int argc, char *argv[])
     }
     delay.tv_sec = us / 1000000;
     delay.tv_nsec = (us % 1000000) * 1000;
+    setpgid(pid, pid);      /* whichever of the two runs first */
     nanosleep(&delay, NULL);
-    kill(pid, SIGKILL);
+    kill(-pid, SIGKILL);
     if (waitpid(pid, &status, 0) < 0) {
         perror("waitpid");
         return 2;
