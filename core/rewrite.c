@@ -107,6 +107,12 @@ static int copy_frames(FILE *out, FILE *in, const TagInfo *ti, int plain, int wh
             continue;
         }
         if (out != NULL) {
+            /* Plain version-4 sizes (an earlier version of this program)
+             * are written sync-safe: a tag that kept them could read back
+             * both ways, and readers might take the wrong one.  The walk
+             * bounded the size by the tag's, which a sync-safe field holds. */
+            if (plain)
+                setint32(f.header + 4, f.size, 1);
             if (!write_all(out, f.header, (size_t)f.hdrlen))
                 return ID3_EWRITE;
             if ((r = copy_range(in, f.body, (off_t)f.size, out)) != ID3_OK)
@@ -195,12 +201,12 @@ int id3_copytag(FILE *fp, Id3Tag *id3)
 }
 
 /* The header of a new frame (id: its version-3/4 identifier, id2 its
- * version-2 one) of size payload bytes, coded like the frames around it,
+ * version-2 one) of size payload bytes, coded as its version has it,
  * into header.  Its length; 0 when the size cannot be coded. */
 static int frame_header(const Id3Tag *id3, const char *id, const char *id2, int32_t size,
                         unsigned char header[10])
 {
-    int syncsafe = id3->version == 4 && !id3->plainsizes;
+    int syncsafe = id3->version == 4;
 
     if (id3->version == 2) {
         if (size > 0xFFFFFF)

@@ -106,8 +106,11 @@ typedef struct Id3Tag {
     int32_t syltsize;  /* bytes in sylt */
     char *lrc;         /* LRC text, inline or row form; null when absent */
     /* Set by id3_init for a version-4 tag whose frame sizes are plain 32-bit
-     * rather than sync-safe, as earlier versions of this program wrote them.
-     * A rewrite of such a tag writes its new SYLT frame the same way. */
+     * rather than sync-safe, as earlier versions of this program wrote them:
+     * when read sync-safe its frames do not walk cleanly (to the tag's end,
+     * or to padding of zero bytes only) and read plain they do.  A rewrite
+     * of such a tag writes every frame size sync-safe, as version 4 has
+     * them: kept plain, the new tag could walk cleanly both ways. */
     uint8_t plainsizes;
     /* Set by lrc_read: the lines of the file it skipped, that is the lines
      * that are neither blank (blanks and NUL bytes only), nor tag lines
@@ -341,8 +344,9 @@ int id3_ismpeg(Id3Tag *id3);
  *   ID3_EVERSION) or when a read or write fails (ID3_EREAD, ID3_EWRITE,
  *   ID3_ENOMEM).  Frames with flags of their own (version-4
  *   unsynchronisation, compression, encryption) are copied byte for byte
- *   with their flags.
- * id3_writesylt: the new SYLT frame, coded like the frames around it, the
+ *   with their flags.  In a tag with `plainsizes`, only the frames' size
+ *   fields change: they are written sync-safe.
+ * id3_writesylt: the new SYLT frame, its size coded as its version has it, the
  *   new USLT frame when the context holds one (id3_copytag then leaves out
  *   the old USLT frame of this program's descriptor; every other USLT frame
  *   stays), then the old SYLT frames kept.  Returns 0 when there is no payload

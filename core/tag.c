@@ -341,6 +341,30 @@ static FILE *open_resynced(FILE *fp, const TagInfo *ti, unsigned char **block)
 /* Opening, closing, reading the SYLT frame                            */
 /* ------------------------------------------------------------------ */
 
+/* Whether the frames walk to the tag's exact end, or to padding of zero
+ * bytes only, their sizes read as plain integers or (plain 0) sync-safe.
+ * Padding that holds anything else is where a walk went astray: the
+ * misread size of a frame can land on a zero byte inside another. */
+static int walks_cleanly(FILE *fp, const TagInfo *ti, int plain)
+{
+    unsigned char block[512];
+    off_t pos, left;
+    size_t n, i;
+    int r = walk_to_end(fp, ti, plain, &pos);
+
+    if (r != W_PADDING)
+        return r == W_END;
+    for (left = ti->end - pos; left > 0; left -= (off_t)n, pos += (off_t)n) {
+        n = left < (off_t)sizeof block ? (size_t)left : sizeof block;
+        if (!read_at(fp, pos, block, n))
+            return 0;
+        for (i = 0; i < n; i++)
+            if (block[i] != 0)
+                return 0;
+    }
+    return 1;
+}
+
 int id3_init(FILE *fp, Id3Tag *id3)
 {
     TagInfo ti;
@@ -367,8 +391,7 @@ int id3_init(FILE *fp, Id3Tag *id3)
     /* Earlier versions of this program wrote version-4 frame sizes as plain
      * integers: take them so only when the sync-safe walk fails and the
      * plain one lands cleanly. */
-    if (ti.version == 4 && walk_to_end(fp, &ti, 0, NULL) == W_BAD &&
-        walk_to_end(fp, &ti, 1, NULL) != W_BAD)
+    if (ti.version == 4 && !walks_cleanly(fp, &ti, 0) && walks_cleanly(fp, &ti, 1))
         id3->plainsizes = 1;
     if (fseeko(fp, ti.frames, SEEK_SET) != 0) {
         id3->reason = ID3_EREAD;

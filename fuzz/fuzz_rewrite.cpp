@@ -23,7 +23,8 @@
 //  - its frames are the old tag's frames without their SYLT frames, byte
 //    for byte and in order, followed by the new SYLT frame and then the old
 //    SYLT frames in order, less at most one (the lyrics replaced) (the
-//    frames are walked here independently of the core);
+//    frames are walked here independently of the core); a version-4 tag
+//    whose sizes were plain has them sync-safe, nothing else changed;
 //  - its padding is zero bytes: with a usable block size and audio, fewer
 //    than a block, ending the tag at the old audio's offset within a
 //    block; none otherwise.
@@ -187,13 +188,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         size_t ostart = frames_start(o, tagend), nstart = frames_start(n, newtag);
         FUZZ_CHECK(ostart - 10 == nstart - 10 && std::memcmp(o + 10, n + 10, ostart - 10) == 0);
         std::vector<std::string_view> before, after;
-        bool plain = old_version == 3;
-        if (old_version == 4 && !walk(o + ostart, tagend - ostart, 4, false, before))
-            plain = true;
+        // Version 4 sizes are plain when the sync-safe reading does not
+        // walk cleanly: to the end, or to padding of zero bytes only.
         size_t padding;
+        bool plain = old_version == 3 ||
+                     (old_version == 4 && !(walk(o + ostart, tagend - ostart, 4, false, before, &padding) &&
+                                            std::all_of(o + ostart + padding, o + tagend,
+                                                        [](uint8_t c) { return c == 0; })));
         FUZZ_CHECK(walk(o + ostart, tagend - ostart, old_version, plain, before, &padding));
         FUZZ_CHECK(std::all_of(o + ostart + padding, o + tagend, [](uint8_t c) { return c == 0; }));
-        FUZZ_CHECK(walk(n + nstart, newtag - nstart, old_version, plain, after, &padding));
+        // Plain version-4 sizes are written sync-safe.
+        bool new_plain = old_version == 3;
+        std::vector<std::string> recoded;
+        if (plain && !new_plain) {
+            for (std::string_view f : before) {
+                std::string c(f);
+                uint32_t body = static_cast<uint32_t>(c.size() - 10);
+                for (int i = 0; i < 4; i++)
+                    c[4 + i] = static_cast<char>((body >> (21 - 7 * i)) & 0x7F);
+                recoded.push_back(std::move(c));
+            }
+            before.assign(recoded.begin(), recoded.end());
+        }
+        FUZZ_CHECK(walk(n + nstart, newtag - nstart, old_version, new_plain, after, &padding));
         frames_end = nstart + padding;
         std::vector<std::string_view> kept, sylts;
         for (std::string_view f : before)

@@ -2,7 +2,9 @@
 """Writes the seed corpora in corpus/: small hand-made tags, LRC files and
 INI files, one per shape the targets should start from.  Run it again after
 changing it; the fuzzers find the rest.  Needs only Python 3 and the
-track builders in tests/support."""
+track builders in tests/support.  The ".bin" files beside its seeds are
+inputs that campaigns found faults with, kept as they were found (their
+length and last byte choose the target's variant); it leaves them alone."""
 import os
 import sys
 

@@ -139,6 +139,15 @@ int track_readsylt(Track *t, int wordstamps)
     return TRACK_OK;
 }
 
+/* lrc_write of tag into out, then out closed whatever happened: 1 when
+ * both worked. */
+static int write_lrc_closed(FILE *out, Id3Tag *tag)
+{
+    int written = lrc_write(out, tag);
+
+    return fclose(out) == 0 && written;
+}
+
 int track_adduslt(Track *t)
 {
     Id3Tag view;
@@ -153,7 +162,7 @@ int track_adduslt(Track *t)
         (void)id3_readtexts(&view);
     if (!id3_setsylt(&view, t->tag.sylt, (size_t)t->tag.syltsize) || !lrc_fromsylt(&view, 1))
         r = from_reason(t, view.reason);
-    else if ((out = open_memstream(&text, &size)) == NULL || !lrc_write(out, &view) | (fclose(out) != 0))
+    else if ((out = open_memstream(&text, &size)) == NULL || !write_lrc_closed(out, &view))
         r = from_reason(t, ID3_ENOMEM);
     else if (!lrc_touslt(&t->tag, text))
         r = from_reason(t, t->tag.reason);

@@ -207,8 +207,10 @@ TEST_F(Rewrite, TagThatWouldOutgrowItsSizeFieldIsRefused)
     fclose(out);
 }
 
-// The new frame is coded like the frames around it.
-TEST_F(Rewrite, Version4SizesStaySyncSafeAndLegacyTagsStayPlain)
+// Version 4 sizes are written sync-safe, those of the tags that earlier
+// versions wrote with plain sizes too: kept plain, a tag could read back
+// both ways.
+TEST_F(Rewrite, Version4SizesAreWrittenSyncSafeLegacyTagsIncluded)
 {
     Bytes p = payload_of(300);
     Bytes big = frame4("PRIV", Bytes(200, 'x'));
@@ -219,8 +221,8 @@ TEST_F(Rewrite, Version4SizesStaySyncSafeAndLegacyTagsStayPlain)
     Bytes legacy = frame3("PRIV", Bytes(200, 'x'));
     out = rewrite(make_tag(4, 0, legacy + frame3("SYLT", payload0(""))), p);
     EXPECT_EQ(t.plainsizes, 1);
-    EXPECT_EQ(out, tag_header(4, 0, legacy.size() + 310) + legacy + "SYLT" +
-                       Bytes("\x00\x00\x01\x2C", 4) + Bytes(2, '\0') + p);
+    EXPECT_EQ(out, tag_header(4, 0, big.size() + 310) + big + "SYLT" +
+                       Bytes("\x00\x00\x02\x2C", 4) + Bytes(2, '\0') + p);
     // And it reads back.
     FILE *fp = open_bytes(out);
     Id3Tag back{};

@@ -177,6 +177,11 @@ TEST_F(Tag, FrameSizesFollowTheVersion)
         {make_tag(4, 0, v4, 64) + audio(), p, "Song", 0, "version 4, past a large frame"},
         {make_tag(4, 0, legacy), p, "Song", 1, "legacy version 4"},
         {make_tag(4, 0, legacy, 40), p, "Song", 1, "legacy version 4 with padding"},
+        // Read sync-safe, the size 256 (00 00 01 00) is 128, and lands on
+        // zero bytes inside the frame: padding only if nothing follows.
+        {make_tag(4, 0, frame3("PRIV", Bytes(128, 'A') + Bytes(4, '\0') + Bytes(124, 'A')) +
+                            frame3("TIT2", text0("Song")) + frame3("SYLT", p)),
+         p, "Song", 1, "legacy version 4 read astray onto zero bytes"},
         // Sizes below 128 code the same both ways: the tag counts as sync-safe.
         {make_tag(4, 0, frame4("TIT2", text0("Song")) + frame4("SYLT", p), 10), p, "Song", 0, "small frames"},
         {make_tag(3, 0x80, frame3("PRIV", Bytes(130, 'z')) + frame3("SYLT", p3)), p3, nullptr, -1,
