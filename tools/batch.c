@@ -244,38 +244,34 @@ typedef struct Record {
     int32_t index, outcome, length;
 } Record;
 
-static int write_all(int fd, const void *p, size_t n)
+/* Moves n bytes between p and the pipe fd, writing with out non-zero and
+ * reading otherwise, across short counts and signals: 1 when all moved, 0
+ * at an error or (reading) the pipe's end. */
+static int move_all(int fd, void *p, size_t n, int out)
 {
-    const char *c = p;
-    ssize_t w;
+    char *c = p;
+    ssize_t done;
 
     while (n > 0) {
-        w = write(fd, c, n);
-        if (w < 0 && errno == EINTR)
+        done = out ? write(fd, c, n) : read(fd, c, n);
+        if (done < 0 && errno == EINTR)
             continue;
-        if (w <= 0)
+        if (done <= 0)
             return 0;
-        c += w;
-        n -= (size_t)w;
+        c += done;
+        n -= (size_t)done;
     }
     return 1;
 }
 
+static int write_all(int fd, const void *p, size_t n)
+{
+    return move_all(fd, (void *)p, n, 1);
+}
+
 static int read_all(int fd, void *p, size_t n)
 {
-    char *c = p;
-    ssize_t r;
-
-    while (n > 0) {
-        r = read(fd, c, n);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            return 0;
-        c += r;
-        n -= (size_t)r;
-    }
-    return 1;
+    return move_all(fd, p, n, 0);
 }
 
 /* Sends the outcome of track i to the parent; 0 when nobody listens. */
