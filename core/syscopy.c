@@ -17,9 +17,8 @@
 
 #ifdef __linux__
 
-#include <unistd.h>
-
 #include <stdlib.h>
+#include <unistd.h>
 
 /* At most this much per call, so that a length fits a 32-bit size_t. */
 #define SYSCOPY_CHUNK ((off_t)1 << 30)

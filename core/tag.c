@@ -280,10 +280,6 @@ off_t tag_replaced_sylt(FILE *fp, const TagInfo *ti, int plain, const unsigned c
     return ferror(fp) ? -2 : same;
 }
 
-/* For a version-2 or -3 tag unsynchronised as a whole: a stream over a
- * copy of the tag with the unsynchronisation undone, its header's size
- * field telling the new length.  Null when memory runs out or the tag
- * cannot be read; *block is then null too. */
 int tag_ours_uslt(FILE *fp, const Frame *f, int version)
 {
     unsigned char *body;
@@ -310,6 +306,10 @@ int tag_ours_uslt(FILE *fp, const Frame *f, int version)
     return ours;
 }
 
+/* For a version-2 or -3 tag unsynchronised as a whole: a stream over a
+ * copy of the tag with the unsynchronisation undone, its header's size
+ * field telling the new length.  Null when memory runs out or the tag
+ * cannot be read; *block is then null too. */
 static FILE *open_resynced(FILE *fp, const TagInfo *ti, unsigned char **block)
 {
     off_t end = ti->end < ti->fileend ? ti->end : ti->fileend;

@@ -80,9 +80,9 @@
  *
  * Life of a Replace
  *  zeroed (Replace r = {0}) -> replace_open -> the caller writes r.fp ->
- *  [replace_finish ->] replace_commit, or replace_abort -> replace_free.  replace_free is safe on
- *  a zeroed record, after a failed replace_open and after every other call,
- *  and must be called in every case.  Between replace_open and the end the
+ *  [replace_finish ->] replace_commit, or replace_abort -> replace_free.
+ *  replace_free is safe on a zeroed record, after a failed replace_open and
+ *  after every other call, and must be called in every case.  Between replace_open and the end the
  *  record holds the folder's handle, two locked descriptors and the stream;
  *  the caller writes through r.fp only and never closes it.  The names stay
  *  valid for messages until replace_free.
@@ -158,9 +158,8 @@ typedef struct Replace {
  * target must still be that file, unchanged, until the rename.  protect,
  * when not null, is a file that the temporary name must not be (the track
  * an export reads).  flags: 0, or REPLACE_LEFTOVERS and REPLACE_NOSYNCDIR.
- * On REPLACE_OK the
- * target is locked, the temporary file created, locked and open for writing
- * in r->fp.  On failure the codes above, with errno set, nothing left
+ * On REPLACE_OK the target is locked, the temporary file created, locked
+ * and open for writing in r->fp.  On failure the codes above, with errno set, nothing left
  * behind, and r->target and r->tmpname naming the files where known (for the
  * message). */
 int replace_open(Replace *r, const char *name, const char *suffix,
@@ -177,8 +176,7 @@ int replace_finish(Replace *r);
 /* Finishes r (when replace_finish has not), syncs the new file and checks
  * that the target is still what it was, then renames the temporary file
  * over the target and syncs the folder; the locks are released after the
- * rename.  Returns REPLACE_OK
- * when the new file is in place; REPLACE_WRITE, REPLACE_CHANGED or
+ * rename.  Returns REPLACE_OK when the new file is in place; REPLACE_WRITE, REPLACE_CHANGED or
  * REPLACE_RENAME with errno set otherwise, the temporary file then removed
  * and the target unchanged. */
 int replace_commit(Replace *r);

@@ -31,6 +31,7 @@ static void on_signal(int sig)
 typedef struct Item {
     char *track;     /* the track's path */
     char *lrc;       /* its LRC file's path; import: null when it has none */
+    char *temp;      /* the temporary name its rewrite takes (temp_key) */
 } Item;
 
 typedef struct Batch {
@@ -126,6 +127,34 @@ static const char *lrc_among(char **names, size_t n, const char *name)
     return found;
 }
 
+/* The temporary name a track's rewrite takes (beside the track for an
+ * import, beside its LRC file for an export), links and folders resolved:
+ * tracks with one such name must not be rewritten at once, and its folder
+ * is the one the batch syncs.  Null when memory runs out. */
+static char *temp_key(int program, const Item *item)
+{
+    const char *path = program == FOR_IMPORT ? item->track : item->lrc;
+    const char *slash = strrchr(path, '/');
+    char *real = realpath(path, NULL), *folder, *key;
+
+    if (real == NULL) {
+        /* No such file yet (an export's new LRC file): its folder resolved. */
+        folder = slash == NULL ? strdup(".") : slash == path ? strdup("/") : strndup(path, (size_t)(slash - path));
+        real = folder != NULL ? realpath(folder, NULL) : NULL;
+        free(folder);
+        if (real != NULL) {
+            folder = real;
+            real = join(folder, slash != NULL ? slash + 1 : path);
+            free(folder);
+        } else {
+            real = strdup(path);
+        }
+    }
+    key = real != NULL ? replace_tempname(real, program == FOR_IMPORT ? ".mp$" : ".lr$") : NULL;
+    free(real);
+    return key;
+}
+
 /* Adds the track name in folder: import takes the LRC file there, or none;
  * export writes that file, or STEM.lrc. */
 static int add_track(Batch *b, const char *folder, const char *name, char **names, size_t n)
@@ -148,7 +177,8 @@ static int add_track(Batch *b, const char *folder, const char *name, char **name
     if (lrc != NULL || stem != NULL)
         item->lrc = join(folder, lrc != NULL ? lrc : stem);
     free(stem);
-    if (item->track == NULL || ((lrc != NULL || b->program == FOR_EXPORT) && item->lrc == NULL))
+    if (item->track == NULL || ((lrc != NULL || b->program == FOR_EXPORT) && item->lrc == NULL) ||
+        (item->temp = temp_key(b->program, item)) == NULL)
         return 0;
     b->n++;
     return 1;
@@ -311,35 +341,8 @@ static void sync_written(ToolRun *runs, const int *outcome, size_t k)
     }
 }
 
-/* The temporary name a track's rewrite takes (beside the track for an
- * import, beside its LRC file for an export), links and folders resolved;
- * null when memory runs out. */
-static char *temp_key(const Batch *b, const Item *item)
-{
-    const char *path = b->program == FOR_IMPORT ? item->track : item->lrc;
-    const char *slash = strrchr(path, '/');
-    char *real = realpath(path, NULL), *folder, *key;
-
-    if (real == NULL) {
-        /* No such file yet (an export's new LRC file): its folder resolved. */
-        folder = slash == NULL ? strdup(".") : slash == path ? strdup("/") : strndup(path, (size_t)(slash - path));
-        real = folder != NULL ? realpath(folder, NULL) : NULL;
-        free(folder);
-        if (real != NULL) {
-            folder = real;
-            real = join(folder, slash != NULL ? slash + 1 : path);
-            free(folder);
-        } else {
-            real = strdup(path);
-        }
-    }
-    key = real != NULL ? replace_tempname(real, b->program == FOR_IMPORT ? ".mp$" : ".lr$") : NULL;
-    free(real);
-    return key;
-}
-
 typedef struct Keyed {
-    char *key;
+    const char *key;
     size_t index;
 } Keyed;
 
@@ -361,26 +364,20 @@ static int by_key(const void *a, const void *b)
 
 static size_t *earlier_sharers(const Batch *b)
 {
-    Keyed *keyed = calloc(b->n, sizeof *keyed);
+    Keyed *keyed = malloc(b->n * sizeof *keyed);
     size_t *prev = malloc(b->n * sizeof *prev), i;
-    int ok = keyed != NULL && prev != NULL;
 
-    for (i = 0; ok && i < b->n; i++) {
-        keyed[i].index = i;
-        ok = (keyed[i].key = temp_key(b, &b->items[i])) != NULL;
-    }
-    if (ok) {
-        qsort(keyed, b->n, sizeof *keyed, by_key);
-        for (i = 0; i < b->n; i++)
-            prev[keyed[i].index] = i > 0 && strcmp(keyed[i - 1].key, keyed[i].key) == 0 ? keyed[i - 1].index : NONE;
-    }
-    for (i = 0; keyed != NULL && i < b->n; i++)
-        free(keyed[i].key);
-    free(keyed);
-    if (!ok) {
+    if (keyed == NULL || prev == NULL) {
+        free(keyed);
         free(prev);
         return NULL;
     }
+    for (i = 0; i < b->n; i++)
+        keyed[i] = (Keyed){b->items[i].temp, i};
+    qsort(keyed, b->n, sizeof *keyed, by_key);
+    for (i = 0; i < b->n; i++)
+        prev[keyed[i].index] = i > 0 && strcmp(keyed[i - 1].key, keyed[i].key) == 0 ? keyed[i - 1].index : NONE;
+    free(keyed);
     return prev;
 }
 
@@ -507,34 +504,32 @@ static int take_record(Report *r, const Batch *b, int fd)
 
 /* Syncs the folder of every file a batch replaced, once each (the files
  * themselves are synced before their renames): after that the new names
- * are safe on disk too.  Best effort, as a single file's folder sync. */
+ * are safe on disk too.  The folder is the one of the file's temporary
+ * name, links resolved.  Best effort, as a single file's folder sync. */
 static void sync_folders(const Batch *b, const Report *r)
 {
-    char *last = NULL, *real, *slash;
-    size_t i;
+    const char *last = NULL, *temp;
+    size_t i, len, lastlen = 0;
+    char *folder;
     int fd;
 
     for (i = 0; i < b->n; i++) {
-        if (r->outcome[i] != OUT_DONE)
+        temp = b->items[i].temp;
+        if (r->outcome[i] != OUT_DONE || strchr(temp, '/') == NULL)
             continue;
-        real = realpath(b->program == FOR_IMPORT ? b->items[i].track : b->items[i].lrc, NULL);
-        if (real == NULL || (slash = strrchr(real, '/')) == NULL) {
-            free(real);
+        len = (size_t)(strrchr(temp, '/') - temp);
+        if (last != NULL && len == lastlen && strncmp(last, temp, len) == 0)
             continue;
+        last = temp;
+        lastlen = len;
+        if ((folder = strndup(temp, len > 0 ? len : 1)) == NULL)
+            continue;
+        if ((fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC)) >= 0) {
+            (void)fsync(fd);
+            close(fd);
         }
-        *(slash == real ? slash + 1 : slash) = '\0';
-        if (last == NULL || strcmp(last, real) != 0) {
-            if ((fd = open(real, O_RDONLY | O_DIRECTORY | O_CLOEXEC)) >= 0) {
-                (void)fsync(fd);
-                close(fd);
-            }
-            free(last);
-            last = real;
-        } else {
-            free(real);
-        }
+        free(folder);
     }
-    free(last);
 }
 
 /* Starts the workers, collects their records and waits for them. */
@@ -667,6 +662,7 @@ int batch_run(int program, const Options *o)
     for (i = 0; i < b.n; i++) {
         free(b.items[i].track);
         free(b.items[i].lrc);
+        free(b.items[i].temp);
         if (r.message != NULL)
             free(r.message[i]);
     }

@@ -112,6 +112,7 @@ TransportActions Transport::Open()
 {
     TransportActions a;
     a.unmute = muted;
+    a.atZero = true;   // the slider still tells the last track's place
     ResetTrack(Phase::Measuring);
     return a;
 }

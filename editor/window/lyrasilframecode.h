@@ -98,7 +98,6 @@ protected:
     void OnGridOffsetTimestamps(wxCommandEvent& event);
 
     // --- Helpers: documents ---
-    bool LoadTrack(const wxString& path);
     bool SaveTrack(bool saveAs);
     bool CheckSaveTrack();
     void AdjustTitle();
@@ -131,13 +130,14 @@ protected:
     // highlighting from that time, the keyboard focus away from the
     // buttons.
     void StartHighlighting(long startMs);
-    bool MatchTimestamp(long ms);
+    void MatchTimestamp(long ms);
     // Scrolls the lyrics view to row's line, with two lines above it; a
     // row whose text starts the view scrolls only when forced.
     void MakeLineVisible(int row, bool force);
     // Paints row's share of the highlight: its text cell in the table, or
     // its span in the lyrics view.
     void PaintHighlight(int row, const Rgb& colour, bool inLyricsView);
+    void ClearHighlight();   // off the row that has it, for another table
     // Commits the cell editor; false, with the message, when no track is
     // open to play.
     bool ReadyToPlay();

@@ -44,6 +44,13 @@ bool LyrasilFrameCode::OpenTrack(const wxString& path)
         ShowNotice(TrackNotice(TrackOp::Load, probe));
         return false;
     }
+    // Read before anything changes, so that a file replaced since the probe
+    // by one that cannot be read leaves the open track as it was.
+    LoadResult r = LoadTrackRows(path);
+    if (r.status == TrackStatus::OpenFailed || r.status == TrackStatus::NotRegular) {
+        ShowNotice(TrackNotice(TrackOp::Load, r));
+        return false;
+    }
     Apply(transport.Stop(Now()));
     if (!mediaCtrl->Load(path)) {
         ShowNotice(OpenForPlaybackFailedNotice());
@@ -52,7 +59,10 @@ bool LyrasilFrameCode::OpenTrack(const wxString& path)
     Apply(transport.Open());
     trackFolder = wxPathOnly(path);
     SetStatusText(wxEmptyString, 0);
-    LoadTrack(path);
+    ClearHighlight();
+    ShowEdit(doc.Open(path, r.rows, r.payload));
+    if (r.status != TrackStatus::Ok)
+        ShowNotice(TrackNotice(TrackOp::Load, r));
     AdjustTitle();
     return true;
 }
@@ -63,17 +73,6 @@ void LyrasilFrameCode::ReloadMedia()
         return;
     mediaCtrl->Load(doc.Path());
     Apply(transport.Reload());
-}
-
-bool LyrasilFrameCode::LoadTrack(const wxString& path)
-{
-    LoadResult r = LoadTrackRows(path);
-    ShowEdit(doc.Open(path, r.rows, r.payload));
-    if (r.status != TrackStatus::Ok) {
-        ShowNotice(TrackNotice(TrackOp::Load, r));
-        return r.status != TrackStatus::OpenFailed && r.status != TrackStatus::NotRegular;
-    }
-    return true;
 }
 
 // --- Saving -----------------------------------------------------------------
@@ -168,6 +167,7 @@ void LyrasilFrameCode::OnClose(wxCommandEvent&)
     if (!CheckSaveTrack())
         return;
     trackFolder.clear();
+    ClearHighlight();
     ShowEdit(doc.Close());
     AdjustTitle();
     Apply(transport.Close());

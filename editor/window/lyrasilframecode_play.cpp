@@ -17,11 +17,10 @@ wxColour ToColour(const Rgb& c)
     return wxColour(c.red, c.green, c.blue);
 }
 
-struct SpeedItem {
-    int id;
-    int percent;
-};
-const SpeedItem kSpeedItems[] = {{ID_SPEED100, 100}, {ID_SPEED75, 75}, {ID_SPEED50, 50}};
+// The Speed menu's items, ID_SPEED100 onwards, are the speeds in the order
+// of kSpeeds.
+const int kSpeedCount = static_cast<int>(sizeof kSpeeds / sizeof *kSpeeds);
+static_assert(ID_SPEED75 == ID_SPEED100 + 1 && ID_SPEED50 == ID_SPEED100 + 2, "Speed items in kSpeeds order");
 
 } // namespace
 
@@ -67,10 +66,8 @@ void LyrasilFrameCode::Apply(const TransportActions& a, long tellMs)
         StartHighlighting(transport.Start());
     if (a.showPosition)
         ShowPosition(transport.Position(Now(), tellMs >= 0 ? tellMs : Tell()));
-    if (a.paused && match.highlightRow >= 0 && match.highlightRow < grid->GetNumberRows()) {
-        PaintRowText(grid, match.highlightRow, ToColour(kClearColour));
-        grid->ForceRefresh();
-    }
+    if (a.paused)
+        PaintHighlight(match.highlightRow, kClearColour, false);
     if (a.matchAt >= 0)
         MatchTimestamp(a.matchAt);
 
@@ -121,6 +118,13 @@ void LyrasilFrameCode::PaintHighlight(int row, const Rgb& colour, bool inLyricsV
     lyricsView->SetStyle(lyricsSpans[row].first, lyricsSpans[row].second, wxTextAttr(wxNullColour, ToColour(colour)));
 }
 
+void LyrasilFrameCode::ClearHighlight()
+{
+    // The table's rows outlive a track where the next has as many.
+    PaintHighlight(match.highlightRow, kClearColour, false);
+    match.highlightRow = -1;
+}
+
 void LyrasilFrameCode::MakeLineVisible(int row, bool force)
 {
     if (row < 0 || static_cast<size_t>(row) >= lyricsSpans.size())
@@ -158,7 +162,7 @@ void LyrasilFrameCode::StartHighlighting(long startMs)
         lyricsView->SetFocus();
 }
 
-bool LyrasilFrameCode::MatchTimestamp(long ms)
+void LyrasilFrameCode::MatchTimestamp(long ms)
 {
     const bool lyrics = options.textWindow && !lyricsSpans.empty();
     const bool tableMode = !options.textWindow;
@@ -180,7 +184,6 @@ bool LyrasilFrameCode::MatchTimestamp(long ms)
             PaintHighlight(a.matchRow, kHighlightColour, true);
         }
     }
-    return a.matchRow >= 0;
 }
 
 // --- The transport row and the Playback menu ----------------------------------------
@@ -219,16 +222,16 @@ void LyrasilFrameCode::OnPlayFromRow(wxCommandEvent&)
 
 void LyrasilFrameCode::ShowSpeed()
 {
-    for (const SpeedItem& item : kSpeedItems)
-        if (item.percent == options.speed)
-            menuBar->Check(item.id, true);
+    for (int i = 0; i < kSpeedCount; ++i)
+        if (kSpeeds[i] == options.speed)
+            menuBar->Check(ID_SPEED100 + i, true);
 }
 
 void LyrasilFrameCode::OnSpeed(wxCommandEvent& event)
 {
-    for (const SpeedItem& item : kSpeedItems)
-        if (item.id == event.GetId())
-            options.speed = item.percent;
+    const int i = event.GetId() - ID_SPEED100;
+    if (i >= 0 && i < kSpeedCount)
+        options.speed = kSpeeds[i];
     ShowSpeed();
     Apply(transport.SetSpeed(options.speed, Now()));
 }
@@ -272,8 +275,7 @@ void LyrasilFrameCode::OnHotKey(wxKeyEvent& event)
     const long ms = LeadStamp(transport.Position(Now(), Tell()), options.stampLead, transport.Speed());
     size_t next = 0;
     ShowEdit(doc.Stamp(static_cast<size_t>(r), ms / 10, &next));
-    if (match.highlightRow >= 0 && match.highlightRow < grid->GetNumberRows())
-        PaintRowText(grid, match.highlightRow, ToColour(kClearColour));
+    PaintHighlight(match.highlightRow, kClearColour, false);
     match.highlightRow = r;
     match.highlightCountdown = options.highlightTime > 0 ? options.highlightTime : 0;
     PaintRowText(grid, r, ToColour(kHighlightColour));

@@ -7,6 +7,7 @@
 #include <wx/dir.h>
 #include <wx/filename.h>
 #include <wx/settings.h>
+#include <wx/uiaction.h>
 
 #include "lyrasilapp.h"
 #include "lyrasilframecode.h"
@@ -216,6 +217,14 @@ void EditorTest::EditCell(int row, int col, const wxString& value)
     grid->SetCellValue(row, col, value);
     wxGridEvent changed(grid->GetId(), wxEVT_GRID_CELL_CHANGED, grid, row, col);
     grid->GetEventHandler()->ProcessEvent(changed);
+}
+
+void EditorTest::Key(int code, int modifiers)
+{
+    Grid()->SetFocus();
+    Pump(20);
+    wxUIActionSimulator().Char(code, modifiers);
+    Pump(30);
 }
 
 void EditorTest::OpenThroughDialog(const wxString& path)

@@ -172,6 +172,8 @@ protected:
     void Load(const std::vector<std::pair<std::string, std::string>>& rows);
     // Types into a cell as the user does: the value, then the change event.
     void EditCell(int row, int col, const wxString& value);
+    // A key pressed on the table, through the window system.
+    void Key(int code, int modifiers = wxMOD_NONE);
     // Opens a track through File > Open, answering the dialog.
     void OpenThroughDialog(const wxString& path);
     // A file in the test's scratch folder (the home folder).

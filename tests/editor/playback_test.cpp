@@ -77,13 +77,6 @@ protected:
         frame->Unbind(wxEVT_MEDIA_PLAY, onPlay, ID_MEDIACTRL);
         return seen >= ms;
     }
-    void Key(int key, int modifiers = wxMOD_NONE)
-    {
-        Grid()->SetFocus();
-        Pump(20);
-        wxUIActionSimulator().Char(key, modifiers);
-        Pump(30);
-    }
     void SendMedia(wxEventType type)
     {
         wxMediaEvent event(type, ID_MEDIACTRL);
@@ -281,6 +274,9 @@ TEST_F(PlaybackTest, RowsAreHighlightedInTheTableAsTheirTimeComesAndFade)
     }
     EXPECT_EQ(1, FrameTestAccess::HighlightRow(frame));
     EXPECT_EQ(1, Grid()->GetGridCursorRow()) << "the cursor followed the faded row";
+    OpenTrack(10000, {{"\nOther", 200}, {"\nTrack", 700}}, false); // not measured: the test ticks
+    EXPECT_EQ(kWhite, TextCellColour(1)) << "the last track's highlight stays behind";
+    EXPECT_EQ(0, Slider()->GetValue()) << "nor its place";
 }
 
 TEST_F(PlaybackTest, TheLyricsViewReplacesTheTableWhilePlaying)

@@ -257,25 +257,19 @@ TEST_F(TableTest, TheKeysNudgeTheCursorsOrTheSelectedRowsStamps)
 {
     OpenTrack();
     Load({{"00:00.05", "A"}, {"00:01.00", "B"}, {"", "C"}, {"00:03.00", "D"}});
-    auto key = [this](int code, int modifiers) {
-        Grid()->SetFocus();
-        Pump(20);
-        wxUIActionSimulator().Char(code, modifiers);
-        Pump(30);
-    };
     Grid()->SetGridCursor(1, 1);
-    key(WXK_LEFT, wxMOD_ALT);
+    Key(WXK_LEFT, wxMOD_ALT);
     EXPECT_EQ((Cells{{"00:00.05", "A"}, {"00:00.90", "B"}, {"", "C"}, {"00:03.00", "D"}}), TableRows());
     EXPECT_EQ(1, Grid()->GetGridCursorRow()) << "the cursor stays";
 
     Grid()->SelectBlock(0, 0, 2, 1);
-    key(WXK_LEFT, wxMOD_ALT);
+    Key(WXK_LEFT, wxMOD_ALT);
     EXPECT_EQ((Cells{{"00:00.00", "A"}, {"00:00.80", "B"}, {"", "C"}, {"00:03.00", "D"}}), TableRows())
         << "never below 00:00.00; an empty stamp stays empty";
-    key(WXK_RIGHT, wxMOD_ALT | wxMOD_SHIFT);
-    key(WXK_RIGHT, wxMOD_ALT);
+    Key(WXK_RIGHT, wxMOD_ALT | wxMOD_SHIFT);
+    Key(WXK_RIGHT, wxMOD_ALT);
     EXPECT_EQ((Cells{{"00:00.11", "A"}, {"00:00.91", "B"}, {"", "C"}, {"00:03.00", "D"}}), TableRows());
-    key(WXK_LEFT, wxMOD_ALT | wxMOD_SHIFT);
+    Key(WXK_LEFT, wxMOD_ALT | wxMOD_SHIFT);
     EXPECT_EQ((Cells{{"00:00.10", "A"}, {"00:00.90", "B"}, {"", "C"}, {"00:03.00", "D"}}), TableRows());
 }
 

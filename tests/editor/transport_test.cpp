@@ -34,7 +34,7 @@ TEST(TransportTest, ANewTrackIsMeasuredMutedAndThenReadyAtZero)
 {
     Transport t;
     EXPECT_EQ(kNone, t.EnabledControls());
-    t.Open();
+    EXPECT_TRUE(t.Open().atZero) << "the display leaves the last track's place at once";
     EXPECT_FALSE(t.Tick(0, 0, 0, true).play) << "nothing before the back end reports LOADED";
     t.MediaLoaded();
     TransportActions first = t.Tick(100, 0, 0, true), again = t.Tick(200, 0, 0, true);

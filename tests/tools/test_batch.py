@@ -61,10 +61,7 @@ class Batch(ToolTest):
         return found
 
     def batch(self, tool, *args, cwd="."):
-        proc = subprocess.run([tool] + list(args), cwd=self.path(cwd), env=dict(os.environ, LC_ALL="C"),
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
-        self.assertEqual(proc.stderr, b"")
-        return proc.returncode, proc.stdout.decode()
+        return self.run_tool(tool, *args, cwd=self.path(cwd), timeout=120)
 
     def test_a_library_is_imported_as_track_by_track(self):
         self.tree()
@@ -123,9 +120,8 @@ class Batch(ToolTest):
         for name in names:
             self.write(name + ".mp3", v3_track())
             self.write(name + ".lrc", OTHER_LRC)
-        env = dict(os.environ, LC_ALL="C", LD_PRELOAD=os.environ["LYRASIL_PAUSE_SHIM"],
-                   LYRASIL_PAUSE="fsync", ASAN_OPTIONS="verify_asan_link_order=0")
-        run = subprocess.Popen([test_tools.IMPORT, "-j", "2", "-r", "."], cwd=self.dir, env=env,
+        run = subprocess.Popen(test_tools.paused("fsync") + [test_tools.IMPORT, "-j", "2", "-r", "."],
+                               cwd=self.dir, env=test_tools.paused_env("fsync"),
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         workers = []
         for _ in range(2000):

@@ -154,11 +154,11 @@ class ToolTest(unittest.TestCase):
         with open(self.path(name), "rb") as f:
             return f.read()
 
-    def run_tool(self, tool, *args, limit=None, preexec=None, timeout=60):
+    def run_tool(self, tool, *args, limit=None, preexec=None, timeout=60, cwd=None):
         env = dict(os.environ, LC_ALL="C")
         if limit:
             preexec = full_disk(limit)
-        proc = subprocess.run(EMULATOR + [tool] + list(args), cwd=self.dir, env=env,
+        proc = subprocess.run(EMULATOR + [tool] + list(args), cwd=cwd or self.dir, env=env,
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                               preexec_fn=preexec, timeout=timeout)
         self.assertEqual(proc.stderr, b"", proc.stderr.decode(errors="replace"))
