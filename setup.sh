@@ -42,7 +42,7 @@ test_packages=(
   clang libclang-rt-14-dev
   valgrind
   locales
-  xfsprogs acl
+  xfsprogs acl strace
 )
 # The tools that build the Debian packages and check them (the packages' own
 # build dependencies come from debian/control).

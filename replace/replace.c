@@ -26,6 +26,12 @@
 #include <time.h>
 #include <unistd.h>
 
+#ifdef __linux__
+#include <linux/magic.h>
+#include <sys/statfs.h>
+#include <sys/utsname.h>
+#endif
+
 /* How often a name that changes under our hands is looked at again before
  * the writer gives up as busy. */
 #define CLAIM_TRIES 8
@@ -611,6 +617,64 @@ int replace_finish(Replace *r)
     return REPLACE_WRITE;
 }
 
+#ifdef __linux__
+/* Whether a successful syncfs through fd means that everything written on
+ * its file system since fd was opened is on disk: from Linux 5.8 syncfs
+ * reports the write-back errors met since then, and these file systems
+ * commit their journal and flush the device's cache in it.  Others
+ * (network and user-space file systems among them) may report success
+ * with the data still elsewhere. */
+static int syncfs_is_complete(int fd)
+{
+    struct utsname u;
+    struct statfs fs;
+    int major, minor;
+
+    if (uname(&u) != 0 || sscanf(u.release, "%d.%d", &major, &minor) != 2 ||
+        (major < 5 || (major == 5 && minor < 8)) || fstatfs(fd, &fs) != 0)
+        return 0;
+    switch (fs.f_type) {
+    case EXT4_SUPER_MAGIC: /* ext2 and ext3 too */
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+        return 1;
+    default:
+        return 0;
+    }
+}
+#endif
+
+void replace_sync_group(Replace *const *rs, size_t n)
+{
+#ifdef __linux__
+    struct { dev_t dev; int finished; } *fs = calloc(n > 0 ? n : 1, sizeof *fs);
+    struct stat st;
+    size_t i, j;
+    int ok;
+
+    if (fs == NULL)
+        return;     /* nothing marked: each file is synced on its own */
+    for (i = 0; i < n; i++)
+        if (rs[i] != NULL && rs[i]->fp == NULL && rs[i]->tmpfd >= 0 && fstat(rs[i]->tmpfd, &st) == 0)
+            fs[i].dev = st.st_dev, fs[i].finished = 1;
+    /* The first of each file system syncs it, through the oldest handle. */
+    for (i = 0; i < n; i++) {
+        for (j = 0; j < i && !(fs[j].finished && fs[j].dev == fs[i].dev); j++)
+            ;
+        if (!fs[i].finished || j < i)
+            continue;
+        ok = syncfs(rs[i]->dirfd) == 0 && syncfs_is_complete(rs[i]->dirfd);
+        for (j = i; j < n; j++)
+            if (fs[j].finished && fs[j].dev == fs[i].dev)
+                rs[j]->synced = ok;
+    }
+    free(fs);
+#else
+    (void)rs;
+    (void)n;
+#endif
+}
+
 int replace_commit(Replace *r)
 {
     int err = 0, result = REPLACE_OK;
@@ -621,7 +685,7 @@ int replace_commit(Replace *r)
     if (r->fp != NULL && (result = replace_finish(r)) != REPLACE_OK)
         return result;
     errno = 0;
-    if (fsync(r->tmpfd) != 0) {
+    if (!r->synced && fsync(r->tmpfd) != 0) {
         err = errno;
         result = REPLACE_WRITE;
     } else if (!unchanged(r)) {

@@ -148,6 +148,8 @@ typedef struct Replace {
     struct stat was; /* the target as read (source) or as locked; st_nlink
                         0 when there was none */
     int flags;      /* replace_open's flags */
+    int synced;     /* the new file is on disk already (replace_sync_group):
+                       replace_commit does not sync it again */
 } Replace;
 
 /* --- replacing a file --- */
@@ -167,18 +169,32 @@ int replace_open(Replace *r, const char *name, const char *suffix,
 
 /* Flushes and closes r->fp, checking both: the new file is written, not
  * yet synced or in place; the locks are still held.  For a caller that
- * finishes many files and syncs their file system once (syncfs) before
- * committing each, whose own sync then finds little left to do.  Returns
+ * finishes many files and syncs their file systems once
+ * (replace_sync_group) before committing each.  Returns
  * REPLACE_OK, or REPLACE_WRITE with errno set, the replacement then given
  * up (the temporary file removed). */
 int replace_finish(Replace *r);
 
-/* Finishes r (when replace_finish has not), syncs the new file and checks
- * that the target is still what it was, then renames the temporary file
- * over the target and syncs the folder; the locks are released after the
- * rename.  Returns REPLACE_OK when the new file is in place; REPLACE_WRITE, REPLACE_CHANGED or
- * REPLACE_RENAME with errno set otherwise, the temporary file then removed
- * and the target unchanged. */
+/* Syncs, once each, the file systems that hold the new files of the n
+ * finished replacements rs (replace_finish done, not committed; null
+ * entries and replacements given up are skipped).  rs must be in the order
+ * in which they were opened: the sync goes through the first one's folder
+ * handle on each file system, and reports the write errors met since that
+ * handle was opened.  Where that report is known to be complete (Linux 5.8
+ * and later, on ext2/3/4, XFS and Btrfs) and the sync succeeded, each new
+ * file on that file system is marked synced, and replace_commit skips its
+ * own sync of it; elsewhere, or when the sync failed, replace_commit syncs
+ * each file as always, and finds little left to write.  Never fails: at
+ * worst nothing is marked. */
+void replace_sync_group(Replace *const *rs, size_t n);
+
+/* Finishes r (when replace_finish has not), syncs the new file (unless
+ * marked synced) and checks that the target is still what it was, then
+ * renames the temporary file over the target and syncs the folder; the
+ * locks are released after the rename.  Returns REPLACE_OK when the new
+ * file is in place; REPLACE_WRITE, REPLACE_CHANGED or REPLACE_RENAME with
+ * errno set otherwise, the temporary file then removed and the target
+ * unchanged. */
 int replace_commit(Replace *r);
 
 /* Gives up: closes r->fp and removes the temporary file when they are still

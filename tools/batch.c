@@ -266,7 +266,7 @@ static int add_argument(Batch *b, const char *arg)
 
 /* Tracks a worker writes before it syncs them at once: the most temporary
  * files a worker can leave behind when the machine stops. */
-#define GROUP 16
+#define GROUP 32
 
 /* What a worker says of a track: its index, its outcome and the length of
  * the message that follows. */
@@ -321,24 +321,15 @@ static int send_outcome(int fd, size_t i, int outcome, char *message)
 }
 
 /* Syncs the file systems that hold the new copies written in a group,
- * once each: the sync of each copy before its rename then finds little
- * left to do.  Best effort, as that sync checks each copy again. */
+ * once each, in place of a sync of each copy where that is as safe. */
 static void sync_written(ToolRun *runs, const int *outcome, size_t k)
 {
-    struct stat st, seen[GROUP];
-    size_t i, j, n = 0;
+    Replace *written[GROUP];
+    size_t i;
 
-    for (i = 0; i < k; i++) {
-        int fd = runs[i].track.out.dirfd;
-        if (outcome[i] != OUT_WRITTEN || fstat(fd, &st) != 0)
-            continue;
-        for (j = 0; j < n && seen[j].st_dev != st.st_dev; j++)
-            ;
-        if (j == n) {
-            seen[n++] = st;
-            (void)syncfs(fd);
-        }
-    }
+    for (i = 0; i < k; i++)
+        written[i] = outcome[i] == OUT_WRITTEN ? &runs[i].track.out : NULL;
+    replace_sync_group(written, k);
 }
 
 typedef struct Keyed {

@@ -18,8 +18,10 @@
  * unless quiet.
  *
  * An import writes the new copies of up to GROUP tracks (batch.c), syncs
- * their file systems once, then checks and renames each as the single-track
- * form does: one sync of the file system costs less than one per track.
+ * their file systems once (replace_sync_group), then checks and renames
+ * each as the single-track form does: one sync of the file system costs
+ * less than one per track, and where it reports every write error it
+ * stands in for them.
  *
  * SIGINT and SIGTERM stop the batch: every worker finishes the track it is
  * putting in place and gives up the new copies it has not put in place yet

@@ -8,7 +8,9 @@
  *          replaces;
  *   fsync  the new file is complete and about to be checked and put in
  *          place (the first fsync of a regular file is the temporary
- *          file's; folders are synced after the renames).
+ *          file's; folders are synced after the renames);
+ *   rename the new file, synced and checked, is about to take the old
+ *          one's place (a batch may sync its files without fsync).
  */
 #define _GNU_SOURCE
 
@@ -37,6 +39,15 @@ int fsync(int fd)
     if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
         pause_at("fsync");
     return real(fd);
+}
+
+int renameat(int olddirfd, const char *oldpath, int newdirfd, const char *newpath)
+{
+    int (*real)(int, const char *, int, const char *) =
+        (int (*)(int, const char *, int, const char *))dlsym(RTLD_NEXT, "renameat");
+
+    pause_at("rename");
+    return real(olddirfd, oldpath, newdirfd, newpath);
 }
 
 int flock(int fd, int op)
