@@ -18,6 +18,7 @@
 #include <assert.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 
 /* ------------------------------------------------------------------ */
 /* Layer 1: the tag header                                             */
@@ -28,18 +29,30 @@ int read_at(FILE *fp, off_t pos, void *buf, size_t n)
     return fseeko(fp, pos, SEEK_SET) == 0 && fread(buf, 1, n, fp) == n;
 }
 
+/* The length of the file behind fp, or OFF_UNKNOWN: a regular file's from
+ * its descriptor (a seek to the end would have the C library read the
+ * file's last block, and the next read at the start read the first one
+ * again), other streams' by seeking to their end. */
+static off_t stream_length(FILE *fp)
+{
+    struct stat st;
+    off_t len;
+    int fd = fileno(fp);
+
+    if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        return st.st_size;
+    if (fseeko(fp, 0, SEEK_END) == 0 && (len = ftello(fp)) >= 0)
+        return len;
+    return OFF_UNKNOWN;
+}
+
 int tag_open(FILE *fp, TagInfo *ti)
 {
     unsigned char ext[4];
     int64_t extlen;
 
     memset(ti, 0, sizeof *ti);
-    ti->fileend = OFF_UNKNOWN;
-    if (fseeko(fp, 0, SEEK_END) == 0) {
-        off_t len = ftello(fp);
-        if (len >= 0)
-            ti->fileend = len;
-    }
+    ti->fileend = stream_length(fp);
     if (!read_at(fp, 0, ti->header, 10) || memcmp(ti->header, "ID3", 3) != 0)
         return TAG_NONE;
     ti->version = ti->header[3];
