@@ -14,6 +14,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -267,6 +268,24 @@ static int add_argument(Batch *b, const char *arg)
 /* Tracks a worker writes before it syncs them at once: the most temporary
  * files a worker can leave behind when the machine stops. */
 #define GROUP 32
+/* Descriptors a track holds while its group is open (its stream, its LRC
+ * file's, its folder, its lock and the new copy's), and those kept for
+ * the rest of a worker (standard streams, the pipe, a stream being
+ * written, the C library's). */
+#define TRACK_FDS 5
+#define OTHER_FDS 16
+
+/* The tracks in a group: GROUP, or fewer where the limit on open
+ * descriptors would make the last ones fail. */
+static size_t group_size(void)
+{
+    struct rlimit rl;
+
+    if (getrlimit(RLIMIT_NOFILE, &rl) != 0 || rl.rlim_cur == RLIM_INFINITY ||
+        rl.rlim_cur >= OTHER_FDS + GROUP * TRACK_FDS)
+        return GROUP;
+    return rl.rlim_cur >= OTHER_FDS + 2 * TRACK_FDS ? (size_t)(rl.rlim_cur - OTHER_FDS) / TRACK_FDS : 1;
+}
 
 /* What a worker says of a track: its index, its outcome and the length of
  * the message that follows. */
@@ -395,10 +414,10 @@ static void work(const Batch *b, const Options *o, const size_t *owner, const si
     Job jobs[GROUP];
     char *message[GROUP];
     int outcome[GROUP];
-    size_t index[GROUP], i = 0, k, g;
+    size_t index[GROUP], i = 0, k, g, group = group_size();
 
     for (;;) {
-        for (k = 0; k < GROUP && !stop; k++, i++) {
+        for (k = 0; k < group && !stop; k++, i++) {
             while (i < b->n && owner[i] != w)
                 i++;
             if (i == b->n || waits(index, k, prev[i]))

@@ -6,6 +6,7 @@ report, dry runs, the number of workers, stopping, and --lines.
     test_batch.py EXPORT IMPORT [unittest arguments]
 """
 import os
+import resource
 import shutil
 import signal
 import subprocess
@@ -166,6 +167,14 @@ class Batch(ToolTest):
                 calls = f.read()
             self.assertEqual(calls.count("syncfs("), 1, calls)
             self.assertEqual(calls.count(".mp$>)"), 0 if reported and not failing else 3, calls)
+
+    def test_groups_fit_a_low_limit_on_open_files(self):
+        for i in range(40):
+            self.write("t%02d.mp3" % i, v3_track())
+            self.write("t%02d.lrc" % i, OTHER_LRC)
+        low = lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (64, 64))  # noqa: E731
+        self.assertEqual(self.run_tool(test_tools.IMPORT, "-j", "1", "-r", ".", preexec=low),
+                         (0, import_report(40, 40, 0, 0, 0)))
 
     @staticmethod
     def children(pid):
