@@ -15,10 +15,9 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import test_tools  # noqa: E402  (the runner)
-from test_tools import LRC, ToolTest, v3_track  # noqa: E402
+from test_tools import LRC, OTHER_LRC, ToolTest, v3_track  # noqa: E402
 from id3build import audio, frame, sylt_payload, tag, text_frame, walk  # noqa: E402
 
-OTHER_LRC = b"[00:02.00]Other <00:02.50>words\n"
 BROKEN = ('music/broken.mp3: "music/broken.mp3" is not an MP3 track. '
           'The track was not changed.\n')
 

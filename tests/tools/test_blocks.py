@@ -20,7 +20,7 @@ EXPORT = IMPORT = None
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 sys.path.insert(0, HERE)
-from test_tools import LRC, ToolTest  # noqa: E402
+from test_tools import LRC, OTHER_LRC, ToolTest  # noqa: E402
 from id3build import (audio, cover_frame, frame, sylt_payload, syncsafe, tag,  # noqa: E402
                       text_frame, unsyncsafe, walk)
 
@@ -28,9 +28,6 @@ try:
     from mutagen.id3 import ID3
 except ImportError:  # the comparison through the peer is skipped
     ID3 = None
-
-OTHER_LRC = b"[00:02.00]Other <00:02.50>words\n"
-
 
 def tag_end(data):
     return 10 + unsyncsafe(data[6:10]) if data[:3] == b"ID3" else 0
@@ -66,21 +63,13 @@ class Blocks(ToolTest):
         self.plain_tmp.cleanup()
         super().tearDown()
 
-    def put(self, folder, name, data):
-        with open(os.path.join(folder, name), "wb") as f:
-            f.write(data)
-
-    def get(self, folder, name):
-        with open(os.path.join(folder, name), "rb") as f:
-            return f.read()
-
     def import_both(self, lrc):
         """Imports lrc into song.mp3 in both folders; the two results."""
         for folder in (self.shared, self.plain):
-            self.put(folder, "song.lrc", lrc)
+            self.write(os.path.join(folder, "song.lrc"), lrc)
             status, out = self.run_tool(IMPORT, os.path.join(folder, "song.mp3"))
             self.assertEqual((status, out[-5:]), (0, "Done\n"), out)
-        return self.get(self.shared, "song.mp3"), self.get(self.plain, "song.mp3")
+        return tuple(self.read(os.path.join(folder, "song.mp3")) for folder in (self.shared, self.plain))
 
     def assertPaddedTwin(self, shared, plain, old):
         """shared is plain with less than a block of padding, which puts its
@@ -107,7 +96,7 @@ class Blocks(ToolTest):
                 for folder in (self.shared, self.plain):
                     for name in os.listdir(folder):
                         os.unlink(os.path.join(folder, name))
-                    self.put(folder, "song.mp3", old)
+                    self.write(os.path.join(folder, "song.mp3"), old)
                 os.sync()
                 os.link(os.path.join(self.shared, "song.mp3"), os.path.join(self.shared, "old.mp3"))
                 before = os.statvfs(self.shared)
@@ -127,26 +116,27 @@ class Blocks(ToolTest):
                 self.assertPaddedTwin(again, plain_again, shared)
                 for folder in (self.shared, self.plain):
                     self.assertEqual(self.run_tool(EXPORT, os.path.join(folder, "song.mp3"))[0], 0)
-                self.assertEqual(self.get(self.shared, "song.lrc"), self.get(self.plain, "song.lrc"))
+                self.assertEqual(self.read(os.path.join(self.shared, "song.lrc")),
+                                 self.read(os.path.join(self.plain, "song.lrc")))
 
     def test_a_full_disk(self):
         """With room for the tag but not the audio: the shared copy needs
         none, the plain one fails cleanly in the middle of the copy."""
         old = tag(3, [text_frame(3, b"TIT2", "Song")]) + audio(5000)
         for folder in (self.shared, self.plain):
-            self.put(folder, "song.mp3", old)
-            self.put(folder, "song.lrc", LRC)
+            self.write(os.path.join(folder, "song.mp3"), old)
+            self.write(os.path.join(folder, "song.lrc"), LRC)
             os.sync()
             with open(os.path.join(folder, "filler"), "wb") as f:
                 room = os.statvfs(folder)
                 os.posix_fallocate(f.fileno(), 0, room.f_bavail * room.f_frsize - 512 * 1024)
         self.assertEqual(self.run_tool(IMPORT, "song.mp3"), (0, 'Importing file "song.lrc".\nDone\n'))
-        self.assertTrue(self.get(self.shared, "song.mp3").endswith(audio(5000)))
+        self.assertTrue(self.read(os.path.join(self.shared, "song.mp3")).endswith(audio(5000)))
         status, out = self.run_tool(IMPORT, os.path.join(self.plain, "song.mp3"))
         self.assertEqual((status, out.splitlines()[-1]),
                          (1, 'Error writing temporary file "%s/song.mp$": No space left on device. '
                              'The track was not changed.' % self.plain))
-        self.assertEqual(self.get(self.plain, "song.mp3"), old)
+        self.assertEqual(self.read(os.path.join(self.plain, "song.mp3")), old)
         self.assertEqual(sorted(os.listdir(self.plain)), ["filler", "song.lrc", "song.mp3"])
 
 

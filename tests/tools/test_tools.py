@@ -58,6 +58,7 @@ USAGE_IMPORT = (
     "  --lines          one SYLT item per lyrics line, word stamps dropped\n")
 
 LRC = b"[ti:Song]\n[00:01.00]Hello <00:01.50>world\n[00:03.00]Next line\n"
+OTHER_LRC = b"[00:02.00]Other <00:02.50>words\n"
 ITEMS = [("Hello ", 1000), ("world\n", 1500), ("Next line\n", 3000)]
 DESCRIPTOR = "Quorvane Lyrasil"
 
