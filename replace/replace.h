@@ -42,7 +42,9 @@
  *    0666 less the umask.  A file whose mode has no write bit at all is
  *    read-only for everyone, root included.
  *  - Every write, flush, sync and close of the new file is checked before the
- *    rename; after it the folder is synced (best effort: the replacement is
+ *    rename (the sync is the file's own, or a checked sync of its whole
+ *    file system where that reports every write error: replace_sync_group);
+ *    after it the folder is synced (best effort: the replacement is
  *    done whether or not that sync succeeds), unless the caller does that
  *    itself later (REPLACE_NOSYNCDIR).
  *
