@@ -681,7 +681,8 @@ int replace_commit(Replace *r)
 
     assert(r->tmpfd >= 0);
     /* Closing the stream (when replace_finish has not) checks the last
-     * writes; the sync, on the file's own descriptor, every one of them. */
+     * writes; the sync, on the file's own descriptor, every one of them,
+     * unless the group's sync of its file system did (replace_sync_group). */
     if (r->fp != NULL && (result = replace_finish(r)) != REPLACE_OK)
         return result;
     errno = 0;

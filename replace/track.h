@@ -108,9 +108,10 @@ int track_adduslt(Track *t);
 int track_rewrite(Track *t, const char *dest);
 
 /* track_rewrite in two steps, for a caller that syncs the new copies of
- * many tracks at once (syncfs) between them: track_write makes the new copy
- * (TRACK_OK: written, not yet synced or in place, the locks held) and
- * track_commit syncs it and puts it in place.  Their results are
+ * many tracks at once (replace_sync_group on t->out) between them:
+ * track_write makes the new copy (TRACK_OK: written, not yet synced or in
+ * place, the locks held) and track_commit syncs it (unless that group sync
+ * stood in for it) and puts it in place.  Their results are
  * track_rewrite's, shared out. */
 int track_write(Track *t, const char *dest);
 int track_commit(Track *t);

@@ -60,6 +60,14 @@ class Batch(ToolTest):
                                                                    st.st_mtime_ns)
         return found
 
+    def tracks(self, n):
+        """n tracks t0, t1, ... beside their LRC files; their stems."""
+        names = ["t%d" % i for i in range(n)]
+        for name in names:
+            self.write(name + ".mp3", v3_track())
+            self.write(name + ".lrc", OTHER_LRC)
+        return names
+
     def batch(self, tool, *args, cwd="."):
         return self.run_tool(tool, *args, cwd=self.path(cwd), timeout=120)
 
@@ -116,10 +124,7 @@ class Batch(ToolTest):
     def test_a_stopped_batch_leaves_every_track_whole(self):
         """SIGINT while both workers are about to put a new track in place:
         those two end new, no other is begun, nothing is left behind."""
-        names = ["t%d" % i for i in range(6)]
-        for name in names:
-            self.write(name + ".mp3", v3_track())
-            self.write(name + ".lrc", OTHER_LRC)
+        names = self.tracks(6)
         run = subprocess.Popen(test_tools.paused("rename") + [test_tools.IMPORT, "-j", "2", "-r", "."],
                                cwd=self.dir, env=test_tools.paused_env("rename"),
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
@@ -153,9 +158,7 @@ class Batch(ToolTest):
         release = tuple(int(n) for n in os.uname().release.split("-")[0].split(".")[:2])
         reported = release >= (5, 8) and kind.strip() in (b"ef53", b"58465342", b"9123683e")
         for failing in (False, True):
-            for i in range(3):
-                self.write("t%d.mp3" % i, v3_track())
-                self.write("t%d.lrc" % i, OTHER_LRC)
+            self.tracks(3)
             log = self.path("strace.%d" % failing)
             inject = ["-e", "inject=syncfs:error=EIO"] if failing else []
             run = subprocess.run(["strace", "-f", "-y", "-o", log, "-e", "trace=fsync,syncfs"] + inject +
@@ -168,9 +171,7 @@ class Batch(ToolTest):
             self.assertEqual(calls.count(".mp$>)"), 0 if reported and not failing else 3, calls)
 
     def test_groups_fit_a_low_limit_on_open_files(self):
-        for i in range(40):
-            self.write("t%02d.mp3" % i, v3_track())
-            self.write("t%02d.lrc" % i, OTHER_LRC)
+        self.tracks(40)
         low = lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (64, 64))  # noqa: E731
         self.assertEqual(self.run_tool(test_tools.IMPORT, "-j", "1", "-r", ".", preexec=low),
                          (0, import_report(40, 40, 0, 0, 0)))
